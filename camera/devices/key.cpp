@@ -1,0 +1,101 @@
+#include "devices/key.h"
+
+#include <fcntl.h>
+#include <linux/input.h>
+#include <poll.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "platform/board_path.h"
+
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(struct input_event) == 16, "the board's input events are 16 bytes");
+#endif
+
+namespace {
+
+const int kCardInserted = 62;
+const int kCardRemoved = 63;
+const int kPollMsecs = 500;
+
+bool quitRequested(ThreadCtrl *ctrl)
+{
+    OSA_mutexLock(&ctrl->lock);
+    bool quit = ctrl->quit != 0;
+    OSA_mutexUnlock(&ctrl->lock);
+    return quit;
+}
+
+} // namespace
+
+int key_exit(int fd)
+{
+    return close(fd);
+}
+
+int key_main(ThreadCtrl *ctrl)
+{
+    int fd = open(board_path("/dev/input/event0").c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) {
+        perror("device open failed!!");
+        return 0;
+    }
+
+    char name[256] = "Unknown";
+    ioctl(fd, EVIOCGNAME(sizeof(name)), name);
+    name[sizeof(name) - 1] = '\0';
+    printf("Input device name: \"%s\"\n", name);
+
+    OSA_mutexLock(&ctrl->lock);
+    ctrl->quit = 0;
+    OSA_mutexUnlock(&ctrl->lock);
+
+    for (;;) {
+        if (quitRequested(ctrl)) {
+            key_exit(fd);
+            return 0;
+        }
+
+        pollfd pfd;
+        pfd.fd = fd;
+        pfd.events = POLLIN;
+        pfd.revents = 0;
+        int n = poll(&pfd, 1, kPollMsecs);
+        if (n < 0 || (pfd.revents & (POLLERR | POLLNVAL))) {
+            perror("\ngenerated poll error!..exit");
+            key_exit(fd);
+            return 0;
+        }
+        // A hang-up (the writer of a stand-in device went away) is read as the end of input
+        // below, so the loop never spins on it.
+        if (n == 0 || !(pfd.revents & (POLLIN | POLLHUP)))
+            continue;
+
+        struct input_event ev;
+        ssize_t got = read(fd, &ev, sizeof(ev));
+        if (got < (ssize_t)sizeof(ev)) {
+            perror("\nevtest: error reading");
+            key_exit(fd);
+            return 0;
+        }
+        if (ev.type != EV_KEY)
+            continue;
+        if (ev.code == KEY_F1 && ev.value == 1) {
+            puts("KEY_F1");
+            key_exit(fd);
+            return 1;
+        }
+        if (ev.code == kCardInserted)
+            puts("EV_KEY: sd card inserted");
+        else if (ev.code == kCardRemoved)
+            puts("EV_KEY: sd card removed");
+    }
+}
+
+int key_thr_create(ThreadCtrl *)
+{
+    puts(" [app] err: key_thr_create is not available");
+    return -1;
+}
