@@ -310,7 +310,12 @@ int Venc_stop(void)
             e.ch[r.first].slots[r.second].busy = false;
         e.ready.clear();
     }
-    sim::log("Venc_stop");
+    SimCounters c = sim_counters();
+    sim::log("Venc_stop produced=%llu,%llu,%llu,%llu dropped=%llu,%llu,%llu,%llu",
+             (unsigned long long)c.produced[0], (unsigned long long)c.produced[1],
+             (unsigned long long)c.produced[2], (unsigned long long)c.produced[3],
+             (unsigned long long)c.dropped[0], (unsigned long long)c.dropped[1],
+             (unsigned long long)c.dropped[2], (unsigned long long)c.dropped[3]);
     return 0;
 }
 
