@@ -25,6 +25,7 @@ struct Slot {
     uint32_t size = 0;
     uint32_t frameType = 0;
     uint32_t timestamp = 0;
+    uint32_t seqId = 0; // frame number of the channel, counting dropped frames too
     bool busy = false;
 };
 
@@ -120,6 +121,7 @@ void produceFrame(Encoder &e, int chId)
     s.timestamp = (uint32_t)std::chrono::duration_cast<std::chrono::milliseconds>(
                       Clock::now() - e.epoch)
                       .count();
+    s.seqId = (uint32_t)frameNo;
     s.busy = true;
     e.ready.emplace_back(chId, free);
     sim::countProduced(chId, false);
@@ -260,6 +262,18 @@ int Venc_start(void)
             sim::log("Venc_start clip%d=%s unreadable, synthetic frames instead", i,
                      clips[i].c_str());
     }
+    // Encode the snapshot images now rather than stall the first frames of the running chain.
+    if (chain.created && chain.vsys.enableMjpeg) {
+        bool capture = chain.vsys.systemUseCase == VSYS_USECASE_SINGLE_STREAM &&
+                       chain.vsys.enableCapture;
+        uint32_t w = capture ? chain.vcap.width : chain.vcam.width;
+        uint32_t h = capture ? chain.vcap.height : chain.vcam.height;
+        if (w != 0 && h != 0)
+            sim::jpegImage(w, h, VENC_CHN_MAIN_JPEG);
+        if (chain.vsys.systemUseCase == VSYS_USECASE_DUAL_STREAM_CAPTURE &&
+            chain.vcap.width != 0 && chain.vcap.height != 0)
+            sim::jpegImage(chain.vcap.width, chain.vcap.height, VENC_CHN_SUB_JPEG);
+    }
     stopThread(e);
     {
         std::lock_guard<std::mutex> lk(e.lock);
@@ -377,6 +391,7 @@ int Venc_getBitstreamBuffer(VCODEC_BITSBUF_LIST_S *list, int timeout)
         b.frameHeight = c.height;
         b.bufSize = (uint32_t)s.data.capacity();
         b.timestamp = s.timestamp;
+        b.seqId = s.seqId;
     }
     list->numBufs = n;
     return 0;
