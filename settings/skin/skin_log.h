@@ -1,0 +1,5 @@
+#pragma once
+
+// The settings tool's debug log: one line per message on standard error, never shown to the
+// user (the Windows tool wrote these with OutputDebugStringW).
+void SkinLog(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
