@@ -129,7 +129,7 @@ void BuildStateSheet(Panel& sheet)
         b->SetState(state);
         const int plain[3] = {155, 158, 165};
         for (int kind = 0; kind < 3; ++kind) {
-            auto* t = new CRButton(QRect(420 + 34 * state, 2 + 30 * kind, kind == 2 ? 30 : 29, 26), &sheet, 1);
+            auto* t = new CRButton(QRect(10 + 110 * kind + 34 * state, 2, kind == 2 ? 30 : 29, 26), &sheet, 1);
             t->SetImages(plain[kind] + 0, plain[kind] + 1, plain[kind] + 2, &bg);
             t->SetState(state);
         }

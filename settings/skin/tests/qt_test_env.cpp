@@ -52,8 +52,15 @@ QImage Shot(QWidget& w)
     return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+void Settle()
+{
+    QTest::qWait(QGuiApplication::platformName() == QLatin1String("offscreen") ? 0 : 150);
+}
+
 bool ShowAndWait(QWidget& w)
 {
     w.show();
-    return QTest::qWaitForWindowExposed(&w);
+    const bool exposed = QTest::qWaitForWindowExposed(&w);
+    Settle();
+    return exposed;
 }

@@ -15,3 +15,8 @@ QImage Shot(QWidget& w);
 
 // Shows `w` as a window and waits until it is exposed.
 bool ShowAndWait(QWidget& w);
+
+// Lets the events of a simulated mouse or key action arrive. On the offscreen platform they
+// are there at once; on a real X server (QT_QPA_PLATFORM=xcb) QtTest moves the real pointer
+// and the server's events come back a little later.
+void Settle();

@@ -85,19 +85,22 @@ TEST(CRButton, HoverPressAndReleaseShowTheirImagesAndPostTheCommand)
     EXPECT_EQ(Shot(*b), Expected(owner.Background(), kButtonRect, 161));
 
     QTest::mouseMove(b, QPoint(50, 14));
+    Settle();
     EXPECT_EQ(b->State(), CRButton::kHover);
     EXPECT_EQ(Shot(*b), Expected(owner.Background(), kButtonRect, 162));
 
     QTest::mousePress(b, Qt::LeftButton, {}, QPoint(50, 14));
+    Settle();
     EXPECT_EQ(b->State(), CRButton::kPressed);
     EXPECT_EQ(Shot(*b), Expected(owner.Background(), kButtonRect, 163));
 
     QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(50, 14));
-    QCoreApplication::processEvents();
+    Settle();
     EXPECT_EQ(owner.commands, std::vector<int>{2304});
     EXPECT_EQ(b->State(), CRButton::kHover);
 
     QTest::mouseMove(&owner, kOutside);
+    Settle();
     EXPECT_EQ(b->State(), CRButton::kNormal);
     EXPECT_EQ(Shot(*b), Expected(owner.Background(), kButtonRect, 161));
     EXPECT_EQ(owner.commands.size(), 1u);
@@ -110,8 +113,11 @@ TEST(CRButton, ReleaseAwayFromTheButtonIsNoClick)
     b->SetNinePatchImages(nullptr, 161, 162, 163, &owner.Background());
     ASSERT_TRUE(ShowAndWait(owner));
     QTest::mouseMove(b, QPoint(10, 10));
+    Settle();
     QTest::mousePress(b, Qt::LeftButton, {}, QPoint(10, 10));
+    Settle();
     QTest::mouseRelease(b, Qt::LeftButton, {}, QPoint(200, 10));
+    Settle();
     QCoreApplication::processEvents();
     EXPECT_TRUE(owner.commands.empty());
     EXPECT_EQ(b->State(), CRButton::kNormal);
@@ -131,18 +137,23 @@ TEST(CRButton, StickySelectedTabKeepsItsImage)
 
     // Hovering and leaving a selected sticky tab changes nothing.
     QTest::mouseMove(tab, QPoint(75, 18));
+    Settle();
     EXPECT_EQ(tab->State(), CRButton::kSelected);
     QTest::mouseMove(&owner, kOutside);
+    Settle();
     EXPECT_EQ(tab->State(), CRButton::kSelected);
     EXPECT_EQ(Shot(*tab), selected);
 
     // A click shows the pressed image until the owner sets the state, leaving or not.
     QTest::mouseMove(tab, QPoint(75, 18));
+    Settle();
     QTest::mouseClick(tab, Qt::LeftButton, {}, QPoint(75, 18));
+    Settle();
     QCoreApplication::processEvents();
     EXPECT_EQ(owner.commands, std::vector<int>{2200});
     EXPECT_EQ(tab->State(), CRButton::kPressed);
     QTest::mouseMove(&owner, kOutside);
+    Settle();
     EXPECT_EQ(tab->State(), CRButton::kPressed);
     EXPECT_EQ(Shot(*tab), Expected(owner.Background(), kTabRect, 145));
 
@@ -158,9 +169,12 @@ TEST(CRButton, TabThatIsNotStickyReturnsToHoverAndNormal)
     tab->SetNinePatchImages(nullptr, 147, 148, 149, &owner.Background());
     ASSERT_TRUE(ShowAndWait(owner));
     QTest::mouseMove(tab, QPoint(75, 18));
+    Settle();
     QTest::mouseClick(tab, Qt::LeftButton, {}, QPoint(75, 18));
+    Settle();
     EXPECT_EQ(tab->State(), CRButton::kHover);
     QTest::mouseMove(&owner, kOutside);
+    Settle();
     EXPECT_EQ(tab->State(), CRButton::kNormal);
     EXPECT_EQ(Shot(*tab), Expected(owner.Background(), kTabRect, 147));
 }
@@ -299,6 +313,7 @@ TEST(CRStaticText, MouseEventsGoToTheParent)
     label->SetText(&style, CreateSkinFont(14, 700), &owner.Background());
     ASSERT_TRUE(ShowAndWait(owner));
     QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(5, 6));
+    Settle();
     EXPECT_EQ(owner.presses, std::vector<QPoint>{QPoint(15, 13)});
     EXPECT_EQ(owner.releases, std::vector<QPoint>{QPoint(15, 13)});
 }
@@ -343,12 +358,15 @@ TEST(CSubSlider, DraggedSliderShowsTheSettingInItsTooltip)
     opt.sliderValue = slider->value();
     const QRect handle = slider->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, slider);
     QTest::mousePress(slider, Qt::LeftButton, {}, handle.center());
+    Settle();
     EXPECT_TRUE(QToolTip::isVisible());
     EXPECT_EQ(QToolTip::text(), "48");
     QTest::mouseRelease(slider, Qt::LeftButton, {}, handle.center());
+    Settle();
 
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_Left);
+    Settle();
     EXPECT_EQ(slider->value(), 6);
     EXPECT_EQ(QToolTip::text(), "36");
 }
