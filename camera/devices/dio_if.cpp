@@ -9,7 +9,8 @@
 
 static_assert(Q7_IO_CONFIG == 0x40106701, "configure request of the I/O driver");
 
-const uint8_t q7_io_out[Q7_IO_OUT_COUNT] = {96, 97, 98, 101, 102, 109, 118, 110, 111, 112, 113, 87, 108};
+const uint8_t q7_io_out[Q7_IO_OUT_COUNT] = {96,  97,  98,  101, 102, 109, 118,
+                                            110, 111, 112, 113, 87,  108};
 
 namespace {
 

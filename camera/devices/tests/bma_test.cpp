@@ -53,9 +53,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BmaCase{"ThreeAxes",
                 {{EV_ABS, ABS_X, 12}, {EV_ABS, ABS_Y, -3}, {EV_ABS, ABS_Z, 1010}, {EV_SYN, 0, 0}},
-                "BMA : X = 012, Y = -03, Z = 1010\n", 1},
-        BmaCase{"SyncFirstPrintsZeros", {{EV_SYN, SYN_REPORT, 0}},
-                "BMA : X = 000, Y = 000, Z = 000\n", 1},
+                "BMA : X = 012, Y = -03, Z = 1010\n",
+                1},
+        BmaCase{"SyncFirstPrintsZeros",
+                {{EV_SYN, SYN_REPORT, 0}},
+                "BMA : X = 000, Y = 000, Z = 000\n",
+                1},
         BmaCase{"OtherCodesAndTypesChangeNothing",
                 {{EV_ABS, 3, 5},
                  {EV_ABS, ABS_MISC, 7},
@@ -63,7 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {EV_REL, ABS_Y, 9},
                  {EV_MSC, ABS_Z, 4},
                  {EV_SYN, SYN_REPORT, 0}},
-                "BMA : X = 000, Y = 000, Z = 000\n", 1},
+                "BMA : X = 000, Y = 000, Z = 000\n",
+                1},
         BmaCase{"LatestValuesKept",
                 {{EV_ABS, ABS_X, 5},
                  {EV_ABS, ABS_Z, -250},
@@ -71,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {EV_ABS, ABS_X, 7},
                  {EV_ABS, ABS_X, -1000},
                  {EV_SYN, 0, 0}},
-                "BMA : X = 005, Y = 000, Z = -250\nBMA : X = -1000, Y = 000, Z = -250\n", 2},
+                "BMA : X = 005, Y = 000, Z = -250\nBMA : X = -1000, Y = 000, Z = -250\n",
+                2},
         BmaCase{"NoReportNoPrint", {{EV_ABS, ABS_X, 1}, {EV_ABS, ABS_Y, 2}}, "", 0}),
     [](const ::testing::TestParamInfo<BmaCase> &info) { return info.param.name; });
 
@@ -97,10 +102,9 @@ TEST(BmaThread, PrintsReportsUntilQuit)
     dev.send(EV_ABS, ABS_X, 1); // the read blocks: one more event lets the thread see `quit`
     ASSERT_TRUE(dev.waitReaderClosed(10000));
     ASSERT_TRUE(waitThreadEnded(&bma_test_cfg, 10000));
-    EXPECT_EQ(withoutPlatformNotes(out.text()),
-              "Input device name: \"Unknown\"\n"
-              "BMA : X = 000, Y = 000, Z = 000\n"
-              "BMA : X = 012, Y = -03, Z = 1010\n");
+    EXPECT_EQ(withoutPlatformNotes(out.text()), "Input device name: \"Unknown\"\n"
+                                                "BMA : X = 000, Y = 000, Z = 000\n"
+                                                "BMA : X = 012, Y = -03, Z = 1010\n");
 }
 
 // The open of the device blocks until the sensor's driver (here the writer) is there; a stop asked
@@ -172,8 +176,7 @@ TEST(BmaThread, EndOfInputAndShortEventEnd)
             run.errors = err.text();
         }
         EXPECT_EQ(run.result, 0);
-        EXPECT_EQ(run.printed,
-                  "Input device name: \"Unknown\"\nBMA : X = 000, Y = 004, Z = 000\n");
+        EXPECT_EQ(run.printed, "Input device name: \"Unknown\"\nBMA : X = 000, Y = 004, Z = 000\n");
         EXPECT_EQ(run.errors.rfind("\nevtest: error reading", 0), 0u) << run.errors;
     }
 }

@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         int r = gps_packet_put(&pkt, data[i]);
         if (r < GPS_PUT_OVERFLOW || r > GPS_PUT_ABANDONED)
             abort();
-        if (pkt.len < 0 || pkt.len > GPS_MAX_PACKET_LEN || (pkt.inSentence != 0 && pkt.inSentence != 1))
+        if (pkt.len < 0 || pkt.len > GPS_MAX_PACKET_LEN ||
+            (pkt.inSentence != 0 && pkt.inSentence != 1))
             abort();
         // Ending a sentence always leaves the assembler outside with nothing stored.
         if (r != GPS_PUT_NONE && (pkt.inSentence || pkt.len != 0 || pkt.text[0] != '\0'))

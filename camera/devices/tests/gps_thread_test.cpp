@@ -125,7 +125,8 @@ TEST(GpsThread, HungUpLineEndsTheThread)
     ConsoleCapture out(stdout);
 
     int result = -1;
-    BodyThread body(&ctrl, [&] { result = gps_main(&ctrl); }, [&] { line.closeMaster(); });
+    BodyThread body(
+        &ctrl, [&] { result = gps_main(&ctrl); }, [&] { line.closeMaster(); });
     ASSERT_TRUE(out.waitFor("initialization done\n"));
     line.send("$" + kRmc + "\r\n$GPRMC,12");
     ASSERT_TRUE(out.waitFor("GPS : ["));

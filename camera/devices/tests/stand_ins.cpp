@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -157,6 +158,19 @@ void EventWriter::close()
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
+}
+
+bool EventWriter::waitDrained(int msecs) const
+{
+    int64_t until = nowMsecs() + msecs;
+    for (;;) {
+        int pending = -1;
+        if (ioctl(fd_, FIONREAD, &pending) == 0 && pending == 0)
+            return true;
+        if (nowMsecs() > until)
+            return false;
+        usleep(5000);
+    }
 }
 
 bool EventWriter::waitReaderClosed(int msecs) const

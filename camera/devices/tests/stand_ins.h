@@ -28,7 +28,8 @@ private:
 };
 
 // Sends standard output or error to a file while it lives; text() gives what was written so far.
-// When the test has failed, what was caught (the failure messages among it) is passed on at the end.
+// When the test has failed, what was caught (the failure messages among it) is passed on at the
+// end.
 class ConsoleCapture {
 public:
     explicit ConsoleCapture(FILE *stream);
@@ -71,6 +72,8 @@ public:
     void send(uint16_t type, uint16_t code, int32_t value) const;
     void sendBytes(const void *data, size_t len) const;
     void close();
+    // Waits until the reader has read everything sent; false after `msecs`.
+    bool waitDrained(int msecs) const;
     // Waits until the reader has closed the device; false after `msecs`.
     bool waitReaderClosed(int msecs) const;
 
