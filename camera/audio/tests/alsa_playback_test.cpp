@@ -1,5 +1,5 @@
-// The audio test player on the simulated board's sound card: the WAV chunk walk, what reaches
-// the speaker, and the refusals.
+// The audio test player on the simulated board's sound card: what reaches the speaker, and the
+// refusals.
 #include <limits.h>
 #include <stdio.h>
 #include <string.h>
@@ -15,98 +15,12 @@
 
 #include "audio/alsa_playback.h"
 #include "sim_alsa.h"
+#include "wav_build.h"
 
 namespace {
 
 // The sim card grants 22 050 Hz with a 125 ms period.
 const size_t kPeriodFrames = 2756;
-
-void put32(std::vector<uint8_t> &v, uint32_t x)
-{
-    for (int i = 0; i < 4; i++)
-        v.push_back((uint8_t)(x >> (8 * i)));
-}
-
-void chunk(std::vector<uint8_t> &v, const char *id, const std::vector<uint8_t> &body)
-{
-    v.insert(v.end(), id, id + 4);
-    put32(v, (uint32_t)body.size());
-    v.insert(v.end(), body.begin(), body.end());
-}
-
-std::vector<uint8_t> fmtBody()
-{
-    const uint8_t f[16] = {1, 0, 1, 0, 0x22, 0x56, 0, 0, 0x44, 0xAC, 0, 0, 2, 0, 16, 0};
-    return std::vector<uint8_t>(f, f + 16);
-}
-
-// A WAV of fmt, LIST and data chunks around the samples.
-std::vector<uint8_t> wavWithList(const std::vector<int16_t> &samples)
-{
-    std::vector<uint8_t> body(4 + 0);
-    memcpy(body.data(), "WAVE", 4);
-    chunk(body, "fmt ", fmtBody());
-    const char info[] = "INFOISFT\x0e\0\0\0Lavf59.27.100\0";
-    chunk(body, "LIST", std::vector<uint8_t>(info, info + sizeof(info) - 1));
-    const uint8_t *p = (const uint8_t *)samples.data();
-    chunk(body, "data", std::vector<uint8_t>(p, p + samples.size() * 2));
-    std::vector<uint8_t> wav;
-    chunk(wav, "RIFF", body);
-    return wav;
-}
-
-TEST(WavChunkWalk, FindsTheDataChunk)
-{
-    std::vector<int16_t> samples = {1, 2, 3};
-    std::vector<uint8_t> wav = wavWithList(samples);
-    FILE *fp = fmemopen(wav.data(), wav.size(), "rb");
-    ASSERT_NE(fp, nullptr);
-    uint32_t size = 0;
-    EXPECT_EQ(snd_wav_find_data(fp, &size), 0);
-    EXPECT_EQ(size, 6u);
-    EXPECT_EQ(ftello(fp), (off_t)(wav.size() - 6));
-    fclose(fp);
-}
-
-TEST(WavChunkWalk, RefusesWhatIsNoPlayableWav)
-{
-    std::vector<uint8_t> good = wavWithList({1, 2});
-    struct Case {
-        const char *what;
-        std::vector<uint8_t> bytes;
-    };
-    std::vector<Case> cases;
-    cases.push_back({"10 bytes", std::vector<uint8_t>(good.begin(), good.begin() + 10)});
-    std::vector<uint8_t> b = good;
-    memcpy(b.data(), "RIFX", 4);
-    cases.push_back({"not RIFF", b});
-    b = good;
-    memcpy(b.data() + 8, "AVI ", 4);
-    cases.push_back({"not WAVE", b});
-    b.assign(good.begin(), good.begin() + 12);
-    chunk(b, "fmt ", fmtBody());
-    cases.push_back({"no data chunk", b});
-    b.insert(b.end(), {'d', 'a', 't'});
-    cases.push_back({"cut chunk header", b});
-    b.assign(good.begin(), good.begin() + 12);
-    b.insert(b.end(), {'d', 'a', 't', 'a', 0, 0, 0, 0x80});
-    cases.push_back({"negative data size", b});
-    b.assign(good.begin(), good.begin() + 12);
-    b.insert(b.end(), {'L', 'I', 'S', 'T', 0xF8, 0xFF, 0xFF, 0xFF}); // -8: back onto itself
-    b.insert(b.end(), {'d', 'a', 't', 'a', 2, 0, 0, 0, 1, 0});
-    cases.push_back({"chunk size -8", b});
-    b.assign(good.begin(), good.begin() + 12);
-    b.insert(b.end(), {'L', 'I', 'S', 'T', 0xF0, 0xFF, 0xFF, 0x7F});
-    cases.push_back({"chunk beyond the end", b});
-    for (auto &c : cases) {
-        SCOPED_TRACE(c.what);
-        FILE *fp = fmemopen(c.bytes.data(), c.bytes.size(), "rb");
-        ASSERT_NE(fp, nullptr);
-        uint32_t size = 0;
-        EXPECT_EQ(snd_wav_find_data(fp, &size), -1);
-        fclose(fp);
-    }
-}
 
 class AlsaPlayback : public ::testing::Test {
   protected:
