@@ -92,7 +92,7 @@ int snd_record_run(ThreadCtrl *ctrl)
 
     uint8_t *buf = (uint8_t *)malloc(env.periodBytes);
     if (buf == nullptr) {
-        printf("not enough memory\n");
+        fprintf(stderr, "not enough memory\n");
         alsa_close(&env, 1, 1);
         fclose(fp);
         return -1;

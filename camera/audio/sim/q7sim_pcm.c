@@ -18,6 +18,8 @@
  *   rate_min N, rate_max N          granted rates, default 8000..48000
  *   buffer_bytes_max N     largest buffer, default 65536 bytes
  *   periods_min N, periods_max N    periods per buffer, default 2..64
+ *   suspend_after_ms N     once, N ms after a start, the stream is suspended (as by a system
+ *                          sleep) until it is resumed
  * Numbers may also be given as strings, so that they can come from environment variables.
  */
 #include <errno.h>
@@ -43,6 +45,8 @@ typedef struct {
     int playback_fd;
     unsigned int tone_hz;
     unsigned int tone_amplitude;
+    unsigned int suspend_after_ms;
+    int suspended_once;
 
     /* Counted from the last prepare, in frames. */
     uint64_t hw_frames;
@@ -89,6 +93,12 @@ static int update_hw(q7sim_t *s)
     snd_pcm_state_t state = s->io.state;
     if (state != SND_PCM_STATE_RUNNING && state != SND_PCM_STATE_DRAINING)
         return 0;
+    if (s->suspend_after_ms != 0 && !s->suspended_once &&
+        now_ns() - s->start_ns >= (uint64_t)s->suspend_after_ms * 1000000ull) {
+        s->suspended_once = 1;
+        snd_pcm_ioplug_set_state(&s->io, SND_PCM_STATE_SUSPENDED);
+        return -ESTRPIPE;
+    }
     uint64_t frames = clock_frames(s);
     uint64_t buffer = s->io.buffer_size;
     if (s->io.stream == SND_PCM_STREAM_CAPTURE) {
@@ -126,6 +136,17 @@ static int q7sim_start(snd_pcm_ioplug_t *io)
         ((uint64_t)io->period_size * 1000000000ull + io->rate - 1) / io->rate;
     timer_set(s, period_ns);
     return 0;
+}
+
+/* Back from a suspend: the stream runs on from where it stopped. */
+static int q7sim_resume(snd_pcm_ioplug_t *io)
+{
+    q7sim_t *s = io->private_data;
+    if (io->state != SND_PCM_STATE_SUSPENDED)
+        return 0;
+    q7sim_start(io);
+    s->start_ns -= s->hw_frames / io->rate * 1000000000ull + s->hw_frames % io->rate * 1000000000ull / io->rate;
+    return snd_pcm_ioplug_set_state(io, SND_PCM_STATE_RUNNING);
 }
 
 static int q7sim_stop(snd_pcm_ioplug_t *io)
@@ -274,6 +295,7 @@ static const snd_pcm_ioplug_callback_t q7sim_callback = {
     .close = q7sim_close,
     .sw_params = q7sim_sw_params,
     .prepare = q7sim_prepare,
+    .resume = q7sim_resume,
     .poll_revents = q7sim_poll_revents,
 };
 
@@ -306,7 +328,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(q7sim)
     const char *capture_file = NULL;
     const char *playback_file = NULL;
     int capture_loop = 0;
-    unsigned int tone_hz = 440, tone_amplitude = 8000;
+    unsigned int tone_hz = 440, tone_amplitude = 8000, suspend_after_ms = 0;
     unsigned int rate_min = 8000, rate_max = 48000;
     unsigned int buffer_bytes_max = 65536;
     unsigned int periods_min = 2, periods_max = 64;
@@ -331,6 +353,8 @@ SND_PCM_PLUGIN_DEFINE_FUNC(q7sim)
             err = (capture_loop = snd_config_get_bool(n)) < 0 ? capture_loop : 0;
         else if (strcmp(id, "tone_hz") == 0)
             err = get_uint(n, &tone_hz);
+        else if (strcmp(id, "suspend_after_ms") == 0)
+            err = get_uint(n, &suspend_after_ms);
         else if (strcmp(id, "tone_amplitude") == 0)
             err = get_uint(n, &tone_amplitude);
         else if (strcmp(id, "rate_min") == 0)
@@ -361,6 +385,7 @@ SND_PCM_PLUGIN_DEFINE_FUNC(q7sim)
     s->capture_loop = capture_loop;
     s->tone_hz = tone_hz;
     s->tone_amplitude = tone_amplitude;
+    s->suspend_after_ms = suspend_after_ms;
     s->timer_fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (s->timer_fd < 0) {
         err = -errno;

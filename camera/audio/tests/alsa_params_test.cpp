@@ -24,6 +24,7 @@ pcm.t_rate16800 { type q7sim rate_min 16800 rate_max 16800 }
 pcm.t_rate16801 { type q7sim rate_min 16801 rate_max 16801 }
 pcm.t_buf200ms { type q7sim buffer_bytes_max 6400 }   # 200 ms of 16 kHz mono 16-bit
 pcm.t_oneperiod { type q7sim periods_min 1 periods_max 1 }
+pcm.t_suspend { type q7sim suspend_after_ms 200 }
 )";
 
 class AlsaParams : public ::testing::Test {
@@ -273,6 +274,28 @@ TEST_F(AlsaParams, UnderrunIsReportedAndRecovered)
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(err.rfind("underrun!!! (at least ", 0), 0u) << err;
     EXPECT_EQ(snd_pcm_writei(env_.pcm, silence.data(), env_.periodFrames), (snd_pcm_sframes_t)env_.periodFrames);
+}
+
+TEST_F(AlsaParams, SuspendIsResumed)
+{
+    open("t_suspend", ALSA_CAPTURE, 16000);
+    ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
+    int16_t buf[2000];
+    snd_pcm_sframes_t r = 0;
+    for (int i = 0; i < 20 && r != -ESTRPIPE; i++) {
+        r = snd_pcm_readi(env_.pcm, buf, 2000);
+        if (r == -EAGAIN)
+            snd_pcm_wait(env_.pcm, 1000);
+    }
+    ASSERT_EQ(r, -ESTRPIPE);
+    EXPECT_EQ(snd_pcm_state(env_.pcm), SND_PCM_STATE_SUSPENDED);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(alsa_suspend(&env_), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(alsa_get_state(&env_), 1);
+    while ((r = snd_pcm_readi(env_.pcm, buf, 2000)) == -EAGAIN)
+        snd_pcm_wait(env_.pcm, 1000);
+    EXPECT_EQ(r, 2000);
 }
 
 TEST_F(AlsaParams, CloseWithDrainPlaysEverythingOut)

@@ -130,13 +130,16 @@ TEST_F(AlsaPlayback, MissingFileIsReported)
     testing::internal::GetCapturedStdout();
 }
 
+// A record that outlives the test, as the program's are: the thread deletes its mutex and
+// itself on its way out, after the test has seen it finish.
+ThreadCtrl g_playCtrl;
+
 TEST_F(AlsaPlayback, ThreadStartedLikeTheMenuDoesPlaysAndEnds)
 {
     std::vector<int16_t> samples = test_signal(3000);
     writeIntro(wavWithList(samples));
-    OSA_mutexDelete(&ctrl_.lock); // the create call makes its own
     testing::internal::CaptureStdout();
-    ASSERT_EQ(sound_playback_thrCreate(&ctrl_), OSA_SOK);
+    ASSERT_EQ(sound_playback_thrCreate(&g_playCtrl), OSA_SOK);
     // The card lets go of its output when the thread has drained and closed the device.
     std::string out = dir_ + "/speaker.raw";
     auto finished = [](const void *arg) {
@@ -146,7 +149,6 @@ TEST_F(AlsaPlayback, ThreadStartedLikeTheMenuDoesPlaysAndEnds)
     ASSERT_TRUE(wait_for(10, finished, &out));
     testing::internal::GetCapturedStdout();
     expectPadded(speaker(), samples);
-    OSA_mutexCreate(&ctrl_.lock); // for TearDown
 }
 
 } // namespace

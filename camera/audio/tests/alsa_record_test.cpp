@@ -115,12 +115,18 @@ TEST_F(AlsaRecord, ThreeSecondsGiveAWavOfWhatWasCaptured)
     OSA_mutexDelete(&ctrl_.lock);
 }
 
+// A record that outlives the test, as the program's are: the thread deletes its mutex and
+// itself on its way out, after the test has seen it finish.
+ThreadCtrl g_recCtrl;
+
 TEST_F(AlsaRecord, ThreadStartedLikeTheMenuDoesStopsOnQuit)
 {
     testing::internal::CaptureStdout();
-    ASSERT_EQ(snd_record_thrCreate(&ctrl_), OSA_SOK);
+    ASSERT_EQ(snd_record_thrCreate(&g_recCtrl), OSA_SOK);
     sleep(1);
-    requestQuit();
+    OSA_mutexLock(&g_recCtrl.lock);
+    g_recCtrl.quit = 1;
+    OSA_mutexUnlock(&g_recCtrl.lock);
     // The thread's last file work is the header; then it lets go of the file.
     std::string path = dir_ + "/wav/save_mic_16khz.wav";
     auto finished = [](const void *arg) {

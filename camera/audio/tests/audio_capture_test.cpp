@@ -2,6 +2,7 @@
 #include <errno.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -89,6 +90,26 @@ TEST_F(AudioCapture, OverrunIsRecoveredAndCaptureGoesOn)
     EXPECT_NE(err.find("overrun!!!"), std::string::npos) << err;
     EXPECT_EQ(Audio_capture_isStart(), 1);
     EXPECT_EQ(readPeriod(buf), 2000);
+}
+
+TEST_F(AudioCapture, SuspendIsResumedWithoutLosingSamples)
+{
+    sim_alsa_use(dir_, "pcm.!plughw { @args [ CARD DEV SUBDEV ] @args.CARD { type string default \"0\" } "
+                       "@args.DEV { type integer default 0 } @args.SUBDEV { type integer default -1 } "
+                       "type plug slave.pcm { type q7sim capture_file \"" + dir_ + "/mic.raw\" suspend_after_ms 300 } }");
+    ASSERT_EQ(Audio_capture_start(), 4000);
+    std::vector<int16_t> buf(2000), got;
+    bool suspended = false;
+    for (int i = 0; i < 60 && got.size() < 8 * 2000; i++) {
+        int r = Audio_capture_read(buf.data());
+        if (r == -ESTRPIPE)
+            suspended = true;
+        if (r > 0)
+            got.insert(got.end(), buf.begin(), buf.begin() + r);
+    }
+    EXPECT_TRUE(suspended);
+    ASSERT_EQ(got.size(), 8u * 2000);
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), input_.begin()));
 }
 
 TEST_F(AudioCapture, MissingDeviceLeavesTheCaptureOff)
