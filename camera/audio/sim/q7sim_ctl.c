@@ -4,7 +4,7 @@
  * "MIC1 Boost" (microphone boost).
  *
  * The program opens and closes the mixer for every change, so the values live in a small text
- * file (one "name=v0,v1" line per control) that is read at open and rewritten on every change.
+ * file (one "name=v0,v1" line per control) that every read and write goes to.
  *
  * Configuration (all optional):
  *   state_file PATH            where the values are kept; none: they last one open
@@ -17,9 +17,12 @@
  * Numbers may also be given as strings, so that they can come from environment variables.
  */
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <alsa/asoundlib.h>
 #include <alsa/control_external.h>
@@ -42,15 +45,10 @@ typedef struct {
     control_t controls[MAX_CONTROLS];
 } q7sim_ctl_t;
 
-static void load_state(q7sim_ctl_t *c)
+static void parse_state(q7sim_ctl_t *c, char *text)
 {
-    if (c->state_file[0] == '\0')
-        return;
-    FILE *f = fopen(c->state_file, "r");
-    if (f == NULL)
-        return;
-    char line[256];
-    while (fgets(line, sizeof(line), f) != NULL) {
+    char *save = NULL;
+    for (char *line = strtok_r(text, "\n", &save); line != NULL; line = strtok_r(NULL, "\n", &save)) {
         char *eq = strrchr(line, '=');
         if (eq == NULL)
             continue;
@@ -67,24 +65,43 @@ static void load_state(q7sim_ctl_t *c)
             }
         }
     }
-    fclose(f);
 }
 
-static int save_state(const q7sim_ctl_t *c)
+/* Brings the values up to date with the state file, and with `key` >= 0 stores `value` into that
+ * control and writes the file back. Several mixer handles (threads, processes) may be open at
+ * once, as on a real card: the file is locked for each exchange, and only the changed control
+ * is taken from this handle. */
+static int sync_state(q7sim_ctl_t *c, long key, const long *value)
 {
-    if (c->state_file[0] == '\0')
+    if (c->state_file[0] == '\0') {
+        if (key >= 0)
+            memcpy(c->controls[key].value, value, sizeof(long) * c->controls[key].count);
         return 0;
-    FILE *f = fopen(c->state_file, "w");
-    if (f == NULL)
-        return -errno;
-    for (int i = 0; i < c->ncontrols; i++) {
-        const control_t *ct = &c->controls[i];
-        fprintf(f, "%s=%ld", ct->name, ct->value[0]);
-        for (unsigned int ch = 1; ch < ct->count; ch++)
-            fprintf(f, ",%ld", ct->value[ch]);
-        fputc('\n', f);
     }
-    return fclose(f) == 0 ? 0 : -EIO;
+    int fd = open(c->state_file, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return -errno;
+    flock(fd, key >= 0 ? LOCK_EX : LOCK_SH);
+    char text[4096];
+    ssize_t n = pread(fd, text, sizeof(text) - 1, 0);
+    text[n > 0 ? n : 0] = '\0';
+    parse_state(c, text);
+    int err = 0;
+    if (key >= 0) {
+        memcpy(c->controls[key].value, value, sizeof(long) * c->controls[key].count);
+        size_t len = 0;
+        for (int i = 0; i < c->ncontrols; i++) {
+            const control_t *ct = &c->controls[i];
+            len += (size_t)snprintf(text + len, sizeof(text) - len, "%s=%ld", ct->name, ct->value[0]);
+            for (unsigned int ch = 1; ch < ct->count; ch++)
+                len += (size_t)snprintf(text + len, sizeof(text) - len, ",%ld", ct->value[ch]);
+            len += (size_t)snprintf(text + len, sizeof(text) - len, "\n");
+        }
+        if (ftruncate(fd, 0) < 0 || pwrite(fd, text, len, 0) != (ssize_t)len)
+            err = -EIO;
+    }
+    close(fd); /* and with it the lock */
+    return err;
 }
 
 static void q7sim_ctl_close(snd_ctl_ext_t *ext)
@@ -150,6 +167,9 @@ static int q7sim_read_integer(snd_ctl_ext_t *ext, snd_ctl_ext_key_t key, long *v
     q7sim_ctl_t *c = ext->private_data;
     if (key >= (snd_ctl_ext_key_t)c->ncontrols)
         return -EINVAL;
+    int err = sync_state(c, -1, NULL);
+    if (err < 0)
+        return err;
     const control_t *ct = &c->controls[key];
     for (unsigned int ch = 0; ch < ct->count; ch++)
         value[ch] = ct->value[ch];
@@ -162,20 +182,16 @@ static int q7sim_write_integer(snd_ctl_ext_t *ext, snd_ctl_ext_key_t key, long *
     if (key >= (snd_ctl_ext_key_t)c->ncontrols)
         return -EINVAL;
     control_t *ct = &c->controls[key];
-    int changed = 0;
     for (unsigned int ch = 0; ch < ct->count; ch++) {
         if (value[ch] < ct->min || value[ch] > ct->max)
             return -EINVAL;
     }
-    for (unsigned int ch = 0; ch < ct->count; ch++) {
-        if (ct->value[ch] != value[ch])
-            changed = 1;
-        ct->value[ch] = value[ch];
-    }
-    int err = save_state(c);
+    long before[MAX_CHANNELS];
+    memcpy(before, ct->value, sizeof(before));
+    int err = sync_state(c, (long)key, value);
     if (err < 0)
         return err;
-    return changed;
+    return memcmp(before, ct->value, sizeof(long) * ct->count) != 0;
 }
 
 static int q7sim_read_event(snd_ctl_ext_t *ext, snd_ctl_elem_id_t *id, unsigned int *event_mask)
@@ -290,7 +306,7 @@ SND_CTL_PLUGIN_DEFINE_FUNC(q7sim)
     add_control(c, spk_volume_name, SND_CTL_ELEM_TYPE_INTEGER, 2, spk_min, spk_max);
     add_control(c, spk_switch_name, SND_CTL_ELEM_TYPE_BOOLEAN, 2, 0, 1);
     add_control(c, boost_name, SND_CTL_ELEM_TYPE_INTEGER, boost_channels, boost_min, boost_max);
-    load_state(c);
+    sync_state(c, -1, NULL);
 
     c->ext.version = SND_CTL_EXT_VERSION;
     c->ext.card_idx = 0;

@@ -108,6 +108,32 @@ TEST_F(AlsaMixer, MuteTurnsTheSpeakerSwitchOffAndOn)
     EXPECT_EQ(mixer_switch("SPK", FR), 1);
 }
 
+// The menu thread changes levels while a sound thread does: on the card every control keeps the
+// last value written to it, whichever handle wrote it.
+TEST_F(AlsaMixer, HandlesOpenAtOnceKeepEachOthersChanges)
+{
+    card("spk_max 31");
+    snd_mixer_t *other = nullptr;
+    ASSERT_EQ(snd_mixer_open(&other, 0), 0);
+    ASSERT_EQ(snd_mixer_attach(other, "default"), 0);
+    ASSERT_EQ(snd_mixer_selem_register(other, nullptr, nullptr), 0);
+    ASSERT_EQ(snd_mixer_load(other), 0);
+    snd_mixer_selem_id_t *sid;
+    snd_mixer_selem_id_alloca(&sid);
+    snd_mixer_selem_id_set_name(sid, "MIC1 Boost");
+    snd_mixer_elem_t *boost = snd_mixer_find_selem(other, sid);
+    ASSERT_NE(boost, nullptr);
+
+    EXPECT_EQ(alsa_set_volume(0, 50), 0);
+    EXPECT_EQ(snd_mixer_selem_set_playback_volume_all(boost, 2), 0);
+    EXPECT_EQ(alsa_set_playback_mute(1), 0);
+    snd_mixer_close(other);
+
+    EXPECT_EQ(mixer_read("SPK", FL), 16);
+    EXPECT_EQ(mixer_read("MIC1 Boost", FL), 2);
+    EXPECT_EQ(mixer_switch("SPK", FR), 0);
+}
+
 TEST_F(AlsaMixer, ElementWithoutPlaybackVolumeFails)
 {
     card("spk_volume_name \"SPK Capture Volume\"");
