@@ -62,12 +62,6 @@ static AVISTREAM *newStream(AVIFILE *f, const AVISTREAMHEADER *psi)
     return s;
 }
 
-static int refuseType(AVISTREAM *s, FOURCC type)
-{
-    AVI_LOG("Invalid Stream Type: %ld\n", (long)type);
-    AVIStreamFree(s);
-    return -1;
-}
 
 int AVIFileCreateStream(AVIFILE *pAVIFile, AVISTREAM **ppStream, const AVISTREAMHEADER *psi)
 {
@@ -98,7 +92,9 @@ int AVIFileCreateStream(AVIFILE *pAVIFile, AVISTREAM **ppStream, const AVISTREAM
     } else if (psi->fccType == kTxts) {
         s->ck_data.ckID = chunkId(avih.dwStreams++, 't', 'x');
     } else {
-        return refuseType(s, psi->fccType);
+        AVI_LOG("Invalid Stream Type: %ld\n", (long)psi->fccType);
+        AVIStreamFree(s);
+        return -1;
     }
     *ppStream = s;
     return 0;
@@ -115,8 +111,11 @@ int AVIFileCreateStreamSub(AVIFILE *pAVIFile, AVISTREAM **ppStream, const AVISTR
         s->ck_data.ckID = chunkId(avih.dwStreams++, 'd', 'c');
     else if (psi->fccType == kAuds)
         s->ck_data.ckID = chunkId(avih.dwStreams++, 'w', 'b');
-    else
-        return refuseType(s, psi->fccType);
+    else {
+        AVI_LOG("Invalid Stream Type: %ld\n", (long)psi->fccType);
+        AVIStreamFree(s);
+        return -1;
+    }
     *ppStream = s;
     return 0;
 }
