@@ -166,6 +166,10 @@ static int readStreamHeader(RcCtx *c, AVISTREAM *s)
         setErr("Invalid stream type[0x%x].\n", type);
         return -1;
     }
+    if (type == kTxts ? fmtSize != 0 : (fmtSize == 0 || fmtSize > kMaxFormatSize)) {
+        setErr("Invalid strf header Size[%ld].\n", (long)fmtSize);
+        return -1;
+    }
     // The rewrite finds each list by its stated size, so it must match what is read here.
     if (b->ck_strl.ckSize != 76 + fmtSize) {
         setErr("Invalid strl header size[%ld] ckType[0x%x].\n", (long)b->ck_strl.ckSize,
@@ -173,16 +177,8 @@ static int readStreamHeader(RcCtx *c, AVISTREAM *s)
         return -1;
     }
     if (type == kTxts) {
-        if (fmtSize != 0) {
-            setErr("Invalid strf header Size[%ld].\n", (long)fmtSize);
-            return -1;
-        }
         s->ck_data.ckID = AVI_FOURCC('0', '0' + n, 't', 'x');
     } else {
-        if (fmtSize == 0 || fmtSize > kMaxFormatSize) {
-            setErr("Invalid strf header Size[%ld].\n", (long)fmtSize);
-            return -1;
-        }
         // Room for the whole record the report reads, even when the file's is shorter.
         size_t room = fmtSize > sizeof(BITMAPINFOHEADER) ? fmtSize : sizeof(BITMAPINFOHEADER);
         void *fmt = avi_calloc(room);
@@ -276,8 +272,12 @@ static int recoveryStart(RcCtx *c, AVIRC_INFO *info)
         }
         any = true;
         pos += 8;
-        if (ck.ckSize == 0)
+        if (ck.ckSize == 0) {
+            // Not indexed, but it stays in the movi data: later offsets must count it.
+            f->nOffset += 8;
+            f->movi_size += 8;
             continue;
+        }
         DWORD si = 0;
         while (si < c->count && c->streams[si].ck_data.ckID != ck.ckID)
             si++;
