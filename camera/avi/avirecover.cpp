@@ -421,6 +421,7 @@ int AVIrcStart(const char *path)
 int AVIrcInspect(const char *path, AVIRC_INFO *info)
 {
     memset(info, 0, sizeof(*info));
+    errMsg[0] = 0; // a look is not a repair: its failure text must be its own
     RcCtx c;
     int rc = -1;
     if (rcOpen(&c, path, "rb", false) == 0 && readHeaders(&c) == 0) {
