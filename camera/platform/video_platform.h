@@ -140,7 +140,7 @@ struct VCODEC_BITSBUF_S {
     uint32_t mvDataFilledSize;
     uint32_t mvDataOffset;
     uint32_t inputFileChanged;
-    uint32_t seqId;
+    uint32_t seqId; // frame number within the channel
     uint32_t reserved;
 };
 

@@ -1,0 +1,202 @@
+// The built q7_app on the simulated board: arguments, menus through standard input, the
+// automatic mode and its key, as a user runs it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/tests/console.h"
+
+namespace {
+
+struct AppRun {
+    int status = -1; // exit status, or -1 when it had to be killed
+    std::string out;
+    std::vector<std::string> log;
+};
+
+std::string readAll(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> out;
+    std::stringstream ss(text);
+    std::string line;
+    while (std::getline(ss, line))
+        out.push_back(line);
+    return out;
+}
+
+size_t countLines(const std::vector<std::string> &log, const std::string &prefix)
+{
+    size_t n = 0;
+    for (const std::string &l : log)
+        if (l.compare(0, prefix.size(), prefix) == 0)
+            n++;
+    return n;
+}
+
+// Starts q7_app with `args`, standard input from `input`, the board root and extra environment;
+// `during` runs while it does; the program is killed after `limitSecs`.
+AppRun runApp(const BoardRoot &root, std::vector<std::string> args, const std::string &input,
+           int limitSecs, std::vector<std::string> env = {},
+           const std::function<void(pid_t)> &during = nullptr)
+{
+    std::string dir = root.path();
+    std::string in = dir + "/stdin", out = dir + "/stdout", log = dir + "/sim.log";
+    std::ofstream(in, std::ios::binary) << input;
+    pid_t pid = fork();
+    if (pid == 0) {
+        int fdIn = open(in.c_str(), O_RDONLY);
+        int fdOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fdIn, 0);
+        dup2(fdOut, 1);
+        dup2(fdOut, 2);
+        setenv("Q7_ROOT", dir.c_str(), 1);
+        setenv("Q7_SIM_LOG", log.c_str(), 1);
+        for (const std::string &e : env)
+            putenv(strdup(e.c_str()));
+        std::vector<char *> argv;
+        std::string prog = Q7_APP_PATH;
+        argv.push_back(&prog[0]);
+        for (std::string &a : args)
+            argv.push_back(&a[0]);
+        argv.push_back(nullptr);
+        execv(prog.c_str(), argv.data());
+        _exit(127);
+    }
+    if (during)
+        during(pid);
+    AppRun r;
+    int status = 0;
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(limitSecs);
+    for (;;) {
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            break;
+        }
+        if (std::chrono::steady_clock::now() > until) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    r.out = readAll(out);
+    r.log = lines(readAll(log));
+    return r;
+}
+
+void pressKey(const std::string &device, int code, int value)
+{
+    std::string cmd = std::string(Q7_SIM_KEY_PATH) + " " + device + " " + std::to_string(code) +
+                      " " + std::to_string(value);
+    ASSERT_EQ(system(cmd.c_str()), 0);
+}
+
+TEST(EndToEnd, MenusDriveACameraProcessAndTheProgramEndsAtTheEndOfInput)
+{
+    BoardRoot root;
+    ASSERT_EQ(system(("mkdir -p " + root.path() + "/sys/devices/platform/vpss/display2").c_str()),
+              0);
+    // Main menu 4 (unknown), 2 (sub camera) with d1, run-time 8 (TV out off), 0 (stop),
+    // c (ENV) 0, then the input ends.
+    AppRun r = runApp(root, {}, "4\n2\n2\n8\n0\nc\n0\n", 30);
+    EXPECT_EQ(r.status, 0) << r.out;
+    // Four main menus and the ENV menu, which has the same title.
+    EXPECT_EQ(countOf(r.out, "\r\n =========\r\n Main Menu\r\n =========\r\n"), 5u);
+    EXPECT_NE(r.out.find("sub cam resolution?\n(1.720p, 2.d1) : "), std::string::npos);
+    EXPECT_EQ(countOf(r.out, " Run-Time Menu\r\n"), 2u);
+    EXPECT_EQ(countOf(r.out, " 1: print evn\r\n"), 1u);
+
+    ASSERT_FALSE(r.log.empty());
+    EXPECT_EQ(r.log.front(), "System_init");
+    EXPECT_EQ(r.log.back(), "System_deInit");
+    EXPECT_EQ(countLines(r.log, "Vsys_init useCase=15 camera=0 capture=1"), 1u);
+    EXPECT_EQ(countLines(r.log, "Vcap_init width=720 height=480"), 1u);
+    EXPECT_EQ(countLines(r.log, "Vdis_stopDrv display=3"), 1u);
+    EXPECT_EQ(countLines(r.log, "Vdis_startDrv display=3"), 1u) << "switched on again at stop";
+    EXPECT_EQ(countLines(r.log, "Vsys_exit"), 1u);
+    EXPECT_EQ(readAll(root.path() + "/sys/devices/platform/vpss/display2/enabled"), "1\n");
+}
+
+TEST(EndToEnd, AutomaticModeRunsBothCamerasUntilKeyF1IsPressed)
+{
+    BoardRoot root;
+    std::string key = root.path() + "/dev/input/event0";
+    ASSERT_EQ(mkfifo(key.c_str(), 0600), 0);
+    // The board's device never hangs up: one writer stays for the whole run, so that each
+    // key press below is not followed by an end of input.
+    int holder = open(key.c_str(), O_RDWR);
+    ASSERT_GE(holder, 0);
+    AppRun r = runApp(root, {"1", "1"}, "", 30, {}, [&](pid_t) {
+        // Release and repeat do not end it; the card events only print.
+        pressKey(key, 59, 0);
+        pressKey(key, 59, 2);
+        pressKey(key, 62, 1);
+        pressKey(key, 63, 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        pressKey(key, 59, 1);
+    });
+    close(holder);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Input device name: \"Unknown\"\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("EV_KEY: sd card inserted\n"), std::string::npos);
+    EXPECT_NE(r.out.find("EV_KEY: sd card removed\n"), std::string::npos);
+    EXPECT_EQ(countOf(r.out, "KEY_F1\n"), 1u);
+    EXPECT_EQ(countOf(r.out, " Main Menu\r\n"), 0u) << "no menu in the automatic mode";
+    EXPECT_EQ(countLines(r.log, "Vsys_init useCase=16"), 1u);
+    EXPECT_EQ(countLines(r.log, "Vcap_init width=0 height=0"), 1u) << "the sub size stays 0 x 0";
+    EXPECT_EQ(countLines(r.log, "Vsys_exit"), 1u);
+    EXPECT_EQ(r.log.back(), "System_deInit");
+}
+
+TEST(EndToEnd, AutomaticModeWithoutAKeyDeviceRestartsTheCameraProcess)
+{
+    BoardRoot root;
+    AppRun r = runApp(root, {"1", "1"}, "", 4);
+    EXPECT_EQ(r.status, -1) << "it runs until it is killed";
+    EXPECT_NE(r.out.find("device open failed!!"), std::string::npos);
+    EXPECT_GE(countLines(r.log, "Vsys_create"), 2u);
+    EXPECT_GE(countLines(r.log, "Vsys_exit"), 1u);
+}
+
+TEST(EndToEnd, AutomaticModeEndsWhenTheMainCameraFails)
+{
+    BoardRoot root;
+    AppRun r = runApp(root, {"1", "1"}, "", 30, {"Q7_SIM_MAIN_CAM_FAIL=1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(" [app] err: main camera device failed!!!\n"), std::string::npos);
+    EXPECT_EQ(countLines(r.log, "Vsys_create"), 0u);
+    EXPECT_EQ(r.log.back(), "System_deInit");
+}
+
+TEST(EndToEnd, NoMenuArgumentKeepsTheCameraProcessRunning)
+{
+    BoardRoot root;
+    AppRun r = runApp(root, {"1", "0", "1"}, "1\n0\n0\n", 3);
+    EXPECT_EQ(r.status, -1) << "the camera process never returns";
+    EXPECT_EQ(countOf(r.out, " Run-Time Menu\r\n"), 0u);
+    EXPECT_EQ(countLines(r.log, "Vsys_create"), 1u);
+    EXPECT_EQ(countLines(r.log, "Vsys_delete"), 0u);
+}
+
+} // namespace
