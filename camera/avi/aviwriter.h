@@ -69,13 +69,13 @@ private:
     void ReleaseStreams();
 
     CBlockBuffer m_BlockBuffer;
-    FILE *m_fileExtra;
+    [[maybe_unused]] FILE *m_fileExtra; // not used
     BOOL m_bFileOpen;
     int m_nSystemType;
     int m_nChannelMode;
     int m_nEnableMeta;
     int m_nAudioType;
-    int m_nAudioFrameSize;
+    [[maybe_unused]] int m_nAudioFrameSize; // not used
     BOOL m_bFirstVideo[2];
     AVISTREAMHEADER m_strvhdr[2];
     AVISTREAMHEADER m_strahdr;
