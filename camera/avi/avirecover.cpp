@@ -27,6 +27,12 @@ struct RcCtx {
     bool report; // print the console report of the headers
 };
 
+// %ld values as the 32-bit board prints them, on every platform.
+static long L32(DWORD v)
+{
+    return (long)(int32_t)v;
+}
+
 static void setErr(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 static void setErr(const char *fmt, ...)
 {
@@ -46,19 +52,19 @@ static void reportMainHeader(const AVIMAINHEADER &h)
     puts("=======================");
     puts("     AVIMAINHEADER     ");
     puts("=======================");
-    printf("msecPerFrame : %ld\n", (long)h.dwMicroSecPerFrame);
-    printf("maxBytePerSec: %ld\n", (long)h.dwMaxBytesPerSec);
+    printf("msecPerFrame : %ld\n", L32(h.dwMicroSecPerFrame));
+    printf("maxBytePerSec: %ld\n", L32(h.dwMaxBytesPerSec));
     printf("flags        : %x\n", h.dwFlags);
-    printf("totFrames    : %ld\n", (long)h.dwTotalFrames);
-    printf("initFrames   : %ld\n", (long)h.dwInitialFrames);
-    printf("streams      : %ld\n", (long)h.dwStreams);
-    printf("suggestedBuff: %ld\n", (long)h.dwSuggestedBufferSize);
-    printf("width        : %ld\n", (long)h.dwWidth);
-    printf("height       : %ld\n", (long)h.dwHeight);
-    printf("scale        : %ld\n", (long)h.dwScale);
-    printf("rate         : %ld\n", (long)h.dwRate);
-    printf("start        : %ld\n", (long)h.dwStart);
-    printf("length       : %ld\n", (long)h.dwLength);
+    printf("totFrames    : %ld\n", L32(h.dwTotalFrames));
+    printf("initFrames   : %ld\n", L32(h.dwInitialFrames));
+    printf("streams      : %ld\n", L32(h.dwStreams));
+    printf("suggestedBuff: %ld\n", L32(h.dwSuggestedBufferSize));
+    printf("width        : %ld\n", L32(h.dwWidth));
+    printf("height       : %ld\n", L32(h.dwHeight));
+    printf("scale        : %ld\n", L32(h.dwScale));
+    printf("rate         : %ld\n", L32(h.dwRate));
+    printf("start        : %ld\n", L32(h.dwStart));
+    printf("length       : %ld\n", L32(h.dwLength));
     printf("\n\n");
 }
 
@@ -82,17 +88,17 @@ static void reportStream(const AVISTREAMBLOCK *b, const void *format)
     if (h.fccType == kVids)
         printf("fccHandler\t: %c%c%c%c\n", hd[0], hd[1], hd[2], hd[3]);
     else
-        printf("fccHandler\t: %ld\n", (long)h.fccHandler);
-    printf("Flags\t\t: %ld\n", (long)h.dwFlags);
-    printf("Priority\t: %ld\n", (long)h.dwPriority);
-    printf("InitFrames\t: %ld\n", (long)h.dwInitialFrames);
-    printf("Scale\t\t: %ld\n", (long)h.dwScale);
-    printf("Rate\t\t: %ld\n", (long)h.dwRate);
-    printf("Start\t\t: %ld\n", (long)h.dwStart);
-    printf("Length\t\t: %ld\n", (long)h.dwLength);
-    printf("SuggestBuf\t: %ld\n", (long)h.dwSuggestedBufferSize);
-    printf("Quality\t\t: %ld\n", (long)h.dwQuality);
-    printf("SmapleSize\t: %ld\n", (long)h.dwSampleSize);
+        printf("fccHandler\t: %ld\n", L32(h.fccHandler));
+    printf("Flags\t\t: %ld\n", L32(h.dwFlags));
+    printf("Priority\t: %ld\n", L32(h.dwPriority));
+    printf("InitFrames\t: %ld\n", L32(h.dwInitialFrames));
+    printf("Scale\t\t: %ld\n", L32(h.dwScale));
+    printf("Rate\t\t: %ld\n", L32(h.dwRate));
+    printf("Start\t\t: %ld\n", L32(h.dwStart));
+    printf("Length\t\t: %ld\n", L32(h.dwLength));
+    printf("SuggestBuf\t: %ld\n", L32(h.dwSuggestedBufferSize));
+    printf("Quality\t\t: %ld\n", L32(h.dwQuality));
+    printf("SmapleSize\t: %ld\n", L32(h.dwSampleSize));
     printf("rcFrmae[0]\t: %d\n", h.rcFrame.left);
     printf("rcFrame[1]\t: %d\n", h.rcFrame.top);
     printf("rcFrame[2]\t: %d\n", h.rcFrame.right);
@@ -105,23 +111,23 @@ static void reportStream(const AVISTREAMBLOCK *b, const void *format)
         const BITMAPINFOHEADER *bi = (const BITMAPINFOHEADER *)format;
         char c[5];
         fourcc(c, bi->biCompression);
-        printf("Size\t:%ld\n", (long)bi->biSize);
-        printf("Width\t:%ld\n", (long)bi->biWidth);
-        printf("Height\t:%ld\n", (long)bi->biHeight);
+        printf("Size\t:%ld\n", L32(bi->biSize));
+        printf("Width\t:%ld\n", L32(bi->biWidth));
+        printf("Height\t:%ld\n", L32(bi->biHeight));
         printf("Plans\t:%d\n", bi->biPlanes);
         printf("bitCnt\t:%d\n", bi->biBitCount);
         printf("Compress:%s\n", c);
-        printf("SizeBuf\t:%ld\n", (long)bi->biSizeImage);
-        printf("XMeter\t:%ld\n", (long)bi->biXPelsPerMeter);
-        printf("YMeter\t:%ld\n", (long)bi->biYPelsPerMeter);
-        printf("ClrUsed\t:%ld\n", (long)bi->biClrUsed);
-        printf("ClrImp\t:%ld\n", (long)bi->biClrImportant);
+        printf("SizeBuf\t:%ld\n", L32(bi->biSizeImage));
+        printf("XMeter\t:%ld\n", L32(bi->biXPelsPerMeter));
+        printf("YMeter\t:%ld\n", L32(bi->biYPelsPerMeter));
+        printf("ClrUsed\t:%ld\n", L32(bi->biClrUsed));
+        printf("ClrImp\t:%ld\n", L32(bi->biClrImportant));
     } else if (h.fccType == kAuds && format) {
         const WAVEFORMATEX *w = (const WAVEFORMATEX *)format;
         printf("formTag         : %d\n", w->wFormatTag);
         printf("Channels        : %d\n", w->nChannels);
-        printf("SamplePerSec    : %ld\n", (long)w->nSamplesPerSec);
-        printf("AvgBytesPerSec  : %ld\n", (long)w->nAvgBytesPerSec);
+        printf("SamplePerSec    : %ld\n", L32(w->nSamplesPerSec));
+        printf("AvgBytesPerSec  : %ld\n", L32(w->nAvgBytesPerSec));
         printf("BlockAlign      : %d\n", w->nBlockAlign);
         printf("BitsPerSample   : %d\n", w->wBitsPerSample);
         printf("cbSize          : %d\n", w->cbSize);
@@ -144,13 +150,13 @@ static int readStreamHeader(RcCtx *c, AVISTREAM *s)
 
     if (fread(&b->ck_strl, sizeof(CK_LIST), 1, fp) != 1 || b->ck_strl.ckID != kLIST ||
         b->ck_strl.ckSize == 0 || b->ck_strl.ckType != AVI_FOURCC('s', 't', 'r', 'l')) {
-        setErr("Invalid strl header size[%ld] ckType[0x%x].\n", (long)b->ck_strl.ckSize,
+        setErr("Invalid strl header size[%ld] ckType[0x%x].\n", L32(b->ck_strl.ckSize),
                b->ck_strl.ckType);
         return -1;
     }
     if (fread(&b->ck_strh, sizeof(CK), 1, fp) != 1 ||
         b->ck_strh.ckID != AVI_FOURCC('s', 't', 'r', 'h') || b->ck_strh.ckSize == 0) {
-        setErr("Invalid strh header size[%ld] ckID[0x%x].\n", (long)b->ck_strh.ckSize,
+        setErr("Invalid strh header size[%ld] ckID[0x%x].\n", L32(b->ck_strh.ckSize),
                b->ck_strh.ckID);
         return -1;
     }
@@ -167,12 +173,12 @@ static int readStreamHeader(RcCtx *c, AVISTREAM *s)
         return -1;
     }
     if (type == kTxts ? fmtSize != 0 : (fmtSize == 0 || fmtSize > kMaxFormatSize)) {
-        setErr("Invalid strf header Size[%ld].\n", (long)fmtSize);
+        setErr("Invalid strf header Size[%ld].\n", L32(fmtSize));
         return -1;
     }
     // The rewrite finds each list by its stated size, so it must match what is read here.
     if (b->ck_strl.ckSize != 76 + fmtSize) {
-        setErr("Invalid strl header size[%ld] ckType[0x%x].\n", (long)b->ck_strl.ckSize,
+        setErr("Invalid strl header size[%ld] ckType[0x%x].\n", L32(b->ck_strl.ckSize),
                b->ck_strl.ckType);
         return -1;
     }
@@ -188,7 +194,7 @@ static int readStreamHeader(RcCtx *c, AVISTREAM *s)
         }
         if (fread(fmt, fmtSize, 1, fp) != 1) {
             avi_free(fmt);
-            setErr("Invalid strf header Size[%ld].\n", (long)fmtSize);
+            setErr("Invalid strf header Size[%ld].\n", L32(fmtSize));
             return -1;
         }
         void *&keep = type == kVids ? pVidFormat : pAudFormat;
@@ -223,7 +229,7 @@ static int readHeaders(RcCtx *c)
         return -1;
     }
     if (h.avih.dwStreams > AVI_MAX_STREAMS) {
-        setErr("Invalid stream count[%ld].\n", (long)h.avih.dwStreams);
+        setErr("Invalid stream count[%ld].\n", L32(h.avih.dwStreams));
         return -1;
     }
     c->streams = (AVISTREAM *)avi_calloc(sizeof(AVISTREAM) * h.avih.dwStreams);
@@ -329,7 +335,7 @@ static int rewriteHeaders(RcCtx *c)
         AVISTREAMBLOCK *b = c->streams[i].pStreamBlock;
         AVI_LOG("Header info modify [%d]!! \n", (int)i);
         if (fseeko(f->pFile, (off_t)f->nHeadWritten, SEEK_SET) != 0) {
-            AVI_LOG("File seek fail offset[%ld]!! \n", (long)f->nHeadWritten);
+            AVI_LOG("File seek fail offset[%ld]!! \n", L32(f->nHeadWritten));
             return -1;
         }
         f->nHeadWritten += b->ck_strl.ckSize + 8;
@@ -344,7 +350,7 @@ static int rewriteHeaders(RcCtx *c)
     case AVI_TAIL_OK:
         break;
     case AVI_TAIL_ESEEK_MOVI:
-        AVI_LOG("File seek fail offset[%ld]!! \n", (long)movi);
+        AVI_LOG("File seek fail offset[%ld]!! \n", L32(movi));
         return -1;
     case AVI_TAIL_ESEEK_IDX1:
         AVI_LOG("File seek fail offset[%d]!! \n", (int)(movi + f->Tail.ck_movi.ckSize + 8));
