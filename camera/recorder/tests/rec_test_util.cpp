@@ -1,0 +1,158 @@
+#include "rec_test_util.h"
+
+#include <dirent.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "recorder/q7_util.h"
+
+namespace rectest {
+
+Board::Board()
+{
+    std::string cmd = "mkdir -p '" + cont() + "' '" + event() + "' '" + photo() + "'";
+    if (system(cmd.c_str()) != 0)
+        abort();
+    setenv("Q7_ROOT", root().c_str(), 1);
+}
+
+Board::~Board()
+{
+    unsetenv("Q7_ROOT");
+}
+
+std::string Board::cont() const
+{
+    return root() + Q7_CONT_DIR;
+}
+
+std::string Board::event() const
+{
+    return root() + Q7_EVENT_DIR;
+}
+
+std::string Board::photo() const
+{
+    return root() + Q7_PHOTO_DIR;
+}
+
+Bytes frameBytes(uint32_t seq, uint32_t size)
+{
+    Bytes b(size < 8 ? 8 : size);
+    avitest::putU32(b, 0, seq);
+    avitest::putU32(b, 4, (uint32_t)b.size());
+    for (size_t i = 8; i < b.size(); i++)
+        b[i] = (uint8_t)(seq * 31u + i);
+    return b;
+}
+
+int64_t frameSeq(const uint8_t *data, size_t size)
+{
+    if (size < 8)
+        return -1;
+    uint32_t seq = data[0] | data[1] << 8 | data[2] << 16 | (uint32_t)data[3] << 24;
+    uint32_t n = data[4] | data[5] << 8 | data[6] << 16 | (uint32_t)data[7] << 24;
+    if (n != size)
+        return -1;
+    for (size_t i = 8; i < size; i++)
+        if (data[i] != (uint8_t)(seq * 31u + i))
+            return -1;
+    return seq;
+}
+
+std::vector<Chunk> readChunks(const std::string &path)
+{
+    std::vector<Chunk> out;
+    Bytes file = avitest::readFile(path);
+    if (file.size() < 32)
+        return out;
+    for (size_t pos : avitest::chunkOffsets(file)) {
+        uint32_t size = avitest::u32(file, pos + 4);
+        if (pos + 8 + size > file.size())
+            break;
+        Chunk c;
+        c.fourcc = avitest::fourcc(file, pos);
+        c.data.assign(file.begin() + (long)pos + 8, file.begin() + (long)(pos + 8 + size));
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
+std::vector<std::string> listDir(const std::string &dir)
+{
+    std::vector<std::string> out;
+    DIR *d = opendir(dir.c_str());
+    if (d == nullptr)
+        return out;
+    while (struct dirent *e = readdir(d)) {
+        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
+            out.push_back(e->d_name);
+    }
+    closedir(d);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::string probeStreams(const std::string &path)
+{
+    int status = 0;
+    std::string out = avitest::run("ffprobe -v error -show_entries stream=index,codec_tag_string "
+                                   "-of csv=p=0 '" + path + "'",
+                                   &status);
+    if (status != 0)
+        return "";
+    std::string joined;
+    std::stringstream ss(out);
+    std::string line;
+    while (std::getline(ss, line)) {
+        size_t comma = line.find(',');
+        if (comma == std::string::npos)
+            return ""; // a complaint, not a stream
+        joined += line.substr(0, comma) + ":" + line.substr(comma + 1) + "\n";
+    }
+    return joined;
+}
+
+std::vector<std::pair<int, bool>> probePackets(const std::string &path)
+{
+    std::vector<std::pair<int, bool>> out;
+    std::string text = avitest::run("ffprobe -v error -show_entries packet=stream_index,flags "
+                                    "-of csv=p=0 '" + path + "' 2>/dev/null");
+    std::stringstream ss(text);
+    std::string line;
+    while (std::getline(ss, line)) {
+        size_t comma = line.find(',');
+        if (comma == std::string::npos)
+            continue;
+        out.emplace_back(atoi(line.c_str()), line.find('K', comma) != std::string::npos);
+    }
+    return out;
+}
+
+std::string decodeErrors(const std::string &path)
+{
+    int status = 0;
+    std::string out =
+        avitest::run("ffmpeg -nostdin -v error -i '" + path + "' -map 0 -f null - 2>&1", &status);
+    if (status != 0 && out.empty())
+        out = "ffmpeg failed";
+    return out;
+}
+
+std::string makeH264Clip(const std::string &dir, const std::string &name, int width, int height,
+                         int seconds, int gop)
+{
+    std::string path = dir + "/" + name;
+    std::ostringstream cmd;
+    cmd << "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=" << width << "x" << height
+        << ":rate=30 -t " << seconds << " -c:v libx264 -preset ultrafast -g " << gop
+        << " -bf 0 -x264-params repeat-headers=1 -f h264 '" << path << "'";
+    int status = 0;
+    avitest::run(cmd.str(), &status);
+    return status == 0 ? path : "";
+}
+
+} // namespace rectest

@@ -1,0 +1,58 @@
+// Helpers of the recording pipeline's tests: a board root with the card's folders, frames that
+// carry their own number, and the chunks of the AVI files the pipeline writes.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "avi/tests/avi_test_util.h"
+#include "avi/udavi.h"
+
+namespace rectest {
+
+using avitest::Bytes;
+
+// A board root below a temporary folder with the card's three recording folders; Q7_ROOT points
+// at it while the object lives.
+class Board {
+public:
+    Board();
+    ~Board();
+    const std::string &root() const { return m_dir.path(); }
+    std::string cont() const;  // the continuous folder
+    std::string event() const; // the event folder
+    std::string photo() const; // the photo folder
+
+private:
+    avitest::TempDir m_dir;
+};
+
+// Frame bytes that say which frame they are: the number, the size, then a pattern of both.
+Bytes frameBytes(uint32_t seq, uint32_t size);
+// The number a frame's bytes carry, or -1 when the bytes are not intact.
+int64_t frameSeq(const uint8_t *data, size_t size);
+
+struct Chunk {
+    std::string fourcc; // "00dc", "01dc", "02wb", "03tx"
+    Bytes data;
+};
+// The chunks of the movi list of an AVI file of this system, in file order.
+std::vector<Chunk> readChunks(const std::string &path);
+
+// Files of a folder (names only), sorted.
+std::vector<std::string> listDir(const std::string &dir);
+
+// ffprobe's streams of a file as "index:codec_tag_string" lines, or "" when it refuses the file.
+std::string probeStreams(const std::string &path);
+// ffprobe's packets as (stream index, key) in file order.
+std::vector<std::pair<int, bool>> probePackets(const std::string &path);
+// FFmpeg's complaints while decoding every stream of the file ("" when it decodes cleanly).
+std::string decodeErrors(const std::string &path);
+
+// A real H.264 clip in Annex-B form made with ffmpeg (one key frame every `gop` frames).
+std::string makeH264Clip(const std::string &dir, const std::string &name, int width, int height,
+                         int seconds, int gop);
+
+} // namespace rectest
