@@ -447,7 +447,8 @@ int q7_ipcBitsInit(int camMode, APP_CFG *cfg)
     hAVI = nullptr;
     save_cnt = 0;
 
-    if (PRELIST_init_instance(10, 10, cfg->mainWidth, cfg->mainHeight) == 0)
+    // Without pre-record the list starts off too, so that no event opens an empty file.
+    if (PRELIST_init_instance(c.prerecSec, 10, cfg->mainWidth, cfg->mainHeight) == 0)
         c.prerecSec = 0;
 
     q7_prepare_cont_folder();

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 #include <algorithm>
 #include <sstream>
@@ -153,6 +154,17 @@ std::string makeH264Clip(const std::string &dir, const std::string &name, int wi
     int status = 0;
     avitest::run(cmd.str(), &status);
     return status == 0 ? path : "";
+}
+
+void setClockSecond(int sec, int minutes)
+{
+    q7_set_clock_offset(0);
+    struct timeval now;
+    q7_gettime(&now);
+    time_t t = now.tv_sec;
+    struct tm tm;
+    localtime_r(&t, &tm);
+    q7_set_clock_offset((int64_t)(sec - tm.tm_sec) + 60 * (int64_t)minutes);
 }
 
 } // namespace rectest

@@ -55,4 +55,8 @@ std::string decodeErrors(const std::string &path);
 std::string makeH264Clip(const std::string &dir, const std::string &name, int width, int height,
                          int seconds, int gop);
 
+// Moves the pipeline's clock (q7_set_clock_offset) so that the local time is now at second `sec`
+// of a minute, `minutes` minutes after the current one.
+void setClockSecond(int sec, int minutes = 0);
+
 } // namespace rectest
