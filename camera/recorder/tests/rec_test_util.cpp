@@ -100,7 +100,7 @@ std::vector<std::string> listDir(const std::string &dir)
 std::string probeStreams(const std::string &path)
 {
     int status = 0;
-    std::string out = avitest::run("ffprobe -v error -show_entries stream=index,codec_tag_string "
+    std::string out = avitest::run("ffprobe -v error -show_entries stream=index,codec_type,codec_name "
                                    "-of csv=p=0 '" + path + "'",
                                    &status);
     if (status != 0)
@@ -109,10 +109,9 @@ std::string probeStreams(const std::string &path)
     std::stringstream ss(out);
     std::string line;
     while (std::getline(ss, line)) {
-        size_t comma = line.find(',');
-        if (comma == std::string::npos)
+        if (line.find(',') == std::string::npos)
             return ""; // a complaint, not a stream
-        joined += line.substr(0, comma) + ":" + line.substr(comma + 1) + "\n";
+        joined += line + "\n";
     }
     return joined;
 }
@@ -137,7 +136,7 @@ std::string decodeErrors(const std::string &path)
 {
     int status = 0;
     std::string out =
-        avitest::run("ffmpeg -nostdin -v error -i '" + path + "' -map 0 -f null - 2>&1", &status);
+        avitest::run("ffmpeg -nostdin -v error -i '" + path + "' -map 0:v -map 0:a? -f null - 2>&1", &status);
     if (status != 0 && out.empty())
         out = "ffmpeg failed";
     return out;

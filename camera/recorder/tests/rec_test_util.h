@@ -44,11 +44,11 @@ std::vector<Chunk> readChunks(const std::string &path);
 // Files of a folder (names only), sorted.
 std::vector<std::string> listDir(const std::string &dir);
 
-// ffprobe's streams of a file as "index:codec_tag_string" lines, or "" when it refuses the file.
+// ffprobe's streams of a file as "index,codec_name,codec_type" lines, or "" when it refuses it.
 std::string probeStreams(const std::string &path);
 // ffprobe's packets as (stream index, key) in file order.
 std::vector<std::pair<int, bool>> probePackets(const std::string &path);
-// FFmpeg's complaints while decoding every stream of the file ("" when it decodes cleanly).
+// FFmpeg's complaints while decoding the video and audio streams ("" when they decode cleanly).
 std::string decodeErrors(const std::string &path);
 
 // A real H.264 clip in Annex-B form made with ffmpeg (one key frame every `gop` frames).

@@ -1,0 +1,342 @@
+// The recording pipeline on the simulated board with real H.264 clips and the simulated sound
+// card: the built q7_app across a minute boundary, an event file, snapshots, power cuts, and
+// start/stop cycles under load.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "app/q7_app_main.h"
+#include "avi/udavi.h"
+#include "platform/osa.h"
+#include "platform/video_platform.h"
+#include "rec_test_util.h"
+#include "recorder/q7_ipc_bits.h"
+#include "recorder/q7_prerec.h"
+#include "recorder/q7_util.h"
+
+using namespace rectest;
+
+namespace {
+
+// Main and sub video, mu-law audio, and the text stream (00dc, 01dc, 02wb, 03tx).
+const char *const kStreams = "0,h264,video\n1,h264,video\n2,pcm_mulaw,audio\n3,unknown,subtitle\n";
+
+// Clips made once for the whole program: 1 s between key frames, as the board's encoder.
+struct Clips {
+    avitest::TempDir dir;
+    std::string main, sub;
+    Clips()
+    {
+        main = makeH264Clip(dir.path(), "main.h264", 320, 180, 4, 30);
+        sub = makeH264Clip(dir.path(), "sub.h264", 256, 144, 4, 30);
+    }
+};
+
+Clips &clips()
+{
+    static Clips *c = new Clips;
+    return *c;
+}
+
+std::vector<std::string> soundEnv(const std::string &dir)
+{
+    return {"ALSA_CONFIG_PATH=" + std::string(Q7SIM_CONF_PATH), "Q7_SIM_TONE_HZ=440",
+            "Q7_SIM_PLAYBACK=" + dir + "/speaker.raw", "Q7_SIM_MIXER_STATE=" + dir + "/mixer"};
+}
+
+// q7_app on the board root, optionally under faketime starting at `fakeStart`; standard input is
+// a pipe whose write end is returned in *typing.
+pid_t startApp(const Board &board, const std::string &fakeStart, int *typing)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    std::vector<std::string> env = soundEnv(board.root());
+    env.push_back("Q7_SIM_CLIP0=" + clips().main);
+    env.push_back("Q7_SIM_CLIP1=" + clips().sub);
+    std::string out = board.root() + "/console.log";
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[1]);
+        dup2(fds[0], 0);
+        int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        dup2(fd, 1);
+        dup2(fd, 2);
+        for (const std::string &e : env)
+            putenv(strdup(e.c_str()));
+        setenv("Q7_ROOT", board.root().c_str(), 1);
+        if (fakeStart.empty()) {
+            execl(Q7_APP_PATH, Q7_APP_PATH, (char *)nullptr);
+        } else {
+            execlp("faketime", "faketime", "-m", "--exclude-monotonic", fakeStart.c_str(),
+                   Q7_APP_PATH, (char *)nullptr);
+        }
+        _exit(127);
+    }
+    close(fds[0]);
+    *typing = fds[1];
+    return pid;
+}
+
+void type(int fd, const std::string &text)
+{
+    if (write(fd, text.data(), text.size()) != (ssize_t)text.size())
+        ADD_FAILURE() << "could not type " << text;
+}
+
+void sleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// The exit status, or -1 when it had to be killed after `limitSecs`.
+int waitApp(pid_t pid, int limitSecs)
+{
+    for (int i = 0; i < limitSecs * 10; i++) {
+        int status;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        sleepMs(100);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+// Every check a recording of the camera must pass: ffprobe's four streams, a main key frame
+// first, and a clean decode.
+void expectGoodRecording(const std::string &path)
+{
+    SCOPED_TRACE(path);
+    EXPECT_EQ(probeStreams(path), kStreams);
+    // Stream n's chunks are "0ndc" (video), "02wb" (audio) and "03tx" (text).
+    std::set<std::string> tags;
+    for (const Chunk &c : readChunks(path))
+        tags.insert(c.fourcc);
+    tags.insert("03tx"); // the text stream is declared but stays empty
+    EXPECT_EQ(tags, (std::set<std::string>{"00dc", "01dc", "02wb", "03tx"}));
+    std::vector<std::pair<int, bool>> packets = probePackets(path);
+    ASSERT_FALSE(packets.empty());
+    EXPECT_EQ(packets.front(), (std::pair<int, bool>{0, true}));
+    EXPECT_EQ(decodeErrors(path), "");
+}
+
+size_t mainFrames(const std::string &path)
+{
+    size_t n = 0;
+    for (auto &p : probePackets(path))
+        n += p.first == 0;
+    return n;
+}
+
+TEST(RecorderApp, BothCamerasAcrossAMinuteBoundaryLeaveTwoFilesAndSnapshots)
+{
+    Board board;
+    int typing = -1;
+    pid_t pid = startApp(board, "2026-03-04 10:00:52", &typing);
+    ASSERT_GT(pid, 0);
+    type(typing, "3\n1\n"); // both cameras, 720p sub camera
+    sleepMs(4000);
+    type(typing, "6\n"); // snapshot
+    sleepMs(12000);
+    type(typing, "0\n0\n");
+    close(typing);
+    int status = waitApp(pid, 60);
+    Bytes log = avitest::readFile(board.root() + "/console.log");
+    std::string console(log.begin(), log.end());
+    ASSERT_EQ(status, 0) << console;
+
+    std::vector<std::string> files = listDir(board.cont());
+    ASSERT_EQ(files, (std::vector<std::string>{"REC_2026_03_04_10_00.avi",
+                                               "REC_2026_03_04_10_01.avi"}))
+        << console;
+    for (const std::string &f : files)
+        expectGoodRecording(board.cont() + "/" + f);
+    // About 8 s before the minute and 8 s after it.
+    EXPECT_NEAR((double)mainFrames(board.cont() + "/" + files[0]), 8 * 30, 60);
+    EXPECT_NEAR((double)mainFrames(board.cont() + "/" + files[1]), 8 * 30, 60);
+
+    std::vector<std::string> photos = listDir(board.photo());
+    ASSERT_EQ(photos.size(), 2u) << console;
+    EXPECT_NE(photos[0].find("_m.jpeg"), std::string::npos);
+    EXPECT_NE(photos[1].find("_s.jpeg"), std::string::npos);
+    for (const std::string &p : photos) {
+        EXPECT_EQ(p.rfind("IMG_2026_03_04_10_00_5", 0), 0u) << p;
+        EXPECT_EQ(decodeErrors(board.photo() + "/" + p), "");
+    }
+}
+
+// The camera process in this program, as main() configures it.
+class CameraProcess : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const std::string &e : soundEnv(board.root()))
+            putenv(strdup(e.c_str()));
+        setenv("Q7_SIM_CLIP0", clips().main.c_str(), 1);
+        setenv("Q7_SIM_CLIP1", clips().sub.c_str(), 1);
+        ASSERT_NE(freopen("/dev/null", "r", stdin), nullptr);
+        System_init();
+        memset(&gApp_cfg, 0, sizeof(gApp_cfg));
+        gApp_cfg.recordOn = 1;
+        gApp_cfg.frameRate = 30;
+        gApp_cfg.mainWidth = 1920;
+        gApp_cfg.mainHeight = 1080;
+        gApp_cfg.subWidth = 1280;
+        gApp_cfg.subHeight = 720;
+        gApp_cfg.encEnable = gApp_cfg.jpegEnable = gApp_cfg.bitsEnable = 1;
+        gApp_cfg.audioEnable = gApp_cfg.contRecEnable = gApp_cfg.prerecEnable = 1;
+    }
+    void TearDown() override
+    {
+        System_deInit();
+        unsetenv("Q7_SIM_CLIP0");
+        unsetenv("Q7_SIM_CLIP1");
+    }
+    Board board;
+};
+
+TEST_F(CameraProcess, AnEventFileCoversTenSecondsBeforeAndAfterTheEvent)
+{
+    setClockSecond(5); // the continuous file stays one file
+    ASSERT_EQ(video_run(CAM_MODE_BOTH), 0);
+    sleepMs(12000);
+    EXPECT_EQ(q7_setEvent(30), 0);
+    EXPECT_EQ(q7_setEvent(30), -1); // an event during an event
+    // The list is a delay line of 10 s: the file is complete 10 s after the post-record time.
+    sleepMs(21000);
+    EXPECT_EQ(gPREREC_ctrl.eventOn, 0u);
+    video_stop(CAM_MODE_BOTH);
+    q7_set_clock_offset(0);
+
+    std::vector<std::string> events = listDir(board.event());
+    ASSERT_EQ(events.size(), 1u);
+    std::string evt = board.event() + "/" + events[0];
+    expectGoodRecording(evt);
+    // 20 s of main frames, give or take one key frame interval of the clip.
+    EXPECT_NEAR((double)mainFrames(evt), 600, 30);
+
+    std::vector<std::string> files = listDir(board.cont());
+    ASSERT_EQ(files.size(), 1u);
+    expectGoodRecording(board.cont() + "/" + files[0]);
+    EXPECT_NEAR((double)mainFrames(board.cont() + "/" + files[0]), 33 * 30, 60);
+}
+
+TEST_F(CameraProcess, StopNeverHangsIn100StartStopCyclesUnderLoad)
+{
+    std::atomic<bool> busy{true};
+    std::vector<std::thread> load;
+    for (int i = 0; i < 2; i++)
+        load.emplace_back([&busy] {
+            volatile uint64_t x = 0;
+            while (busy)
+                x = x + 1;
+        });
+    std::mt19937 rng(7);
+    int events = 0;
+    for (int cycle = 0; cycle < 100; cycle++) {
+        SCOPED_TRACE(cycle);
+        ASSERT_EQ(video_run(CAM_MODE_BOTH), 0);
+        sleepMs((int)(rng() % 400));
+        if (rng() % 3 == 0)
+            events += q7_setEvent(30) == 0;
+        if (rng() % 4 == 0)
+            q7_setSnapshoot();
+        // A hang shows as this test's time-out.
+        video_stop(CAM_MODE_BOTH);
+    }
+    busy = false;
+    for (std::thread &t : load)
+        t.join();
+    EXPECT_GT(events, 10);
+    for (const std::string &e : listDir(board.event()))
+        EXPECT_NE(probeStreams(board.event() + "/" + e), "") << e;
+}
+
+// Complete chunks of a file cut short, by stream tag: what the repair must keep.
+std::map<std::string, size_t> completeChunks(const std::string &path)
+{
+    std::map<std::string, size_t> n;
+    for (const Chunk &c : readChunks(path))
+        n[c.fourcc]++;
+    return n;
+}
+
+size_t indexedPackets(const std::string &path, int stream)
+{
+    size_t n = 0;
+    for (auto &p : probePackets(path))
+        n += p.first == stream;
+    return n;
+}
+
+// FFmpeg's complaints while decoding the first `frames` frames of one video stream.
+std::string decodeErrorsUpTo(const std::string &path, int stream, size_t frames)
+{
+    return avitest::run("ffmpeg -nostdin -v error -threads 1 -i '" + path + "' -map 0:" +
+                        std::to_string(stream) + " -frames:v " + std::to_string(frames) +
+                        " -f null - 2>&1");
+}
+
+TEST(RecorderApp, PowerCutsLeaveFilesThatTheRepairRestoresWithoutLoss)
+{
+    Board board;
+    std::mt19937 rng(20261210);
+    int repaired = 0;
+    for (int cut = 0; cut < 20; cut++) {
+        SCOPED_TRACE(cut);
+        int typing = -1;
+        pid_t pid = startApp(board, "", &typing);
+        ASSERT_GT(pid, 0);
+        type(typing, "3\n1\n");
+        sleepMs(1500 + (int)(rng() % 3000));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        close(typing);
+
+        for (const std::string &f : listDir(board.cont())) {
+            SCOPED_TRACE(f);
+            std::string path = board.cont() + "/" + f;
+            std::map<std::string, size_t> before = completeChunks(path);
+            if (before["00dc"] == 0)
+                continue; // cut before its first frame reached the card: nothing recorded
+            std::string copy = board.root() + "/" + f;
+            avitest::writeFile(copy, avitest::readFile(path));
+            ASSERT_EQ(LIBAVI_recoverFile((char *)copy.c_str()), 0);
+            repaired++;
+            EXPECT_EQ(probeStreams(copy), kStreams);
+            std::vector<std::pair<int, bool>> packets = probePackets(copy);
+            ASSERT_FALSE(packets.empty());
+            EXPECT_EQ(packets.front(), (std::pair<int, bool>{0, true}));
+            // Every complete chunk is indexed; so is a chunk the cut left without its tail,
+            // which the repair keeps at its full size.
+            const char *tags[3] = {"00dc", "01dc", "02wb"};
+            size_t partial = 0;
+            for (int s = 0; s < 3; s++) {
+                size_t indexed = indexedPackets(copy, s);
+                EXPECT_GE(indexed, before[tags[s]]) << tags[s];
+                partial += indexed - before[tags[s]];
+            }
+            EXPECT_LE(partial, 1u);
+            // The frames that reached the card whole decode cleanly.
+            EXPECT_EQ(decodeErrorsUpTo(copy, 0, before["00dc"]), "");
+            EXPECT_EQ(decodeErrorsUpTo(copy, 1, before["01dc"]), "");
+            unlink(copy.c_str());
+        }
+    }
+    EXPECT_GE(repaired, 20);
+}
+
+} // namespace
