@@ -11,7 +11,8 @@ void DebugLog(const QString &message);
 void DebugLogF(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // While one of these exists, messages are collected as they were logged (byte for byte) instead
-// of being written to standard error. One at a time; the settings tool has one UI thread.
+// of being written to standard error. The newest capture takes the messages; read them once
+// the threads that log are done.
 class DebugLogCapture
 {
 public:
@@ -26,5 +27,5 @@ public:
 private:
     friend void DebugLog(const QString &message);
     QStringList m_messages;
-    DebugLogCapture *m_previous;
+    DebugLogCapture *m_previous = nullptr;
 };

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -213,18 +214,45 @@ TEST_F(SettingsFileTest, UnwritablePathLogsFailAndWritesNothing)
     EXPECT_TRUE(QFileInfo(path).isDir());
 }
 
+// Load, a change in a tab, and a save that must fail with its log text alone.
+bool SaveRefused(const QString &path)
+{
+    CameraSettings record;
+    ClearSettings(record);
+    if (!LoadSettings(record, path))
+        return false;
+    record.language = 1;
+    DebugLogCapture log;
+    const bool saved = SaveSettings(record, path, K420_Setting);
+    return !saved && log.messages() == QStringList{"\n\nRoadlog Setting fail to save\n"};
+}
+
 TEST_F(SettingsFileTest, WriteProtectedFileLogsFailAndStaysUnchanged)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes through file modes; the folder case covers this path";
     const QByteArray file = MakeFile(432, 432, 0x00010005);
     WriteFile(path, file);
-    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner));
-    ASSERT_TRUE(LoadSettings(record, path));
-    record.language = 1;
-    log.clear();
-    EXPECT_FALSE(SaveSettings(record, path, K420_Setting));
-    EXPECT_EQ(log.messages(), QStringList{"\n\nRoadlog Setting fail to save\n"});
+    const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    ASSERT_TRUE(QFile::setPermissions(path, readOnly));
+    if (::geteuid() == 0) {
+        // Root writes through file modes: the save runs as an ordinary user.
+        ASSERT_TRUE(QFile::setPermissions(dir.path(), readOnly | QFileDevice::WriteOwner |
+                                                          QFileDevice::ExeOwner |
+                                                          QFileDevice::ExeGroup |
+                                                          QFileDevice::ExeOther));
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(2);
+            ::_exit(SaveRefused(path) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    } else {
+        EXPECT_TRUE(SaveRefused(path));
+    }
     EXPECT_EQ(ReadFile(path), file);
 }
 
