@@ -10,7 +10,8 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
+namespace
+{
 void LogVersionList()
 {
     DebugLog(QStringLiteral("config version : 1.0 , checksum = 356\n"));
@@ -62,10 +63,8 @@ bool LoadSettings(CameraSettings &settings, const QString &path)
     const qint64 wanted = std::min<qint64>(length, qint64(kCameraSettingsSize));
     qint64 got = 0;
     while (got < wanted) {
-        const qint64 n =
-            file.read(reinterpret_cast<char *>(loaded.bytes()) + got, wanted - got);
-        if (n <= 0)
-            break;
+        const qint64 n = file.read(reinterpret_cast<char *>(loaded.bytes()) + got, wanted - got);
+        if (n <= 0) break;
         got += n;
     }
     file.close();
@@ -78,7 +77,8 @@ bool LoadSettings(CameraSettings &settings, const QString &path)
               int(settings.configVersion & 0xFFFF), int(settings.checksum),
               static_cast<long long>(length));
     if (length > qint64(kCameraSettingsSize))
-        DebugLog(QStringLiteral("Warning config version seems to be higher than 1.2 or invalid !\n"));
+        DebugLog(
+            QStringLiteral("Warning config version seems to be higher than 1.2 or invalid !\n"));
     if (length != qint64(settings.checksum))
         DebugLog(QStringLiteral("Warning file length differs  from the checksum !\n"));
     return true;
@@ -105,8 +105,7 @@ bool SaveSettings(CameraSettings &settings, const QString &path, const ModelProf
     // Only as much as the loaded version covers: fields beyond a shorter file's end (language
     // in a 1.3 file) do not reach it.
     const uint32_t size = std::min<uint32_t>(settings.checksum, kConfigSize15);
-    if (model.saveStampsChecksum)
-        settings.checksum = kConfigSize15;
+    if (model.saveStampsChecksum) settings.checksum = kConfigSize15;
     const qint64 written = file.write(reinterpret_cast<const char *>(settings.bytes()), size);
     const bool flushed = file.flush();
     file.close();

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <mutex>
 
-namespace {
+namespace
+{
 // The format worker logs from its own thread.
 std::mutex g_lock;
 DebugLogCapture *g_capture = nullptr;

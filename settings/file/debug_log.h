@@ -15,7 +15,7 @@ void DebugLogF(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // the threads that log are done.
 class DebugLogCapture
 {
-public:
+  public:
     DebugLogCapture();
     ~DebugLogCapture();
     DebugLogCapture(const DebugLogCapture &) = delete;
@@ -24,7 +24,7 @@ public:
     const QStringList &messages() const { return m_messages; }
     void clear() { m_messages.clear(); }
 
-private:
+  private:
     friend void DebugLog(const QString &message);
     QStringList m_messages;
     DebugLogCapture *m_previous = nullptr;

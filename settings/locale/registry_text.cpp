@@ -2,16 +2,14 @@
 
 #include <QStringList>
 
-namespace {
+namespace
+{
 int HexDigit(QChar c)
 {
     const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
+    if (u >= '0' && u <= '9') return u - '0';
+    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
     return -1;
 }
 
@@ -28,10 +26,18 @@ bool ParseString(const QString &s, qsizetype &pos, QString *out)
         if (c == '\\' && i + 1 < s.size()) {
             c = s[++i];
             switch (c.unicode()) {
-            case 'n': out->append('\n'); break;
-            case 'r': out->append('\r'); break;
-            case 't': out->append('\t'); break;
-            case '0': out->append(QChar(0)); break;
+            case 'n':
+                out->append('\n');
+                break;
+            case 'r':
+                out->append('\r');
+                break;
+            case 't':
+                out->append('\t');
+                break;
+            case '0':
+                out->append(QChar(0));
+                break;
             case 'x': { // Wine writes characters outside ASCII as \x and up to 4 hex digits
                 char16_t u = 0;
                 int n = 0;
@@ -42,7 +48,9 @@ bool ParseString(const QString &s, qsizetype &pos, QString *out)
                 out->append(QChar(u));
                 break;
             }
-            default: out->append(c); break;
+            default:
+                out->append(c);
+                break;
             }
             continue;
         }
@@ -57,12 +65,10 @@ bool ParseHexList(const QString &s, QByteArray *out)
     const QStringList parts = s.split(',', Qt::SkipEmptyParts);
     for (const QString &part : parts) {
         const QString p = part.trimmed();
-        if (p.isEmpty())
-            continue;
+        if (p.isEmpty()) continue;
         bool ok = false;
         const uint b = p.toUInt(&ok, 16);
-        if (!ok || b > 0xFF)
-            return false;
+        if (!ok || b > 0xFF) return false;
         out->append(char(b));
     }
     return true;
@@ -73,8 +79,7 @@ QString Utf16FromBytes(const QByteArray &data)
     QString text;
     for (qsizetype i = 0; i + 1 < data.size(); i += 2) {
         const char16_t u = char16_t(uchar(data[i]) | uchar(data[i + 1]) << 8);
-        if (u == 0)
-            break;
+        if (u == 0) break;
         text.append(QChar(u));
     }
     return text;
@@ -88,8 +93,7 @@ bool ParseValue(const QString &line, RegistryValue *value)
     } else if (!ParseString(line, pos, &value->name)) {
         return false;
     }
-    if (pos >= line.size() || line[pos] != '=')
-        return false;
+    if (pos >= line.size() || line[pos] != '=') return false;
     const QString rest = line.mid(pos + 1).trimmed();
     if (rest.startsWith('"')) {
         qsizetype p = 0;
@@ -104,8 +108,7 @@ bool ParseValue(const QString &line, RegistryValue *value)
     if (rest.startsWith(QLatin1String("dword:"))) {
         bool ok = false;
         const quint32 v = rest.mid(6).trimmed().toUInt(&ok, 16);
-        if (!ok)
-            return false;
+        if (!ok) return false;
         value->type = RegistryValue::Dword;
         value->data = QByteArray(4, 0);
         for (int i = 0; i < 4; ++i)
@@ -114,8 +117,7 @@ bool ParseValue(const QString &line, RegistryValue *value)
     }
     if (rest.startsWith(QLatin1String("hex"))) {
         const qsizetype colon = rest.indexOf(':');
-        if (colon < 0 || !ParseHexList(rest.mid(colon + 1), &value->data))
-            return false;
+        if (colon < 0 || !ParseHexList(rest.mid(colon + 1), &value->data)) return false;
         const QString kind = rest.left(colon);
         // hex(2) and hex(1) hold UTF-16 strings (expandable and plain).
         if (kind == QLatin1String("hex(1)") || kind == QLatin1String("hex(2)")) {
@@ -133,8 +135,7 @@ bool ParseValue(const QString &line, RegistryValue *value)
 const RegistryValue *RegistryKey::value(const QString &name) const
 {
     for (const RegistryValue &v : values) {
-        if (v.name.compare(name, Qt::CaseInsensitive) == 0)
-            return &v;
+        if (v.name.compare(name, Qt::CaseInsensitive) == 0) return &v;
     }
     return nullptr;
 }
@@ -169,11 +170,9 @@ QList<RegistryKey> ParseRegistryText(const QByteArray &bytes)
             current = &keys.last();
             continue;
         }
-        if (!current || !(line.startsWith('"') || line.startsWith('@')))
-            continue;
+        if (!current || !(line.startsWith('"') || line.startsWith('@'))) continue;
         RegistryValue value;
-        if (ParseValue(line, &value))
-            current->values.append(value);
+        if (ParseValue(line, &value)) current->values.append(value);
     }
     return keys;
 }
@@ -181,8 +180,7 @@ QList<RegistryKey> ParseRegistryText(const QByteArray &bytes)
 const RegistryKey *FindRegistryKey(const QList<RegistryKey> &keys, const QString &path)
 {
     for (const RegistryKey &key : keys) {
-        if (key.path.compare(path, Qt::CaseInsensitive) == 0)
-            return &key;
+        if (key.path.compare(path, Qt::CaseInsensitive) == 0) return &key;
     }
     return nullptr;
 }

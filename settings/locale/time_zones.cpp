@@ -17,12 +17,13 @@ const char kTimeZonesKey[] =
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
 
 const char *const kExcludedZonePrefixes[17] = {
-    "Argentina", "Armenian",    "Bahia",      "Bangladesh", "Jordan",  "Kaliningrad",
-    "Kamchatka", "Magadan",     "Mauritius",  "Mexico",     "Middle East", "Montevideo",
-    "Morocco",   "Syria",       "Turkey",     "UTC",        "Venezuela",
+    "Argentina", "Armenian", "Bahia",     "Bangladesh", "Jordan",      "Kaliningrad",
+    "Kamchatka", "Magadan",  "Mauritius", "Mexico",     "Middle East", "Montevideo",
+    "Morocco",   "Syria",    "Turkey",    "UTC",        "Venezuela",
 };
 
-namespace {
+namespace
+{
 // Buffers the database is read with: key names of up to 254 characters, "TZI" into 44 bytes,
 // every other value into 512 bytes. A value that does not fit is not read.
 constexpr int kMaxKeyName = 254;
@@ -41,15 +42,14 @@ int32_t I32(const uchar *p)
 
 TzDate DecodeDate(const uchar *p)
 {
-    return TzDate{U16(p),      U16(p + 2),  U16(p + 4),  U16(p + 6),
-                  U16(p + 8),  U16(p + 10), U16(p + 12), U16(p + 14)};
+    return TzDate{U16(p),     U16(p + 2),  U16(p + 4),  U16(p + 6),
+                  U16(p + 8), U16(p + 10), U16(p + 12), U16(p + 14)};
 }
 
 // The bytes RegQueryValueExW would hand back for a value.
 QByteArray ValueBytes(const RegistryValue &v)
 {
-    if (v.type != RegistryValue::String)
-        return v.data;
+    if (v.type != RegistryValue::String) return v.data;
     QByteArray bytes;
     for (QChar c : v.text) {
         bytes.append(char(c.unicode() & 0xFF));
@@ -66,8 +66,7 @@ QString ValueText(const RegistryValue &v)
 bool Excluded(const QString &keyName)
 {
     for (const char *prefix : kExcludedZonePrefixes) {
-        if (keyName.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
-            return true;
+        if (keyName.startsWith(QLatin1String(prefix), Qt::CaseInsensitive)) return true;
     }
     return false;
 }
@@ -80,8 +79,7 @@ QString ZoneInfoDir()
 
 QByteArray ZoneFile(const QByteArray &ianaId)
 {
-    if (ianaId.isEmpty() || ianaId.contains(".."))
-        return QByteArray();
+    if (ianaId.isEmpty() || ianaId.contains("..")) return QByteArray();
     QFile file(ZoneInfoDir() + '/' + QString::fromLatin1(ianaId));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -115,21 +113,17 @@ QString SystemTimeZoneKey(const QList<RegistryKey> &database)
 {
     const QByteArray iana = QTimeZone::systemTimeZoneId();
     const QByteArray key = QTimeZone::ianaIdToWindowsId(iana);
-    if (!key.isEmpty())
-        return QString::fromLatin1(key);
+    if (!key.isEmpty()) return QString::fromLatin1(key);
     // Qt's table knows renamed zones by their old names (Asia/Calcutta for Asia/Kolkata); the
     // system keeps both names for one zone file.
     const QByteArray mine = ZoneFile(iana);
-    if (mine.isEmpty())
-        return QString();
+    if (mine.isEmpty()) return QString();
     const QString prefix = QLatin1String(kTimeZonesKey) + '\\';
     for (const RegistryKey &entry : database) {
-        if (!entry.path.startsWith(prefix, Qt::CaseInsensitive))
-            continue;
+        if (!entry.path.startsWith(prefix, Qt::CaseInsensitive)) continue;
         const QString name = entry.path.mid(prefix.size());
         for (const QByteArray &id : QTimeZone::windowsIdToIanaIds(name.toLatin1())) {
-            if (ZoneFile(id) == mine)
-                return name;
+            if (ZoneFile(id) == mine) return name;
         }
     }
     return QString();
@@ -180,8 +174,7 @@ void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
     const QString prefix = QLatin1String(kTimeZonesKey) + '\\';
     QList<const RegistryKey *> subkeys;
     for (const RegistryKey &key : database) {
-        if (!key.path.startsWith(prefix, Qt::CaseInsensitive))
-            continue;
+        if (!key.path.startsWith(prefix, Qt::CaseInsensitive)) continue;
         const QString name = key.path.mid(prefix.size());
         // Deeper keys ("Dynamic DST") are not zones; a name the enumeration buffer cannot
         // hold, or one seen before, is no entry of its own.
@@ -195,8 +188,7 @@ void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
     QList<const RegistryKey *> kept;
     QStringList keptNames;
     for (qsizetype i = 0; i < m_keyNames.size(); ++i) {
-        if (Excluded(m_keyNames[i]))
-            continue;
+        if (Excluded(m_keyNames[i])) continue;
         keptNames.append(m_keyNames[i]);
         kept.append(subkeys[i]);
     }
@@ -207,8 +199,7 @@ void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
         for (const RegistryValue &value : kept[i]->values) {
             const QByteArray bytes = ValueBytes(value);
             if (value.name.compare(QLatin1String("TZI"), Qt::CaseInsensitive) == 0) {
-                if (bytes.size() > kTziSize)
-                    continue;
+                if (bytes.size() > kTziSize) continue;
                 const TziValue tzi = DecodeTzi(bytes);
                 zone->bias = -tzi.bias;
                 zone->standardBias = tzi.standardBias;
@@ -217,8 +208,7 @@ void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
                 zone->daylightDate = tzi.daylightDate;
                 continue;
             }
-            if (bytes.size() > kValueBuffer)
-                continue;
+            if (bytes.size() > kValueBuffer) continue;
             if (value.name == QLatin1String("Display"))
                 zone->displayName = ValueText(value);
             else if (value.name == QLatin1String("Std"))
@@ -229,8 +219,7 @@ void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
     }
     // 4. East first; equal offsets by standard name in 16-bit code units.
     std::stable_sort(m_zones.begin(), m_zones.end(), [](const auto &a, const auto &b) {
-        if (a->bias != b->bias)
-            return a->bias > b->bias;
+        if (a->bias != b->bias) return a->bias > b->bias;
         return QString::compare(a->standardName, b->standardName, Qt::CaseSensitive) < 0;
     });
 }
@@ -239,16 +228,13 @@ int CTimeZoneInfoManager::FindZone(const QString &name, int32_t bias) const
 {
     const auto firstWithBias = [&] {
         for (int i = 0; i < count(); ++i) {
-            if (m_zones[size_t(i)]->bias == bias)
-                return i;
+            if (m_zones[size_t(i)]->bias == bias) return i;
         }
         return -1;
     };
-    if (name.isEmpty())
-        return firstWithBias();
+    if (name.isEmpty()) return firstWithBias();
     for (int i = 0; i < count(); ++i) {
-        if (m_zones[size_t(i)]->keyName == name && m_zones[size_t(i)]->bias == bias)
-            return i;
+        if (m_zones[size_t(i)]->keyName == name && m_zones[size_t(i)]->bias == bias) return i;
     }
     return m_model.findZoneFallsBackToBias ? firstWithBias() : -1;
 }
@@ -266,13 +252,11 @@ int CTimeZoneInfoManager::FindCurrentZone() const
 
 bool CTimeZoneInfoManager::StoreZone(int index, CameraSettings &settings) const
 {
-    if (index < 0 || index >= count())
-        return false;
+    if (index < 0 || index >= count()) return false;
     const CRegTimeZoneInfo &z = *m_zones[size_t(index)];
     const QByteArray name = WideToAnsi(z.keyName);
     // timeZoneName holds 31 characters and its NUL; a cut name would name another zone.
-    if (name.size() >= qsizetype(sizeof settings.timeZoneName))
-        return false;
+    if (name.size() >= qsizetype(sizeof settings.timeZoneName)) return false;
     std::memset(settings.timeZoneName, 0, sizeof settings.timeZoneName);
     std::memcpy(settings.timeZoneName, name.constData(), size_t(name.size()));
     settings.timeZoneBias = z.bias;
@@ -282,10 +266,8 @@ bool CTimeZoneInfoManager::StoreZone(int index, CameraSettings &settings) const
 int CTimeZoneInfoManager::ChooseStoredZone(CameraSettings &settings) const
 {
     const QString name = SettingsText(settings.timeZoneName, sizeof settings.timeZoneName);
-    DebugLogF("TimeZone Read  [%s] Bias[%d]\n", name.toUtf8().constData(),
-              settings.timeZoneBias);
-    if (count() == 0)
-        return -1;
+    DebugLogF("TimeZone Read  [%s] Bias[%d]\n", name.toUtf8().constData(), settings.timeZoneBias);
+    if (count() == 0) return -1;
     if (!name.isEmpty() || settings.timeZoneBias != 0) {
         const int index = FindZone(name, settings.timeZoneBias);
         return index >= 0 ? index : FindCurrentZone();
@@ -297,8 +279,7 @@ int CTimeZoneInfoManager::ChooseStoredZone(CameraSettings &settings) const
 
 void CTimeZoneInfoManager::PickZone(int index, CameraSettings &settings) const
 {
-    if (!StoreZone(index, settings))
-        return;
+    if (!StoreZone(index, settings)) return;
     const CRegTimeZoneInfo &z = *m_zones[size_t(index)];
     DebugLogF("TimeZone [%s] Bias[%d]\n", z.keyName.toUtf8().constData(), z.bias);
 }

@@ -37,10 +37,10 @@ TziValue DecodeTzi(const QByteArray &data);
 
 class CRegTimeZoneInfo
 {
-public:
+  public:
     QString keyName;
-    QString displayName;  // "Display"
-    QString standardName; // "Std"
+    QString displayName;      // "Display"
+    QString standardName;     // "Std"
     int32_t bias = 0;         // minutes east of UTC of standard time (the negated TZI Bias)
     int32_t standardBias = 0; // as stored
     int32_t daylightBias = 0; // the negated TZI DaylightBias
@@ -69,7 +69,7 @@ CurrentTimeZone SystemCurrentTimeZone(const QList<RegistryKey> &database);
 
 class CTimeZoneInfoManager
 {
-public:
+  public:
     // Loads the catalogue from database: subkeys of kTimeZonesKey in their order, exclusion,
     // values, sort.
     CTimeZoneInfoManager(const QList<RegistryKey> &database, const ModelProfile &model,
@@ -94,7 +94,7 @@ public:
     // The user picked a zone in the list.
     void PickZone(int index, CameraSettings &settings) const;
 
-private:
+  private:
     void load(const QList<RegistryKey> &database);
 
     const ModelProfile &m_model;

@@ -22,15 +22,13 @@ QString WineViewerProbe::winePrefix()
 QString WineViewerProbe::languageValue() const
 {
     QFile file(winePrefix() + QStringLiteral("/system.reg"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
+    if (!file.open(QIODevice::ReadOnly)) return QString();
     const QList<RegistryKey> keys = ParseRegistryText(file.readAll());
     // A 32-bit viewer in a 64-bit prefix writes through the WOW64 view.
     for (const char *path : {"Software\\KESTRAVON", "Software\\Wow6432Node\\KESTRAVON"}) {
         const RegistryKey *key = FindRegistryKey(keys, QString::fromLatin1(path));
         const RegistryValue *value = key ? key->value(QStringLiteral("LANGUAGE")) : nullptr;
-        if (!value)
-            continue;
+        if (!value) continue;
         // The tool reads it into 260 bytes; a longer or non-text value reads as nothing.
         if (value->type != RegistryValue::String || (value->text.size() + 1) * 2 > 260)
             return QString();
@@ -39,7 +37,8 @@ QString WineViewerProbe::languageValue() const
     return QString();
 }
 
-namespace {
+namespace
+{
 xcb_atom_t Atom(xcb_connection_t *c, const char *name)
 {
     xcb_intern_atom_reply_t *r =
@@ -51,8 +50,8 @@ xcb_atom_t Atom(xcb_connection_t *c, const char *name)
 
 bool TitleIs(xcb_connection_t *c, xcb_window_t w, xcb_atom_t property, xcb_atom_t type)
 {
-    xcb_get_property_reply_t *r = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, w, property, type, 0, 256), nullptr);
+    xcb_get_property_reply_t *r =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, w, property, type, 0, 256), nullptr);
     bool match = false;
     if (r) {
         const int len = xcb_get_property_value_length(r);
@@ -78,8 +77,7 @@ std::vector<xcb_window_t> Children(xcb_connection_t *c, xcb_window_t w)
 
 bool WineViewerProbe::isRunning() const
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY"))
-        return false;
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) return false;
     xcb_connection_t *c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c)) {
         xcb_disconnect(c);
@@ -106,8 +104,7 @@ bool WineViewerProbe::isRunning() const
                     break;
                 }
             }
-            if (found)
-                break;
+            if (found) break;
         }
     }
     xcb_disconnect(c);

@@ -13,7 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 QByteArray ReadFile(const QString &path)
 {
@@ -70,8 +71,9 @@ QStringList LoadLog(const QString &product, int major, int minor, long long chec
         "config version : 1.1 , checksum = 372\n",
         "config version : 1.2 , checksum = 412\n",
         "config version : 1.3 , checksum = 420\n",
-        QString::asprintf("Read Product:[%s], Config Ver.:[%d.%d], CheckSum:[%lld], Read Size:[%lld]\n",
-                          product.toUtf8().constData(), major, minor, checksum, size),
+        QString::asprintf(
+            "Read Product:[%s], Config Ver.:[%d.%d], CheckSum:[%lld], Read Size:[%lld]\n",
+            product.toUtf8().constData(), major, minor, checksum, size),
     };
 }
 
@@ -80,7 +82,7 @@ const QString kDiffers = "Warning file length differs  from the checksum !\n";
 
 class SettingsFileTest : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
@@ -120,24 +122,22 @@ TEST_P(LoadCases, ReadsAtMost432BytesAndLogsTheWarnings)
 
     QStringList want = LoadLog(c.length >= 24 ? "K420" : "", int(c.version >> 16),
                                int(c.version & 0xFFFF), c.checksum, c.length);
-    if (c.higherWarning)
-        want << kHigher;
-    if (c.lengthWarning)
-        want << kDiffers;
+    if (c.higherWarning) want << kHigher;
+    if (c.lengthWarning) want << kDiffers;
     EXPECT_EQ(log.messages(), want);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Versions, LoadCases,
-    ::testing::Values(LoadCase{"v10", 356, 356, 0x00010000, false, false},
-                      LoadCase{"v11", 372, 372, 0x00010001, false, false},
-                      LoadCase{"v12", 412, 412, 0x00010002, false, false},
-                      LoadCase{"v13", 420, 420, 0x00010003, false, false},
-                      LoadCase{"v15", 432, 432, 0x00010005, false, false},
-                      LoadCase{"longer", 500, 432, 0x00010005, true, true},
-                      LoadCase{"checksum0", 432, 0, 0x00010005, false, true},
-                      LoadCase{"checksumMismatch", 420, 432, 0x00010003, false, true}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Versions, LoadCases,
+                         ::testing::Values(LoadCase{"v10", 356, 356, 0x00010000, false, false},
+                                           LoadCase{"v11", 372, 372, 0x00010001, false, false},
+                                           LoadCase{"v12", 412, 412, 0x00010002, false, false},
+                                           LoadCase{"v13", 420, 420, 0x00010003, false, false},
+                                           LoadCase{"v15", 432, 432, 0x00010005, false, false},
+                                           LoadCase{"longer", 500, 432, 0x00010005, true, true},
+                                           LoadCase{"checksum0", 432, 0, 0x00010005, false, true},
+                                           LoadCase{"checksumMismatch", 420, 432, 0x00010003, false,
+                                                    true}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(SettingsFileTest, EmptyFileGivesZeroRecordWithoutWarnings)
 {
@@ -161,8 +161,9 @@ TEST_F(SettingsFileTest, ProductWithoutNulIsLoggedAsSixteenCharacters)
     WriteFile(path, MakeFile(432, 432, 0x00010005, "ABCDEFGHIJKLMNOP"));
     ASSERT_TRUE(LoadSettings(record, path));
     ASSERT_GE(log.messages().size(), 6);
-    EXPECT_EQ(log.messages()[5],
-              "Read Product:[ABCDEFGHIJKLMNOP], Config Ver.:[1.5], CheckSum:[432], Read Size:[432]\n");
+    EXPECT_EQ(
+        log.messages()[5],
+        "Read Product:[ABCDEFGHIJKLMNOP], Config Ver.:[1.5], CheckSum:[432], Read Size:[432]\n");
 }
 
 TEST_F(SettingsFileTest, ProductIsConvertedFromWindows1252)
@@ -219,8 +220,7 @@ bool SaveRefused(const QString &path)
 {
     CameraSettings record;
     ClearSettings(record);
-    if (!LoadSettings(record, path))
-        return false;
+    if (!LoadSettings(record, path)) return false;
     record.language = 1;
     DebugLogCapture log;
     const bool saved = SaveSettings(record, path, K420_Setting);
@@ -235,15 +235,13 @@ TEST_F(SettingsFileTest, WriteProtectedFileLogsFailAndStaysUnchanged)
     ASSERT_TRUE(QFile::setPermissions(path, readOnly));
     if (::geteuid() == 0) {
         // Root writes through file modes: the save runs as an ordinary user.
-        ASSERT_TRUE(QFile::setPermissions(dir.path(), readOnly | QFileDevice::WriteOwner |
-                                                          QFileDevice::ExeOwner |
-                                                          QFileDevice::ExeGroup |
-                                                          QFileDevice::ExeOther));
+        ASSERT_TRUE(QFile::setPermissions(
+            dir.path(), readOnly | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                            QFileDevice::ExeGroup | QFileDevice::ExeOther));
         const pid_t pid = ::fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-                ::_exit(2);
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
             ::_exit(SaveRefused(path) ? 0 : 1);
         }
         int status = 0;
@@ -331,8 +329,8 @@ INSTANTIATE_TEST_SUITE_P(
         SaveCase{"KZ7100_checksum0", &KZ7100_Setting, 432, 0, 0x00010005, 0, 0},
         // A short file whose checksum claims more: it grows to what the checksum says.
         SaveCase{"K420_grows", &K420_Setting, 420, 432, 0x00010005, 432, 432},
-        SaveCase{"KZ7100_huge_checksum", &KZ7100_Setting, 432, 0xFFFFFFFF, 0x00010005,
-                 0xFFFFFFFF, 432}),
+        SaveCase{"KZ7100_huge_checksum", &KZ7100_Setting, 432, 0xFFFFFFFF, 0x00010005, 0xFFFFFFFF,
+                 432}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(SettingsFileTest, UnchangedVersion15FileIsByteIdenticalAfterSave)
@@ -349,8 +347,8 @@ TEST_F(SettingsFileTest, UnchangedVersion15FileIsByteIdenticalAfterSave)
 TEST_F(SettingsFileTest, ReservedBytesSurviveResetAndSave)
 {
     const QByteArray original = MakeFile(432, 432, 0x00010005);
-    const int reserved[][2] = {{24, 28}, {68, 8}, {88, 12}, {104, 4}, {124, 8},
-                               {220, 8}, {356, 16}, {420, 8}};
+    const int reserved[][2] = {{24, 28}, {68, 8},  {88, 12},  {104, 4},
+                               {124, 8}, {220, 8}, {356, 16}, {420, 8}};
     for (const ModelProfile *model : {&K420_Setting, &KZ7100_Setting}) {
         WriteFile(path, original);
         ASSERT_TRUE(LoadSettings(record, path));
@@ -441,9 +439,9 @@ TEST_F(SettingsFileTest, ResetWritesEachBuildsDefaults)
                 want.fill(0);
                 want.replace(0, int(std::strlen(t.text)), t.text);
             }
-            EXPECT_EQ(QByteArray(reinterpret_cast<const char *>(record.bytes()) + t.offset,
-                                 int(t.width)),
-                      want)
+            EXPECT_EQ(
+                QByteArray(reinterpret_cast<const char *>(record.bytes()) + t.offset, int(t.width)),
+                want)
                 << model->programName << " " << t.text;
         }
     }
@@ -484,7 +482,8 @@ TEST_F(SettingsFileTest, RecordDumpIsThirtyFiveExactLines)
         "Impact Sensitivity [1~10] = 176\n",
         "Motion Detect  Enabe[0/1] = 184, Sensitivity [1,3,5] = 196\n",
         " Timer setting for stop recording   [1~48] = 200 \n",
-        " Voltage setting for stop recording   [11.6(0) ~12.3(7)] = 204, [23.2(0) ~24.6(7)] = 208 \n",
+        " Voltage setting for stop recording   [11.6(0) ~12.3(7)] = 204, [23.2(0) ~24.6(7)] = 208 "
+        "\n",
         "Additional -----------------------------------------------------------------\n",
         "Event Recording [0/1] = 132\n",
         "Motion Detecton [0/1] = 136\n",

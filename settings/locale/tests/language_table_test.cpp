@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QByteArray Utf16Table(const QString &text)
 {
@@ -57,42 +58,36 @@ INSTANTIATE_TEST_SUITE_P(
                   "abc"},
         ParseCase{"UnclosedQuoteRunsToLineEnd", "[text]\nK=\"abc def", "text", "K", true,
                   "abc def"},
-        ParseCase{"ApostrophesQuoteToo", "[text]\nK='say \"hi\"'", "text", "K", true,
-                  "say \"hi\""},
+        ParseCase{"ApostrophesQuoteToo", "[text]\nK='say \"hi\"'", "text", "K", true, "say \"hi\""},
         ParseCase{"QuotedValueKeepsBlanks", "[text]\nK=\"  padded  \"", "text", "K", true,
                   "  padded  "},
-        ParseCase{"BlanksAndTabsAfterEquals", "[text]\nK=\t \tvalue", "text", "K", true,
-                  "value"},
+        ParseCase{"BlanksAndTabsAfterEquals", "[text]\nK=\t \tvalue", "text", "K", true, "value"},
         ParseCase{"ValueMayContainEquals", "[text]\nK=a=b", "text", "K", true, "a=b"},
-        ParseCase{"QuotedKeyTakenUnchanged", "[text]\n\" My Key \" = v", "text", " My Key ",
-                  true, "v"},
-        ParseCase{"QuotedKeyWithoutEqualsIgnored", "[text]\n\"K\" x = v", "text", "K", false,
-                  ""},
+        ParseCase{"QuotedKeyTakenUnchanged", "[text]\n\" My Key \" = v", "text", " My Key ", true,
+                  "v"},
+        ParseCase{"QuotedKeyWithoutEqualsIgnored", "[text]\n\"K\" x = v", "text", "K", false, ""},
         ParseCase{"EmptyKeyIgnored", "[text]\n  = v", "text", "", false, ""},
         ParseCase{"EmptyQuotedKeyIgnored", "[text]\n\"\"=v", "text", "", false, ""},
         ParseCase{"LineWithoutEqualsIsKeyWithEmptyValue", "[text]\nLONELY line", "text",
                   "lonely LINE", true, ""},
         ParseCase{"EmptyValue", "[text]\nK=", "text", "K", true, ""},
         ParseCase{"EmptyQuotedValue", "[text]\nK=\"\"", "text", "K", true, ""},
-        ParseCase{"KeysIgnoreCase", "[text]\nids_string101=\"x\"", "text", "IDS_STRING101",
-                  true, "x"},
+        ParseCase{"KeysIgnoreCase", "[text]\nids_string101=\"x\"", "text", "IDS_STRING101", true,
+                  "x"},
         ParseCase{"SectionsIgnoreCase", "[TeXt]\nK=v", "TEXT", "k", true, "v"},
         ParseCase{"SectionNameTrimmed", "[  text  ]\nK=v", "text", "K", true, "v"},
         ParseCase{"LaterValueWins", "[text]\nK=first\nk=second", "text", "K", true, "second"},
-        ParseCase{"RepeatedSectionAccumulates", "[text]\nA=1\n[font]\nX=2\n[TEXT]\nB=3",
-                  "text", "A", true, "1"},
+        ParseCase{"RepeatedSectionAccumulates", "[text]\nA=1\n[font]\nX=2\n[TEXT]\nB=3", "text",
+                  "A", true, "1"},
         ParseCase{"RepeatedSectionAccumulatesLater", "[text]\nA=1\n[font]\nX=2\n[TEXT]\nB=3",
                   "text", "B", true, "3"},
-        ParseCase{"EmptySectionClosesTheSection", "[text]\nA=1\n[]\nB=2", "text", "B", false,
-                  ""},
-        ParseCase{"BlankSectionNameClosesToo", "[text]\nA=1\n[   ]\nB=2", "text", "B", false,
-                  ""},
+        ParseCase{"EmptySectionClosesTheSection", "[text]\nA=1\n[]\nB=2", "text", "B", false, ""},
+        ParseCase{"BlankSectionNameClosesToo", "[text]\nA=1\n[   ]\nB=2", "text", "B", false, ""},
         ParseCase{"LinesBeforeFirstSectionIgnored", "K=v\n[text]", "text", "K", false, ""},
         ParseCase{"CommentLineIgnored", "[text]\n;K=v", "text", ";K", false, ""},
         ParseCase{"LinesTrimmed", "[text]\n   \t K = v \t  ", "text", "K", true, "v"},
         ParseCase{"CarriageReturnsDropped", "[text]\nK=a\rb", "text", "K", true, "ab"},
-        ParseCase{"BackslashEscapesStayRaw", "[text]\nK=one\\ntwo", "text", "K", true,
-                  "one\\ntwo"},
+        ParseCase{"BackslashEscapesStayRaw", "[text]\nK=one\\ntwo", "text", "K", true, "one\\ntwo"},
         ParseCase{"OtherSectionNotText", "[font]\nDEFAULT_UI_CHARSET=1", "font",
                   "default_ui_charset", true, "1"}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -113,7 +108,8 @@ TEST(LanguageTable, AnsiTableIsWindows1252UpToNul)
 {
     LanguageTable table;
     DebugLogCapture log;
-    const char raw[] = "[text]\r\nK=\"Fran\xe7" "aise \x80\"\r\n\0L=2";
+    const char raw[] = "[text]\r\nK=\"Fran\xe7"
+                       "aise \x80\"\r\n\0L=2";
     ASSERT_TRUE(table.parse(QByteArray(raw, sizeof raw - 1)));
     EXPECT_EQ(table.value("text", "K"), QString::fromUtf8("Française €"));
     EXPECT_EQ(table.keyCount("text"), 1);
@@ -143,8 +139,7 @@ TEST(LanguageTable, StoredKeyLinesAreLogged)
     LanguageTable table;
     ASSERT_TRUE(table.parse(Utf16Table("[text]\r\nIDS_STRING102=\"Common\"\"\r\n;c=1\r\n"
                                        "Bare\r\nK = v ; c\r\n= nothing\r\n")));
-    EXPECT_EQ(log.messages(),
-              (QStringList{"[IDS_STRING102] = \"Common\"\n", "[K] = \"v\"\n"}));
+    EXPECT_EQ(log.messages(), (QStringList{"[IDS_STRING102] = \"Common\"\n", "[K] = \"v\"\n"}));
 }
 
 } // namespace

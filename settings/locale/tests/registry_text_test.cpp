@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 TEST(RegistryText, WineRegistryFile)
 {
@@ -52,7 +53,8 @@ TEST(RegistryText, RegeditExportWithHexContinuationAndUtf16)
     ASSERT_EQ(keys.size(), 1);
     EXPECT_EQ(keys[0].path, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Zones\\Korea Standard Time");
     ASSERT_NE(keys[0].value("TZI"), nullptr);
-    EXPECT_EQ(keys[0].value("TZI")->data, QByteArray("\xe4\xfd\xff\xff\0\0\0\0\xc4\xff\xff\xff", 12));
+    EXPECT_EQ(keys[0].value("TZI")->data,
+              QByteArray("\xe4\xfd\xff\xff\0\0\0\0\xc4\xff\xff\xff", 12));
     EXPECT_EQ(keys[0].value("Multi")->text, "AB");
     EXPECT_EQ(keys[0].value("Broken"), nullptr);
     EXPECT_EQ(keys[0].values.size(), 3);

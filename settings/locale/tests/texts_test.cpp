@@ -10,7 +10,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QByteArray Utf16(const QString &text)
 {
@@ -24,13 +25,12 @@ QByteArray Utf16(const QString &text)
 
 class MapTables : public LanguageTableStore
 {
-public:
+  public:
     QMap<QString, QByteArray> tables; // upper-case names
     bool find(const QString &name, QByteArray *table) const override
     {
         const auto it = tables.constFind(name.toUpper());
-        if (it == tables.constEnd())
-            return false;
+        if (it == tables.constEnd()) return false;
         *table = *it;
         return true;
     }
@@ -38,7 +38,7 @@ public:
 
 class TextCatalogTest : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         store.tables["ENGLISH"] = Utf16("[font]\r\nDEFAULT_UI_FACENAME=\"Verdana\"\r\n[text]\r\n"
@@ -115,10 +115,14 @@ TEST_F(TextCatalogTest, SelectionLogsEveryStoredKeyLine)
     ASSERT_TRUE(texts.SelectLanguage("french"));
     EXPECT_EQ(texts.language(), "french");
     const QStringList want = {
-        "[IDS_STRING101] = \"Param\u00e9trage\"\n", "[IDS_STRING107] = \"\"\n",
-        "[IDS_STRING108] = \"\"\n",                 "[IDS_STRING500] = \"seulement ici\"\n",
-        "[DEFAULT_UI_FACENAME] = \"Verdana\"\n",    "[IDS_STRING101] = \"Dash cam setting\"\n",
-        "[IDS_STRING102] = \"Common\"\n",           "[IDS_STRING107] = \"Cancel\"\n",
+        "[IDS_STRING101] = \"Param\u00e9trage\"\n",
+        "[IDS_STRING107] = \"\"\n",
+        "[IDS_STRING108] = \"\"\n",
+        "[IDS_STRING500] = \"seulement ici\"\n",
+        "[DEFAULT_UI_FACENAME] = \"Verdana\"\n",
+        "[IDS_STRING101] = \"Dash cam setting\"\n",
+        "[IDS_STRING102] = \"Common\"\n",
+        "[IDS_STRING107] = \"Cancel\"\n",
         "[IDS_STRING108] = \"Save\"\n",
         "[IDS_STRING163] = \"Line one\\nLine two\\r\\nthree\"\n",
     };
@@ -177,8 +181,10 @@ TEST(ShippedTables, QuotedTextsAreExact)
     } cases[] = {
         {"english", "IDS_STRING101", "Dash cam setting"},
         {"english", "IDS_STRING102", "Common"},
-        {"english", "IDS_STRING136", "Disabled  (Turn off the dash cam, once the engine is turned off)"},
-        {"english", "IDS_STRING163", "Caution: All data will be deleted, if you format the memory card."},
+        {"english", "IDS_STRING136",
+         "Disabled  (Turn off the dash cam, once the engine is turned off)"},
+        {"english", "IDS_STRING163",
+         "Caution: All data will be deleted, if you format the memory card."},
         {"english", "IDS_STRING1630", "Select (Yes) to format or select (No) to cancel."},
         {"english", "IDS_STRING1810", "It is currently being used by Orbilux or another program."},
         {"english", "IDS_STRING196", "Daylight Saving Time"},
@@ -187,7 +193,8 @@ TEST(ShippedTables, QuotedTextsAreExact)
         {"french", "IDS_STRING108", "Enregistrer"},
         {"french", "IDS_STRING193", "Langue"},
         {"french", "IDS_STRING195", "Française"},
-        {"french", "IDS_STRING1810", "It iest en cours d'utilisation par Orbilux ou un autre programme."},
+        {"french", "IDS_STRING1810",
+         "It iest en cours d'utilisation par Orbilux ou un autre programme."},
         {"russia", "IDS_STRING101", "Установки видеорегистратора"},
         {"russia", "IDS_STRING102", "Основные"},
     };
@@ -209,8 +216,7 @@ TEST(ShippedTables, FrenchDiffersFromEnglishWhereItShould)
     int same = 0;
     for (int key : TableKeys()) {
         const QString k = QString("IDS_STRING%1").arg(key);
-        if (english.GetText(k) == french.GetText(k))
-            ++same;
+        if (english.GetText(k) == french.GetText(k)) ++same;
     }
     // Only the texts that read the same in both languages (resolutions, "Volume", "km/h" ...).
     EXPECT_LE(same, 14);
@@ -253,12 +259,12 @@ TEST(ModelText, EachBuildHasItsSource)
 
 class FakeViewer : public ViewerProbe
 {
-public:
+  public:
     FakeViewer(bool running, const char *language) : m_running(running), m_language(language) {}
     QString languageValue() const override { return m_language; }
     bool isRunning() const override { return m_running; }
 
-private:
+  private:
     bool m_running;
     QString m_language;
 };

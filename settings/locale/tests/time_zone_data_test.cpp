@@ -12,7 +12,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 // The year the data describes.
 constexpr int kYear = 2026;
@@ -48,22 +49,20 @@ const QMap<QString, const char *> kRuleExceptions = {
 QString Compare(const CRegTimeZoneInfo &z, const QByteArray &iana, bool rules)
 {
     const QTimeZone tz(iana);
-    if (!tz.isValid())
-        return "unknown to the system";
+    if (!tz.isValid()) return "unknown to the system";
     const QDateTime start(QDate(kYear, 1, 1), QTime(0, 0), Qt::UTC);
     const QDateTime end(QDate(kYear + 1, 1, 1), QTime(0, 0), Qt::UTC);
-    const int standard = tz.standardTimeOffset(QDateTime(QDate(kYear, 1, 15), QTime(12, 0), Qt::UTC));
+    const int standard =
+        tz.standardTimeOffset(QDateTime(QDate(kYear, 1, 15), QTime(12, 0), Qt::UTC));
     if (standard != z.bias * 60)
         return QString("standard offset %1 min, data %2").arg(standard / 60).arg(z.bias);
-    if (!rules)
-        return QString();
+    if (!rules) return QString();
     const QTimeZone::OffsetDataList transitions = tz.transitions(start, end);
     const bool observed = z.daylightDate.month != 0;
     if (!observed)
-        return transitions.isEmpty() ? QString()
-                                     : QString("%1 transitions in %2, data none")
-                                           .arg(transitions.size())
-                                           .arg(kYear);
+        return transitions.isEmpty()
+                   ? QString()
+                   : QString("%1 transitions in %2, data none").arg(transitions.size()).arg(kYear);
     if (transitions.size() != 2)
         return QString("%1 transitions in %2, data two").arg(transitions.size()).arg(kYear);
     const int west = -z.bias;
@@ -112,8 +111,7 @@ TEST(ShippedZoneData, AgreesWithTzdata)
         // preferred one first.
         QList<QByteArray> candidates{preferred};
         for (const QByteArray &id : QTimeZone::windowsIdToIanaIds(key))
-            if (!candidates.contains(id))
-                candidates << id;
+            if (!candidates.contains(id)) candidates << id;
         QStringList problems;
         bool agreed = false;
         for (const QByteArray &iana : candidates) {

@@ -12,7 +12,8 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 
 // One zone of a fixture database, written as a regedit export would have it.
 struct FixtureZone {
@@ -50,10 +51,8 @@ QByteArray Database(const QList<FixtureZone> &zones)
     text += "[" + base + "]\n\n";
     for (const FixtureZone &z : zones) {
         text += "[" + base + "\\" + z.key + "]\n";
-        if (!z.display.isNull())
-            text += "\"Display\"=\"" + z.display + "\"\n";
-        if (!z.std.isNull())
-            text += "\"Std\"=\"" + z.std + "\"\n";
+        if (!z.display.isNull()) text += "\"Display\"=\"" + z.display + "\"\n";
+        if (!z.std.isNull()) text += "\"Std\"=\"" + z.std + "\"\n";
         text += "\"TZI\"=hex:" + Hex(Tzi(z.tziBias, z.standardBias, z.daylightBias)) + "\n\n";
     }
     return text.toUtf8();
@@ -72,30 +71,36 @@ const QList<FixtureZone> &Fixture()
 {
     static const QList<FixtureZone> zones = {
         {"Alaskan Standard Time", "(UTC-09:00) Alaska", "Alaskan Standard Time", 540},
-        {"Argentina Standard Time", "(UTC-03:00) City of Buenos Aires", "Argentina Standard Time", 180},
+        {"Argentina Standard Time", "(UTC-03:00) City of Buenos Aires", "Argentina Standard Time",
+         180},
         {"armenian standard time", "(UTC+04:00) Yerevan", "Armenian Standard Time", -240},
-        {"Eastern Standard Time", "(UTC-05:00) Eastern Time (US & Canada)", "Eastern Standard Time", 300},
+        {"Eastern Standard Time", "(UTC-05:00) Eastern Time (US & Canada)", "Eastern Standard Time",
+         300},
         {"Korea Standard Time", "(UTC+09:00) Seoul", "Korea Standard Time", -540},
         {"Mexico Standard Time 2", "(UTC-07:00) Chihuahua - Old", "Mexico Standard Time 2", 420},
-        {"Mid-Atlantic Standard Time", "(UTC-02:00) Mid-Atlantic - Old", "Mid-Atlantic Standard Time", 120},
+        {"Mid-Atlantic Standard Time", "(UTC-02:00) Mid-Atlantic - Old",
+         "Mid-Atlantic Standard Time", 120},
         {"Middle East Standard Time", "(UTC+02:00) Beirut", "Middle East Standard Time", -120},
         // Sorts before Pacific Standard Time: equal bias, smaller standard name.
-        {"Pacific Standard Time (Mexico)", "(UTC-08:00) Baja California", "Baja Standard Time", 480},
-        {"Pacific Standard Time", "(UTC-08:00) Pacific Time (US & Canada)", "Pacific Standard Time", 480},
+        {"Pacific Standard Time (Mexico)", "(UTC-08:00) Baja California", "Baja Standard Time",
+         480},
+        {"Pacific Standard Time", "(UTC-08:00) Pacific Time (US & Canada)", "Pacific Standard Time",
+         480},
         {"SA Pacific Standard Time", "(UTC-05:00) Bogota, Lima", "SA Pacific Standard Time", 300},
         {"Tokyo Standard Time", "(UTC+09:00) Osaka, Sapporo, Tokyo", "Tokyo Standard Time", -540},
         {"UTC", "(UTC) Coordinated Universal Time", "Coordinated Universal Time", 0, 0, 0},
         {"UTC-11", "(UTC-11:00) Coordinated Universal Time-11", "UTC-11", 660, 0, 0},
         {"UTC+12", "(UTC+12:00) Coordinated Universal Time+12", "UTC+12", -720, 0, 0},
         {"Venezuela Standard Time", "(UTC-04:00) Caracas", "Venezuela Standard Time", 240},
-        {"W. Europe Standard Time", "(UTC+01:00) Amsterdam, Berlin", "W. Europe Standard Time", -60},
+        {"W. Europe Standard Time", "(UTC+01:00) Amsterdam, Berlin", "W. Europe Standard Time",
+         -60},
     };
     return zones;
 }
 
 class TimeZoneFixture : public ::testing::Test
 {
-protected:
+  protected:
     QList<RegistryKey> database = ParseRegistryText(Database(Fixture()));
     DebugLogCapture log;
     CameraSettings record = [] {
@@ -107,8 +112,7 @@ protected:
     static int IndexOf(const CTimeZoneInfoManager &m, const QString &key)
     {
         for (int i = 0; i < m.count(); ++i)
-            if (m.zone(i).keyName == key)
-                return i;
+            if (m.zone(i).keyName == key) return i;
         return -2;
     }
     void SetZone(const char *name, int32_t bias)
@@ -122,10 +126,14 @@ protected:
 TEST_F(TimeZoneFixture, ExclusionKeepsEnumerationOrder)
 {
     const CTimeZoneInfoManager m(database, K420_Setting, Pc(-540, "Korea Standard Time"));
-    const QStringList want = {"Alaskan Standard Time",      "Eastern Standard Time",
-                              "Korea Standard Time",        "Mid-Atlantic Standard Time",
-                              "Pacific Standard Time (Mexico)", "Pacific Standard Time",
-                              "SA Pacific Standard Time",   "Tokyo Standard Time",
+    const QStringList want = {"Alaskan Standard Time",
+                              "Eastern Standard Time",
+                              "Korea Standard Time",
+                              "Mid-Atlantic Standard Time",
+                              "Pacific Standard Time (Mexico)",
+                              "Pacific Standard Time",
+                              "SA Pacific Standard Time",
+                              "Tokyo Standard Time",
                               "W. Europe Standard Time"};
     EXPECT_EQ(m.keyNames(), want);
     EXPECT_EQ(m.count(), want.size());
@@ -137,10 +145,14 @@ TEST_F(TimeZoneFixture, SortedEastFirstThenByStandardName)
     QStringList order;
     for (int i = 0; i < m.count(); ++i)
         order << m.zone(i).keyName;
-    const QStringList want = {"Korea Standard Time",   "Tokyo Standard Time",
-                              "W. Europe Standard Time", "Mid-Atlantic Standard Time",
-                              "Eastern Standard Time", "SA Pacific Standard Time",
-                              "Pacific Standard Time (Mexico)", "Pacific Standard Time",
+    const QStringList want = {"Korea Standard Time",
+                              "Tokyo Standard Time",
+                              "W. Europe Standard Time",
+                              "Mid-Atlantic Standard Time",
+                              "Eastern Standard Time",
+                              "SA Pacific Standard Time",
+                              "Pacific Standard Time (Mexico)",
+                              "Pacific Standard Time",
                               "Alaskan Standard Time"};
     EXPECT_EQ(order, want);
     const CRegTimeZoneInfo &korea = m.zone(0);
@@ -156,9 +168,10 @@ TEST_F(TimeZoneFixture, SortedEastFirstThenByStandardName)
 
 TEST_F(TimeZoneFixture, StandardNamesCompareByCodeUnits)
 {
-    const QList<FixtureZone> zones = {
-        {"B", "b", "alpha", -60}, {"A", "a", "Zulu", -60}, {"C", "c", "\u00c9cole", -60},
-        {"D", "d", "Zulu", -60}};
+    const QList<FixtureZone> zones = {{"B", "b", "alpha", -60},
+                                      {"A", "a", "Zulu", -60},
+                                      {"C", "c", "\u00c9cole", -60},
+                                      {"D", "d", "Zulu", -60}};
     const CTimeZoneInfoManager m(ParseRegistryText(Database(zones)), K420_Setting, Pc(0, ""));
     ASSERT_EQ(m.count(), 4);
     EXPECT_EQ(m.zone(0).keyName, "A"); // 'Z' < 'a' < U+00C9
@@ -171,12 +184,11 @@ TEST_F(TimeZoneFixture, MissingOrOversizedValuesStayEmpty)
 {
     const QString base = QString::fromLatin1(kTimeZonesKey);
     const QString text =
-        "[" + base + "\\Bare Zone]\n\n" +
-        "[" + base + "\\Long Display]\n\"Display\"=\"" + QString(256, 'd') + "\"\n" +
-        "\"Std\"=\"" + QString(255, 's') + "\"\n\"TZI\"=hex:" + Hex(Tzi(-60, 0, -60) + "x") + "\n" +
-        "[" + base + "\\Short TZI]\n\"tzi\"=hex:10,fe,ff,ff\n\"Std\"=hex:41,42\n" +
-        "[" + base + "\\Deeper\\Dynamic DST]\n\"2026\"=hex:00\n" +
-        "[" + base + "\\" + QString(255, 'k') + "]\n";
+        "[" + base + "\\Bare Zone]\n\n" + "[" + base + "\\Long Display]\n\"Display\"=\"" +
+        QString(256, 'd') + "\"\n" + "\"Std\"=\"" + QString(255, 's') +
+        "\"\n\"TZI\"=hex:" + Hex(Tzi(-60, 0, -60) + "x") + "\n" + "[" + base +
+        "\\Short TZI]\n\"tzi\"=hex:10,fe,ff,ff\n\"Std\"=hex:41,42\n" + "[" + base +
+        "\\Deeper\\Dynamic DST]\n\"2026\"=hex:00\n" + "[" + base + "\\" + QString(255, 'k') + "]\n";
     const CTimeZoneInfoManager m(ParseRegistryText(text.toUtf8()), K420_Setting, Pc(0, ""));
     ASSERT_EQ(m.count(), 3);
     const CRegTimeZoneInfo &shortTzi = m.zone(0);
@@ -196,7 +208,7 @@ TEST_F(TimeZoneFixture, MissingOrOversizedValuesStayEmpty)
 struct FindCase {
     const char *name;
     int32_t bias;
-    const char *k420;   // key name of the zone found, "" for -1
+    const char *k420; // key name of the zone found, "" for -1
     const char *kz7100;
 };
 
@@ -279,8 +291,7 @@ TEST_F(TimeZoneFixture, StoredPacificIsNotTheMexicanZone)
     const CameraSettings before = record;
     EXPECT_EQ(m.ChooseStoredZone(record), IndexOf(m, "Pacific Standard Time"));
     EXPECT_EQ(std::memcmp(&before, &record, sizeof record), 0);
-    EXPECT_EQ(log.messages(),
-              QStringList{"TimeZone Read  [Pacific Standard Time] Bias[-480]\n"});
+    EXPECT_EQ(log.messages(), QStringList{"TimeZone Read  [Pacific Standard Time] Bias[-480]\n"});
 }
 
 struct ChooseCase {
@@ -288,8 +299,8 @@ struct ChooseCase {
     const ModelProfile *model;
     const char *storedName;
     int32_t storedBias;
-    const char *shown;        // key name of the zone shown
-    const char *recordName;   // record afterwards
+    const char *shown;      // key name of the zone shown
+    const char *recordName; // record afterwards
     int32_t recordBias;
 };
 
@@ -333,7 +344,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(TimeZoneFixture, EmptyCatalogueSelectsNothing)
 {
-    const CTimeZoneInfoManager m(QList<RegistryKey>(), K420_Setting, Pc(-540, "Korea Standard Time"));
+    const CTimeZoneInfoManager m(QList<RegistryKey>(), K420_Setting,
+                                 Pc(-540, "Korea Standard Time"));
     EXPECT_EQ(m.count(), 0);
     EXPECT_EQ(m.ChooseStoredZone(record), -1);
     EXPECT_EQ(record.timeZoneBias, 0);
@@ -354,7 +366,7 @@ TEST_F(TimeZoneFixture, PickingAZoneStoresAndLogsIt)
 
 class ShippedZones : public ::testing::Test
 {
-protected:
+  protected:
     DebugLogCapture log;
 };
 
@@ -366,7 +378,8 @@ TEST_F(ShippedZones, LoadsEveryZoneButTheExcludedOnes)
     for (int i = 0; i < m.count(); ++i) {
         const CRegTimeZoneInfo &z = m.zone(i);
         for (const char *prefix : kExcludedZonePrefixes)
-            EXPECT_FALSE(z.keyName.startsWith(prefix, Qt::CaseInsensitive)) << z.keyName.toStdString();
+            EXPECT_FALSE(z.keyName.startsWith(prefix, Qt::CaseInsensitive))
+                << z.keyName.toStdString();
         EXPECT_FALSE(z.displayName.isEmpty()) << z.keyName.toStdString();
         EXPECT_FALSE(z.standardName.isEmpty()) << z.keyName.toStdString();
         EXPECT_LE(z.keyName.size(), 31) << z.keyName.toStdString();
@@ -393,8 +406,7 @@ TEST_F(ShippedZones, DisplayOffsetsMatchTheBiases)
         const auto match = offset.match(z.displayName);
         ASSERT_TRUE(match.hasMatch()) << z.displayName.toStdString();
         int minutes = match.captured(2).toInt() * 60 + match.captured(3).toInt();
-        if (match.captured(1) == "-")
-            minutes = -minutes;
+        if (match.captured(1) == "-") minutes = -minutes;
         EXPECT_EQ(z.bias, minutes) << z.keyName.toStdString();
     }
 }

@@ -13,11 +13,12 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 class EnvGuard
 {
-public:
+  public:
     explicit EnvGuard(const char *name) : m_name(name), m_had(qEnvironmentVariableIsSet(name))
     {
         m_old = qgetenv(name);
@@ -30,7 +31,7 @@ public:
             qunsetenv(m_name);
     }
 
-private:
+  private:
     const char *m_name;
     bool m_had;
     QByteArray m_old;
@@ -52,13 +53,15 @@ TEST(WineViewerProbe, LanguageFromThePrefixRegistry)
         QByteArray body;
         const char *value;
     } cases[] = {
-        {"plain", "[Software\\\\KESTRAVON] 1700000000\n#time=1\n\"LANGUAGE\"=\"FRENCH\"\n", "FRENCH"},
+        {"plain", "[Software\\\\KESTRAVON] 1700000000\n#time=1\n\"LANGUAGE\"=\"FRENCH\"\n",
+         "FRENCH"},
         {"caseOfNames", "[SOFTWARE\\\\Kestravon] 1\n\"language\"=\"russian\"\n", "russian"},
         {"wow64", "[Software\\\\Wow6432Node\\\\KESTRAVON] 1\n\"LANGUAGE\"=\"french\"\n", "french"},
         {"otherKey", "[Software\\\\Other] 1\n\"LANGUAGE\"=\"french\"\n", ""},
         {"noValue", "[Software\\\\KESTRAVON] 1\n\"Other\"=\"x\"\n", ""},
         {"dword", "[Software\\\\KESTRAVON] 1\n\"LANGUAGE\"=dword:00000001\n", ""},
-        {"tooLong", "[Software\\\\KESTRAVON] 1\n\"LANGUAGE\"=\"" + QByteArray(130, 'f') + "\"\n", ""},
+        {"tooLong", "[Software\\\\KESTRAVON] 1\n\"LANGUAGE\"=\"" + QByteArray(130, 'f') + "\"\n",
+         ""},
         {"longest", "[Software\\\\KESTRAVON] 1\n\"LANGUAGE\"=\"" + QByteArray(129, 'f') + "\"\n",
          "fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff"
          "ffffffffffffffffffffffffffffffffffffffffffff"},
@@ -100,7 +103,7 @@ TEST(WineViewerProbe, NoDisplayMeansNoViewer)
 // child of the root and under a frame window, and nothing else.
 class XServer : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         const QString xvfb = QStandardPaths::findExecutable("Xvfb");
@@ -119,8 +122,7 @@ protected:
     }
     void TearDown() override
     {
-        if (conn)
-            xcb_disconnect(conn);
+        if (conn) xcb_disconnect(conn);
         server.terminate();
         server.waitForFinished(5000);
     }
@@ -130,8 +132,8 @@ protected:
         xcb_create_window(conn, XCB_COPY_FROM_PARENT, w, parent, 0, 0, 100, 100, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
         if (title)
-            xcb_change_property(conn, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME,
-                                XCB_ATOM_STRING, 8, uint32_t(std::strlen(title)), title);
+            xcb_change_property(conn, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING,
+                                8, uint32_t(std::strlen(title)), title);
         xcb_flush(conn);
         return w;
     }
