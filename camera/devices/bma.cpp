@@ -1,10 +1,80 @@
 #include "devices/bma.h"
 
+#include <fcntl.h>
 #include <stdio.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
-// Placeholder until the device test is built.
-int bma_thr_create(ThreadCtrl *)
+#include "devices/dev_thread.h"
+#include "platform/board_path.h"
+
+namespace {
+
+const uint32_t kReportPauseMsecs = 100;
+
+void *bmaThread(void *arg)
 {
-    puts(" [app] err: bma_thr_create is not available");
-    return -1;
+    ThreadCtrl *ctrl = static_cast<ThreadCtrl *>(arg);
+    bma_main(ctrl);
+    dev_thr_exit(ctrl);
+    return nullptr;
+}
+
+} // namespace
+
+int bma_handle_event(BMA_AXES *axes, const struct input_event *ev)
+{
+    if (ev->type == EV_SYN) {
+        printf("BMA : X = %03d, Y = %03d, Z = %03d\n", (int)axes->x, (int)axes->y, (int)axes->z);
+        return 1;
+    }
+    if (ev->type == EV_ABS) {
+        if (ev->code == ABS_X)
+            axes->x = ev->value;
+        else if (ev->code == ABS_Y)
+            axes->y = ev->value;
+        else if (ev->code == ABS_Z)
+            axes->z = ev->value;
+    }
+    return 0;
+}
+
+int bma_exit(int fd)
+{
+    return close(fd);
+}
+
+int bma_main(ThreadCtrl *ctrl)
+{
+    int fd = open(board_path("/dev/input/event1").c_str(), O_RDONLY);
+    if (fd < 0) {
+        perror("device open failed!!");
+        return 0;
+    }
+
+    char name[256] = "Unknown";
+    ioctl(fd, EVIOCGNAME(sizeof(name)), name);
+    name[sizeof(name) - 1] = '\0';
+    printf("Input device name: \"%s\"\n", name);
+
+    BMA_AXES axes = {0, 0, 0};
+    // The read blocks, so a stop request is seen after the next event.
+    while (!dev_quit_requested(ctrl)) {
+        struct input_event ev;
+        ssize_t got = read(fd, &ev, sizeof(ev));
+        if (got < (ssize_t)sizeof(ev)) {
+            perror("\nevtest: error reading");
+            break;
+        }
+        if (bma_handle_event(&axes, &ev))
+            OSA_waitMsecs(kReportPauseMsecs);
+    }
+
+    bma_exit(fd);
+    return 0;
+}
+
+int bma_thr_create(ThreadCtrl *ctrl)
+{
+    return dev_thr_create(ctrl, bmaThread);
 }

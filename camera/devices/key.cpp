@@ -8,6 +8,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "devices/dev_thread.h"
 #include "platform/board_path.h"
 
 #if UINTPTR_MAX == 0xFFFFFFFFu
@@ -20,12 +21,12 @@ const int kCardInserted = 62;
 const int kCardRemoved = 63;
 const int kPollMsecs = 500;
 
-bool quitRequested(ThreadCtrl *ctrl)
+void *keyThread(void *arg)
 {
-    OSA_mutexLock(&ctrl->lock);
-    bool quit = ctrl->quit != 0;
-    OSA_mutexUnlock(&ctrl->lock);
-    return quit;
+    ThreadCtrl *ctrl = static_cast<ThreadCtrl *>(arg);
+    key_main(ctrl);
+    dev_thr_exit(ctrl);
+    return nullptr;
 }
 
 } // namespace
@@ -48,12 +49,10 @@ int key_main(ThreadCtrl *ctrl)
     name[sizeof(name) - 1] = '\0';
     printf("Input device name: \"%s\"\n", name);
 
-    OSA_mutexLock(&ctrl->lock);
-    ctrl->quit = 0;
-    OSA_mutexUnlock(&ctrl->lock);
-
+    // `quit` was cleared by key_thr_create, or by main for the automatic mode; clearing it here
+    // would lose a stop asked for before the thread got this far.
     for (;;) {
-        if (quitRequested(ctrl)) {
+        if (dev_quit_requested(ctrl)) {
             key_exit(fd);
             return 0;
         }
@@ -94,8 +93,7 @@ int key_main(ThreadCtrl *ctrl)
     }
 }
 
-int key_thr_create(ThreadCtrl *)
+int key_thr_create(ThreadCtrl *ctrl)
 {
-    puts(" [app] err: key_thr_create is not available");
-    return -1;
+    return dev_thr_create(ctrl, keyThread);
 }

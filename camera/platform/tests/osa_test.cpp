@@ -2,6 +2,10 @@
 
 #include <sched.h>
 #include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
 
 #include <atomic>
 #include <chrono>
@@ -199,6 +203,52 @@ TEST(OsaThread, AThreadMayDeleteItsOwnHandle)
     for (int i = 0; i < 200 && !p.selfDeleted; i++)
         OSA_waitMsecs(5);
     EXPECT_TRUE(p.selfDeleted);
+}
+
+} // namespace
+
+namespace {
+
+// An ordinary user may not use real-time scheduling: the thread runs anyway, with the default
+// policy, and the program says so once.
+TEST(OsaThread, WithoutRealTimeRightsThreadsStillStartAndThisIsSaidOnce)
+{
+    if (getuid() != 0)
+        GTEST_SKIP() << "needs root to become an ordinary user in a child process";
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        dup2(fds[1], 1);
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(3);
+        int policies = 0;
+        for (int i = 0; i < 2; i++) {
+            ThreadProbe p;
+            OSA_ThrHndl thr;
+            if (OSA_thrCreate(&thr, probeThread, 1, 0, &p) != OSA_SOK)
+                _exit(4);
+            OSA_thrDelete(&thr);
+            if (p.policy == SCHED_OTHER)
+                policies++;
+        }
+        fflush(stdout);
+        _exit(policies == 2 ? 0 : 5);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[256];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof(buf))) > 0)
+        out.append(buf, (size_t)n);
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(out, " [osa] real-time scheduling is not permitted here, threads run with the default "
+                   "policy\n");
 }
 
 } // namespace

@@ -1,0 +1,114 @@
+// Stand-ins for the board's devices under a temporary board root, and console capture, for the
+// device thread tests.
+#pragma once
+
+#include <linux/input.h>
+#include <stdint.h>
+#include <stdio.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/q7_app_main.h"
+#include "devices/dio_if.h"
+
+// A temporary folder set as Q7_ROOT, with dev/ and dev/input/; removed at the end.
+class BoardRoot {
+public:
+    BoardRoot();
+    ~BoardRoot();
+    // The host path of a board path such as "/dev/q7_io".
+    std::string path(const char *boardPath) const;
+    void makeFifo(const char *boardPath) const;
+
+private:
+    std::string root_;
+};
+
+// Sends standard output or error to a file while it lives; text() gives what was written so far.
+// When the test has failed, what was caught (the failure messages among it) is passed on at the
+// end.
+class ConsoleCapture {
+public:
+    explicit ConsoleCapture(FILE *stream);
+    ~ConsoleCapture();
+    std::string text() const;
+    // Waits until the text contains `part`; false after `msecs`.
+    bool waitFor(const std::string &part, int msecs = 10000) const;
+
+private:
+    FILE *stream_;
+    int streamFd_;
+    int savedFd_;
+    int fileFd_;
+};
+
+// A device thread body run on a thread of the test. Left running (a failed test), it is asked to
+// quit, `unblock` wakes it from a blocking read, and it is joined.
+class BodyThread {
+public:
+    template <typename Body>
+    BodyThread(ThreadCtrl *ctrl, Body body, std::function<void()> unblock = nullptr)
+        : ctrl_(ctrl), unblock_(unblock), thread_(body)
+    {
+    }
+    ~BodyThread();
+    void join() { thread_.join(); }
+
+private:
+    ThreadCtrl *ctrl_;
+    std::function<void()> unblock_;
+    std::thread thread_;
+};
+
+// The writing end of a FIFO that stands in for an input event device.
+class EventWriter {
+public:
+    // Opens once the device's reader has opened it; false after `msecs`.
+    bool open(const std::string &fifo, int msecs = 10000);
+    ~EventWriter();
+    void send(uint16_t type, uint16_t code, int32_t value) const;
+    void sendBytes(const void *data, size_t len) const;
+    void close();
+    // Waits until the reader has read everything sent; false after `msecs`.
+    bool waitDrained(int msecs) const;
+    // Waits until the reader has closed the device; false after `msecs`.
+    bool waitReaderClosed(int msecs) const;
+
+private:
+    int fd_ = -1;
+};
+
+// Records the 16-byte requests written to a FIFO standing in for "/dev/q7_io".
+class IoRecorder {
+public:
+    // Opens the reading end; call before the device's user opens it.
+    explicit IoRecorder(const std::string &fifo);
+    ~IoRecorder();
+    // Collects requests until `count` have come; false after `msecs` or when the device was closed.
+    bool waitForRequests(size_t count, int msecs);
+    // Collects requests until the user has closed the device; false after `msecs`.
+    bool collectUntilClosed(int msecs);
+    std::vector<Q7_IO_REQ> requests;
+
+private:
+    // Reads until `enough` holds or the device is closed or `msecs` pass; true when closed.
+    bool pump(int msecs, size_t wantBytes);
+    int fd_;
+    bool closed_ = false;
+    std::vector<uint8_t> bytes_;
+};
+
+bool operator==(const Q7_IO_REQ &a, const Q7_IO_REQ &b);
+void PrintTo(const Q7_IO_REQ &r, std::ostream *os);
+
+// Sets `quit` under `lock`, as the device menu does.
+void askQuit(ThreadCtrl *ctrl);
+// Waits until a device thread has deleted its own handle; false after `msecs`.
+bool waitThreadEnded(ThreadCtrl *ctrl, int msecs);
+// Open descriptors of this process.
+int openFdCount();
+// Drops the one line the platform prints when real-time scheduling is refused.
+std::string withoutPlatformNotes(const std::string &text);
