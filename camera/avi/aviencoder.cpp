@@ -227,7 +227,7 @@ void AVIFileFreeIndex(AVIFILE *pAVIFile)
 int AVIStreamWrite(AVISTREAM *pStream, int, int lSamples, const void *lpBuffer, int cbBuffer,
                    DWORD dwFlags)
 {
-    if (!pStream || cbBuffer < 0)
+    if (!pStream || cbBuffer < 0 || (cbBuffer > 0 && !lpBuffer))
         return -1;
     DWORD n = (DWORD)cbBuffer;
     // The index entry comes first: when it cannot be had, nothing reaches the file, so the index
