@@ -380,8 +380,9 @@ TEST_F(Recorder, StopEndsAnIntakeWaitingForAnEmptyBuffer)
     });
     while (taken < 100)
         OSA_waitMsecs(1);
+    q7_ipcBitsStop();
+    feeder.join(); // before the teardown deletes the queues it waits on
     stop();
-    feeder.join();
     EXPECT_GE(taken.load(), 100);
 }
 

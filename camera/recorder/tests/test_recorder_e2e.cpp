@@ -217,7 +217,10 @@ TEST_F(CameraProcess, AnEventFileCoversTenSecondsBeforeAndAfterTheEvent)
     EXPECT_EQ(q7_setEvent(30), -1); // an event during an event
     // The list is a delay line of 10 s: the file is complete 10 s after the post-record time.
     sleepMs(21000);
-    EXPECT_EQ(gPREREC_ctrl.eventOn, 0u);
+    OSA_mutexLock(&gPREREC_ctrl.lock);
+    uint32_t eventOn = gPREREC_ctrl.eventOn;
+    OSA_mutexUnlock(&gPREREC_ctrl.lock);
+    EXPECT_EQ(eventOn, 0u); // ended by itself
     video_stop(CAM_MODE_BOTH);
     q7_set_clock_offset(0);
 
