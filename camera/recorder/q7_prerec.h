@@ -16,7 +16,7 @@ enum {
 struct PRELIST_NODE {
     uint32_t channel;
     uint32_t kind;
-    uint32_t tsMs; // time_sec * 1000 + time_usec / 1000, modulo 2^32
+    uint32_t tsMs;         // time_sec * 1000 + time_usec / 1000, modulo 2^32
     AVI_FRAME_PARAM frame; // buf points to the node's own copy
     PRELIST_NODE *next;
 };

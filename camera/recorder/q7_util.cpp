@@ -14,7 +14,8 @@
 
 Q7_FILELIST g_filelist;
 
-namespace {
+namespace
+{
 
 std::atomic<int64_t> g_clockOffset{0};
 
@@ -34,8 +35,7 @@ void q7_mem_free(void *p)
 
 int dma_memcpy(void *dst, const void *src, uint32_t size)
 {
-    if (dst == nullptr || src == nullptr)
-        return -1;
+    if (dst == nullptr || src == nullptr) return -1;
     memcpy(dst, src, size);
     return 0;
 }
@@ -68,8 +68,7 @@ void q7_format_localtime(char *out, uint32_t size, const char *format)
     time_t t = tv.tv_sec;
     struct tm tm;
     localtime_r(&t, &tm);
-    if (strftime(out, size, format, &tm) == 0 && size > 0)
-        out[0] = '\0';
+    if (strftime(out, size, format, &tm) == 0 && size > 0) out[0] = '\0';
 }
 
 void q7_filelist_clear(void)
@@ -80,12 +79,10 @@ void q7_filelist_clear(void)
 void q7_filelist_enter(const char *path)
 {
     g_filelist.index++;
-    if (g_filelist.index > Q7_FILELIST_SLOTS - 1)
-        g_filelist.index = 0;
+    if (g_filelist.index > Q7_FILELIST_SLOTS - 1) g_filelist.index = 0;
     char *slot = g_filelist.name[g_filelist.index];
     // A card that is gone or read-only keeps its file; the ring goes on regardless.
-    if (slot[0] != '\0')
-        remove(slot);
+    if (slot[0] != '\0') remove(slot);
     snprintf(slot, Q7_PATH_LEN, "%s", path);
 }
 

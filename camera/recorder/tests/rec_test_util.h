@@ -10,14 +10,16 @@
 #include "avi/tests/avi_test_util.h"
 #include "avi/udavi.h"
 
-namespace rectest {
+namespace rectest
+{
 
 using avitest::Bytes;
 
 // A board root below a temporary folder with the card's three recording folders; Q7_ROOT points
 // at it while the object lives.
-class Board {
-public:
+class Board
+{
+  public:
     Board();
     ~Board();
     const std::string &root() const { return m_dir.path(); }
@@ -25,7 +27,7 @@ public:
     std::string event() const; // the event folder
     std::string photo() const; // the photo folder
 
-private:
+  private:
     avitest::TempDir m_dir;
 };
 

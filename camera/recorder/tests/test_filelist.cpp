@@ -11,7 +11,8 @@
 
 using namespace rectest;
 
-namespace {
+namespace
+{
 
 void touch(const std::string &path)
 {
@@ -48,7 +49,9 @@ struct NameCase {
     const char *name;
 };
 
-class ContinuousNames : public testing::TestWithParam<NameCase> {};
+class ContinuousNames : public testing::TestWithParam<NameCase>
+{
+};
 
 TEST_P(ContinuousNames, PrefixByModeAndZeroPaddedMinute)
 {

@@ -17,10 +17,12 @@
 
 using namespace rectest;
 
-namespace {
+namespace
+{
 
-class Recorder : public testing::Test {
-protected:
+class Recorder : public testing::Test
+{
+  protected:
     void SetUp() override
     {
         // An internal check waits for the operator's q; here standard input is at its end.
@@ -53,8 +55,7 @@ protected:
     }
     std::string stop()
     {
-        if (!running)
-            return "";
+        if (!running) return "";
         q7_ipcBitsStop();
         q7_ipcBitsExit();
         running = false;
@@ -107,10 +108,8 @@ protected:
         Q7_IPCBITS_CTRL &c = gQ7_ipcBitsCtrl;
         for (int i = 0; i < 5000; i++) {
             bool vid = OSA_queGetQueuedCount(&c.vidEmptyQue) == IPCBITS_POOL_BUFS;
-            bool aud = !c.audioEnable ||
-                       OSA_queGetQueuedCount(&c.audEmptyQue) == IPCBITS_POOL_BUFS;
-            if (vid && aud)
-                return;
+            bool aud = !c.audioEnable || OSA_queGetQueuedCount(&c.audEmptyQue) == IPCBITS_POOL_BUFS;
+            if (vid && aud) return;
             OSA_waitMsecs(1);
         }
         ADD_FAILURE() << "the recorder did not take its buffers";
@@ -137,18 +136,18 @@ using Content = std::vector<std::pair<std::string, int64_t>>;
 TEST_F(Recorder, AMinuteChangeWithOnlySubOrNonKeyFramesKeepsTheOldFile)
 {
     start(CAM_MODE_BOTH);
-    video(0, true);   // 1: opens the first file
-    video(1, true);   // 2
-    video(0, false);  // 3
+    video(0, true);  // 1: opens the first file
+    video(1, true);  // 2
+    video(0, false); // 3
     idle();
     setClockSecond(5, 1); // the next minute
-    video(1, true);   // 4: a sub key frame does not change files
-    video(0, false);  // 5
-    video(1, false);  // 6
+    video(1, true);       // 4: a sub key frame does not change files
+    video(0, false);      // 5
+    video(1, false);      // 6
     idle();
     EXPECT_EQ(listDir(board.cont()).size(), 1u);
-    video(0, true);   // 7: the main key frame opens the new minute's file
-    video(1, false);  // 8
+    video(0, true);  // 7: the main key frame opens the new minute's file
+    video(1, false); // 8
     idle();
     std::string out = stop();
 
@@ -157,8 +156,9 @@ TEST_F(Recorder, AMinuteChangeWithOnlySubOrNonKeyFramesKeepsTheOldFile)
     // Named for their minutes, in the ring's order.
     EXPECT_STREQ(g_filelist.name[1], (board.cont() + "/" + files[0]).c_str());
     EXPECT_STREQ(g_filelist.name[2], (board.cont() + "/" + files[1]).c_str());
-    EXPECT_EQ(content(files[0]), (Content{{"00dc", 1}, {"01dc", 2}, {"00dc", 3}, {"01dc", 4},
-                                          {"00dc", 5}, {"01dc", 6}}));
+    EXPECT_EQ(
+        content(files[0]),
+        (Content{{"00dc", 1}, {"01dc", 2}, {"00dc", 3}, {"01dc", 4}, {"00dc", 5}, {"01dc", 6}}));
     EXPECT_EQ(content(files[1]), (Content{{"00dc", 7}, {"01dc", 8}}));
     EXPECT_NE(out.find("new filename " + board.cont() + "/REC_"), std::string::npos) << out;
 }
@@ -166,10 +166,10 @@ TEST_F(Recorder, AMinuteChangeWithOnlySubOrNonKeyFramesKeepsTheOldFile)
 TEST_F(Recorder, TheFirstFileStartsAtTheFirstMainKeyFrameAndAudioWaitsForIt)
 {
     start(CAM_MODE_BOTH);
-    audio();          // 1
-    video(1, true);   // 2: sub key frame
-    video(0, false);  // 3
-    audio();          // 4
+    audio();         // 1
+    video(1, true);  // 2: sub key frame
+    video(0, false); // 3
+    audio();         // 4
     idle();
     EXPECT_TRUE(listDir(board.cont()).empty());
     // Everything so far is in the pre-record list.
@@ -179,10 +179,10 @@ TEST_F(Recorder, TheFirstFileStartsAtTheFirstMainKeyFrameAndAudioWaitsForIt)
         kinds[n->kind]++;
     EXPECT_EQ(kinds[PRELIST_KIND_VIDEO], 2u);
     EXPECT_EQ(kinds[PRELIST_KIND_AUDIO], 2u);
-    video(0, true);   // 5
+    video(0, true); // 5
     idle();
-    audio();          // 6
-    video(1, false);  // 7
+    audio();         // 6
+    video(1, false); // 7
     idle();
     stop();
     std::vector<std::string> files = listDir(board.cont());
@@ -206,7 +206,9 @@ struct EnableCase {
     bool file;
 };
 
-class RecordingSwitches : public Recorder, public testing::WithParamInterface<EnableCase> {};
+class RecordingSwitches : public Recorder, public testing::WithParamInterface<EnableCase>
+{
+};
 
 TEST_P(RecordingSwitches, PreRecordAndContinuousFollowTheirFlags)
 {
@@ -231,22 +233,23 @@ TEST_P(RecordingSwitches, PreRecordAndContinuousFollowTheirFlags)
     EXPECT_EQ(listDir(board.event()).size(), GetParam().listed ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Flags, RecordingSwitches,
-    testing::Values(EnableCase{"Both", 1, 1, true, true},
-                    EnableCase{"NoPreRecord", 0, 1, false, true},
-                    EnableCase{"NoContinuous", 1, 0, true, false},
-                    EnableCase{"Nothing", 0, 0, false, false}),
-    [](const testing::TestParamInfo<EnableCase> &i) { return i.param.name; });
+INSTANTIATE_TEST_SUITE_P(Flags, RecordingSwitches,
+                         testing::Values(EnableCase{"Both", 1, 1, true, true},
+                                         EnableCase{"NoPreRecord", 0, 1, false, true},
+                                         EnableCase{"NoContinuous", 1, 0, true, false},
+                                         EnableCase{"Nothing", 0, 0, false, false}),
+                         [](const testing::TestParamInfo<EnableCase> &i) { return i.param.name; });
 
 struct SnapCase {
     const char *name;
     int mode;
-    std::vector<uint32_t> channels; // JPEG images offered after one request
+    std::vector<uint32_t> channels;    // JPEG images offered after one request
     std::vector<std::string> suffixes; // files saved, by suffix
 };
 
-class Snapshots : public Recorder, public testing::WithParamInterface<SnapCase> {};
+class Snapshots : public Recorder, public testing::WithParamInterface<SnapCase>
+{
+};
 
 TEST_P(Snapshots, OneRequestSavesOneImagePerCamera)
 {

@@ -42,14 +42,17 @@ extern "C" void *realloc(void *p, size_t n)
 
 using namespace rectest;
 
-namespace {
+namespace
+{
 
 struct AllocCase {
     const char *name;
     uint16_t contRec;
 };
 
-class SteadyState : public testing::TestWithParam<AllocCase> {};
+class SteadyState : public testing::TestWithParam<AllocCase>
+{
+};
 
 TEST_P(SteadyState, NoAllocationPerFrameBeyondTheIndex)
 {

@@ -28,7 +28,8 @@
 
 using namespace rectest;
 
-namespace {
+namespace
+{
 
 // Main and sub video, mu-law audio, and the text stream (00dc, 01dc, 02wb, 03tx).
 const char *const kStreams = "0,h264,video\n1,h264,video\n2,pcm_mulaw,audio\n3,unknown,subtitle\n";
@@ -60,9 +61,9 @@ std::vector<std::string> soundEnv(const std::string &dir)
 // a pipe whose write end is returned in *typing.
 pid_t startApp(const Board &board, const std::string &fakeStart, int *typing)
 {
+    signal(SIGPIPE, SIG_IGN); // a program that ended early fails the test, not the test program
     int fds[2];
-    if (pipe(fds) != 0)
-        return -1;
+    if (pipe(fds) != 0) return -1;
     std::vector<std::string> env = soundEnv(board.root());
     env.push_back("Q7_SIM_CLIP0=" + clips().main);
     env.push_back("Q7_SIM_CLIP1=" + clips().sub);
@@ -75,11 +76,15 @@ pid_t startApp(const Board &board, const std::string &fakeStart, int *typing)
         dup2(fd, 1);
         dup2(fd, 2);
         for (const std::string &e : env)
-            putenv(strdup(e.c_str()));
+            setenv(e.substr(0, e.find('=')).c_str(), e.substr(e.find('=') + 1).c_str(), 1);
         setenv("Q7_ROOT", board.root().c_str(), 1);
         if (fakeStart.empty()) {
             execl(Q7_APP_PATH, Q7_APP_PATH, (char *)nullptr);
         } else {
+            // libfaketime is preloaded ahead of a sanitizer's runtime; that order is fine here.
+            std::string asan = getenv("ASAN_OPTIONS") ? getenv("ASAN_OPTIONS") : "";
+            asan += (asan.empty() ? "" : ":") + std::string("verify_asan_link_order=0");
+            setenv("ASAN_OPTIONS", asan.c_str(), 1);
             execlp("faketime", "faketime", "-m", "--exclude-monotonic", fakeStart.c_str(),
                    Q7_APP_PATH, (char *)nullptr);
         }
@@ -159,8 +164,8 @@ TEST(RecorderApp, BothCamerasAcrossAMinuteBoundaryLeaveTwoFilesAndSnapshots)
     ASSERT_EQ(status, 0) << console;
 
     std::vector<std::string> files = listDir(board.cont());
-    ASSERT_EQ(files, (std::vector<std::string>{"REC_2026_03_04_10_00.avi",
-                                               "REC_2026_03_04_10_01.avi"}))
+    ASSERT_EQ(files,
+              (std::vector<std::string>{"REC_2026_03_04_10_00.avi", "REC_2026_03_04_10_01.avi"}))
         << console;
     for (const std::string &f : files)
         expectGoodRecording(board.cont() + "/" + f);
@@ -179,12 +184,13 @@ TEST(RecorderApp, BothCamerasAcrossAMinuteBoundaryLeaveTwoFilesAndSnapshots)
 }
 
 // The camera process in this program, as main() configures it.
-class CameraProcess : public testing::Test {
-protected:
+class CameraProcess : public testing::Test
+{
+  protected:
     void SetUp() override
     {
         for (const std::string &e : soundEnv(board.root()))
-            putenv(strdup(e.c_str()));
+            setenv(e.substr(0, e.find('=')).c_str(), e.substr(e.find('=') + 1).c_str(), 1);
         setenv("Q7_SIM_CLIP0", clips().main.c_str(), 1);
         setenv("Q7_SIM_CLIP1", clips().sub.c_str(), 1);
         ASSERT_NE(freopen("/dev/null", "r", stdin), nullptr);
@@ -253,10 +259,8 @@ TEST_F(CameraProcess, StopNeverHangsIn100StartStopCyclesUnderLoad)
         SCOPED_TRACE(cycle);
         ASSERT_EQ(video_run(CAM_MODE_BOTH), 0);
         sleepMs((int)(rng() % 400));
-        if (rng() % 3 == 0)
-            events += q7_setEvent(30) == 0;
-        if (rng() % 4 == 0)
-            q7_setSnapshoot();
+        if (rng() % 3 == 0) events += q7_setEvent(30) == 0;
+        if (rng() % 4 == 0) q7_setSnapshoot();
         // A hang shows as this test's time-out.
         video_stop(CAM_MODE_BOTH);
     }
@@ -288,9 +292,9 @@ size_t indexedPackets(const std::string &path, int stream)
 // FFmpeg's complaints while decoding the first `frames` frames of one video stream.
 std::string decodeErrorsUpTo(const std::string &path, int stream, size_t frames)
 {
-    return avitest::run("ffmpeg -nostdin -v error -threads 1 -i '" + path + "' -map 0:" +
-                        std::to_string(stream) + " -frames:v " + std::to_string(frames) +
-                        " -f null - 2>&1");
+    return avitest::run("ffmpeg -nostdin -v error -threads 1 -i '" + path +
+                        "' -map 0:" + std::to_string(stream) + " -frames:v " +
+                        std::to_string(frames) + " -f null - 2>&1");
 }
 
 TEST(RecorderApp, PowerCutsLeaveFilesThatTheRepairRestoresWithoutLoss)
