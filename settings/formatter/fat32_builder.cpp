@@ -154,8 +154,9 @@ bool ComputeLayout(uint64_t sectorCount, FormatLayout &layout)
     layout.clusterCount = layout.fatSectors * 128 - 2;
     layout.volumeSectors = layout.clusterCount * kSectorsPerCluster;
     if (layout.fatSectors == 0 || layout.volumeSectors > layout.lastSector) return false;
-    // FAT32 cluster numbers end at 0x0FFFFFF6; more clusters make a volume no reader accepts.
-    return layout.clusterCount <= 0x0FFFFFF5 - 2;
+    // A FAT32 volume has from 65,525 clusters (fewer make every reader take it for FAT16) to
+    // the last cluster number 0x0FFFFFF6 (more make a volume no reader accepts).
+    return layout.clusterCount >= kMinFat32Clusters && layout.clusterCount <= 0x0FFFFFF5 - 2;
 }
 
 Sector ClearingSector()

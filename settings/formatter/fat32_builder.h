@@ -17,6 +17,7 @@ constexpr uint32_t kFatCount = 2;
 constexpr uint32_t kSectorsPerCluster = 8;
 constexpr uint8_t kMediaByte = 0xF8;
 constexpr uint8_t kPartitionType = 0x0C;
+constexpr uint32_t kMinFat32Clusters = 65525;
 
 // Result codes of MakeMBR and of the write plan; the numbers are fixed.
 enum : int {
@@ -94,7 +95,8 @@ struct FormatContext {
 // The percentage posted after the sector of plan index i.
 int ProgressPercent(uint32_t index, uint32_t total, ProgressScale scale);
 
-// False when the card is too small (or too large for FAT32) to carry the layout.
+// False when the card is too small or too large for a FAT32 volume of this layout (the
+// smallest card that takes it has 532,465 sectors).
 bool ComputeLayout(uint64_t sectorCount, FormatLayout &layout);
 
 Sector ClearingSector();

@@ -66,7 +66,11 @@ TEST(FormatLayoutTest, ComputesTheCardsLayoutFromItsSize)
     const LayoutCase cases[] = {
         {15523840, true, 15152, 15515632},
         {62333952, true, 60865, 62325744},
-        {9201, true, 1, 1008},
+        // The formula alone would lay out cards from 9,201 sectors, but below 65,525 clusters
+        // the volume is no FAT32 to any reader.
+        {532465, true, 512, 524272},
+        {532464, false, 0, 0},
+        {9201, false, 0, 0},
         {9200, false, 0, 0},
         {8000, false, 0, 0},
         {0, false, 0, 0},
@@ -265,7 +269,7 @@ TEST(WritePlanTest, WritesThePlanInOrderAndPostsProgress)
 TEST(WritePlanTest, NothingIsPostedWhileTheTotalIsZero)
 {
     App();
-    MemoryDevice dev(20000);
+    MemoryDevice dev(532465);
     ProgressWindow window;
     FormatLayout l{};
     FormatContext c;
@@ -285,18 +289,18 @@ struct MismatchCase {
 
 TEST(WritePlanTest, VerifyMismatchesShareOneBudget)
 {
-    // A small card with 15 sectors per FAT: FAT 1 at 8224, FAT 2 at 8239.
-    const uint64_t sectors = 23600;
+    // The smallest card, 512 sectors per FAT: FAT 1 at 8224, FAT 2 at 8736.
+    const uint64_t sectors = 532465;
     const MismatchCase cases[] = {
         {"one mismatch on FSInfo", {{8193, 1}}, RETURN_FORMAT_SUCCESS},
         {"101 repeated cycles", {{8193, 101}}, RETURN_FORMAT_SUCCESS},
         {"the 102nd mismatch", {{8193, 102}}, ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE},
         {"budget not reset between steps", {{8192, 50}, {8224, 52}}, ERR_FORMAT_ERROR_FAT1_SEC_WRITE},
-        {"101 spread over steps", {{8192, 50}, {8239, 51}}, RETURN_FORMAT_SUCCESS},
+        {"101 spread over steps", {{8192, 50}, {8736, 51}}, RETURN_FORMAT_SUCCESS},
         {"boot sector", {{8192, 102}}, ERR_FORMAT_ERROR_BPB1_SEC_WRITE},
         {"backup boot sector", {{8198, 102}}, ERR_FORMAT_ERROR_BPB2_SEC_WRITE},
         {"backup FSInfo", {{8199, 200}}, ERR_FORMAT_ERROR_FSINFO2_SEC_WRITE},
-        {"FAT 2", {{8239, 102}}, ERR_FORMAT_ERROR_FAT2_SEC_WRITE},
+        {"FAT 2", {{8736, 102}}, ERR_FORMAT_ERROR_FAT2_SEC_WRITE},
     };
     for (const auto &tc : cases) {
         SCOPED_TRACE(tc.name);
@@ -305,7 +309,7 @@ TEST(WritePlanTest, VerifyMismatchesShareOneBudget)
         FormatContext c;
         c.device = &dev;
         ASSERT_TRUE(MakePartitionTable(c, l));
-        ASSERT_EQ(l.fatSectors, 15u);
+        ASSERT_EQ(l.fatSectors, 512u);
         dev.corruptReads = tc.corruptReads;
         EXPECT_EQ(WriteFAT32Area(c, MakeBPB32Structure(l)), tc.result);
         // Each mismatch costs one more write-and-compare cycle of its sector.
@@ -333,12 +337,12 @@ TEST(WritePlanTest, RefusedWritesAreTriedElevenTimes)
         {8193, -1, ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE, 11},
         {8195, -1, ERR_FORMAT_ERROR_CLEAR_SEC_WRITE, 11},
         {8210, -1, ERR_FORMAT_ERROR_CLEAR_SEC_WRITE, 11},
-        {8224 + 15 + 3, -1, ERR_FORMAT_ERROR_CLEAR_SEC_WRITE, 11},
-        {8224 + 15, -1, ERR_FORMAT_ERROR_FAT2_SEC_WRITE, 11},
+        {8736 + 3, -1, ERR_FORMAT_ERROR_CLEAR_SEC_WRITE, 11},
+        {8736, -1, ERR_FORMAT_ERROR_FAT2_SEC_WRITE, 11},
     };
     for (const auto &tc : cases) {
         SCOPED_TRACE(tc.lba);
-        MemoryDevice dev(23600);
+        MemoryDevice dev(532465);
         FormatLayout l{};
         FormatContext c;
         c.device = &dev;
@@ -439,7 +443,7 @@ TEST_F(ImageTest, TwoRunsDifferOnlyInTheVolumeId)
 {
     QByteArray first;
     for (int run = 0; run < 2; ++run) {
-        ASSERT_TRUE(MakeSparseImage(image, 400000));
+        ASSERT_TRUE(MakeSparseImage(image, 600000));
         FormatLayout l{};
         {
             std::unique_ptr<FileSectorDevice> dev(FileSectorDevice::OpenImage(image, {255, 63}));
@@ -460,9 +464,9 @@ TEST_F(ImageTest, TwoRunsDifferOnlyInTheVolumeId)
 
 TEST_F(ImageTest, OldDataBehindTheRootClusterIsLeftAlone)
 {
-    ASSERT_TRUE(MakeSparseImage(image, 400000));
+    ASSERT_TRUE(MakeSparseImage(image, 600000));
     FormatLayout l{};
-    ASSERT_TRUE(ComputeLayout(400000, l));
+    ASSERT_TRUE(ComputeLayout(600000, l));
     const uint32_t behind = 8192 + 40 + 2 * l.fatSectors;
     {
         QFile f(image);
