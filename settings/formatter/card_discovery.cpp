@@ -177,7 +177,8 @@ CardVolume FindCard(const QString &folderOrDevice, const CardHost &host)
 bool IsRemovableCard(const QString &folder, const CardHost &host)
 {
     const CardVolume card = FindCard(folder, host);
-    return card.mounted && !card.diskName.isEmpty() && card.removable && !card.systemDisk;
+    return (card.mounted || !card.volumeDevice.isEmpty()) && !card.diskName.isEmpty() && card.removable &&
+           !card.systemDisk;
 }
 
 QString VolumeFileSystem(const QString &volumeDevice)

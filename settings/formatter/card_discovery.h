@@ -46,7 +46,8 @@ struct CardVolume {
 // The card behind a folder (or behind a block device node of its volume).
 CardVolume FindCard(const QString &folderOrDevice, const CardHost &host);
 
-// The removable-drive test: the folder lies on a removable disk's file system.
+// The removable-drive test: the folder (or volume device) lies on a removable disk that the
+// running system does not need.
 bool IsRemovableCard(const QString &folder, const CardHost &host);
 
 // The volume's file system as the Windows tool named it ("FAT32", "FAT", "exFAT", "NTFS", or

@@ -201,12 +201,7 @@ void FormatWorker(PopupLink &link, const QString &root, const FormatJob &job)
     FormatContext context;
     context.window = link.Ui().PopupWindow();
     const int result = MakeMBR(context, root, p, job.host);
-    const char *name = ResultCodeName(result);
-    // 108-113 have names but, as in the Windows tool, log an empty line.
-    if (name && result <= ERR_FORMAT_ERROR_BPB1_SEC_WRITE)
-        DebugLogF("End MakeMBR() Ret( %s )", name);
-    else
-        DebugLog(QString());
+    LogMakeMBRResult(result);
 
     if (result == RETURN_HASMBR) {
         DebugLog("MBR 있음\n");
@@ -235,6 +230,16 @@ void FormatWorker(PopupLink &link, const QString &root, const FormatJob &job)
 
 } // namespace
 
+void LogMakeMBRResult(int result)
+{
+    const char *name = ResultCodeName(result);
+    // 108-113 have names but, as in the Windows tool, log an empty line.
+    if (name && result <= ERR_FORMAT_ERROR_BPB1_SEC_WRITE)
+        DebugLogF("End MakeMBR() Ret( %s )", name);
+    else
+        DebugLog(QString());
+}
+
 QString CardRoot(const QString &cardFolder, const CardHost &host)
 {
     const CardVolume card = FindCard(cardFolder, host);
@@ -253,10 +258,14 @@ void SDCardFormat(const FormatJob &job)
     FormatUi &ui = *job.ui;
     if (p.logsProcedure) DebugLog("Start SDCardFormat() ---");
     if (job.cardFolder.isEmpty() || !IsRemovableCard(job.cardFolder, job.host)) return;
-    const QString root = CardRoot(job.cardFolder, job.host);
+    QString root = CardRoot(job.cardFolder, job.host);
+    // An unmounted volume has no files to rescue; the worker formats the device itself.
+    const bool rescue = !root.isEmpty();
+    if (!rescue) root = job.cardFolder;
 
     if (p.logsProcedure) DebugLog(job.cardFolder);
-    const QString programDir = QFileInfo(job.programFile).absolutePath() + "/";
+    const QString programDir =
+        job.backupFolder.isEmpty() ? QFileInfo(job.programFile).absolutePath() + "/" : job.backupFolder;
     const QString programName = QFileInfo(job.programFile).fileName();
     const struct {
         QString card, backup;
@@ -266,7 +275,7 @@ void SDCardFormat(const FormatJob &job)
         {root + "boot.scr", programDir + "boot.scr"},
     };
     for (const auto &f : rescued) {
-        if (CopyOver(f.card, f.backup) && p.logsProcedure)
+        if (rescue && CopyOver(f.card, f.backup) && p.logsProcedure)
             DebugLogF("COPY file from [ %s ] to [ %s ]", f.card.toUtf8().constData(), f.backup.toUtf8().constData());
     }
 
@@ -279,11 +288,13 @@ void SDCardFormat(const FormatJob &job)
     worker.join();
     ui.DestroyPopup();
 
-    QDir().mkpath(job.cardFolder);
-    CopyOver(rescued[0].backup, rescued[0].card);
-    CopyOver(job.programFile, job.cardFolder + programName);
-    CopyOver(rescued[1].backup, rescued[1].card);
-    CopyOver(rescued[2].backup, rescued[2].card);
+    if (rescue) {
+        QDir().mkpath(job.cardFolder);
+        CopyOver(rescued[0].backup, rescued[0].card);
+        if (!job.programFile.isEmpty()) CopyOver(job.programFile, job.cardFolder + programName);
+        CopyOver(rescued[1].backup, rescued[1].card);
+        CopyOver(rescued[2].backup, rescued[2].card);
+    }
 
     ui.ShowMessage(Text(p, 162), g_nFormatDone == 1 ? Text(p, 179) : TwoLines(p, 181));
     if (p.logsProcedure) DebugLog("--- End SDCardFormat()");

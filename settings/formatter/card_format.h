@@ -38,8 +38,11 @@ public:
 };
 
 struct FormatJob {
-    QString cardFolder;   // the folder that holds setup.cfg, ending in '/'
-    QString programFile;  // the running program file, put back into the card folder
+    // The folder that holds setup.cfg, ending in '/'; or the block device of an unmounted card
+    // volume, which is formatted without rescuing files.
+    QString cardFolder;
+    QString programFile;  // the running program file, put back into the card folder (none: not)
+    QString backupFolder; // where the files wait (empty: the program file's folder)
     const FormatProfile *profile = &K420_Format;
     CardHost host = CardHost::System();
     FormatUi *ui = nullptr;
@@ -57,6 +60,9 @@ void SDCardFormat(const FormatJob &job);
 // The card root: the mount point of the folder's file system with a trailing '/', empty when
 // the folder is on no mounted file system.
 QString CardRoot(const QString &cardFolder, const CardHost &host);
+
+// The line the worker logs for MakeMBR's result.
+void LogMakeMBRResult(int result);
 
 // The texts shown when the system formatter is missing.
 extern const char kFormatterMissingText[];
