@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <blkid/blkid.h>
+#include <cerrno>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -82,7 +83,10 @@ bool OnPath(const QString &path, const QString &mountPoint)
 CardHost CardHost::System()
 {
     CardHost h;
-    h.unmount = [](const QString &mp) { return ::umount2(QFile::encodeName(mp).constData(), 0) == 0; };
+    // Nothing mounted there any more (EINVAL) is as good as unmounted.
+    h.unmount = [](const QString &mp) {
+        return ::umount2(QFile::encodeName(mp).constData(), 0) == 0 || errno == EINVAL;
+    };
     h.mount = [](const QString &dev, const QString &mp) {
         return ::mount(QFile::encodeName(dev).constData(), QFile::encodeName(mp).constData(), "vfat", 0, nullptr) == 0;
     };

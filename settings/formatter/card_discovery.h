@@ -20,7 +20,8 @@ struct CardHost {
     std::function<bool(const QString &device, const QString &mountPoint)> mount;
     std::function<bool()> hasRawAccess;
 
-    // The real system: umount2, mount(2) with vfat, root for raw access.
+    // The real system: umount2 (true when nothing is mounted there), mount(2) with vfat, root
+    // for raw access.
     static CardHost System();
 };
 

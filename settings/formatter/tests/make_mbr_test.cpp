@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <unistd.h>
 
 namespace {
@@ -179,6 +180,26 @@ TEST(MakeMBRTest, RefusesBeforeAnyByteIsWritten)
             EXPECT_TRUE(sys.calls.empty());
         }
     }
+}
+
+TEST(CardHostTest, SystemUnmountLeavesNothingMounted)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root; the system's unmount is not tested";
+    FakeSystem sys;
+    const QString mp = sys.root + "/mnt";
+    QDir().mkpath(mp);
+    if (::mount("none", QFile::encodeName(mp).constData(), "tmpfs", 0, nullptr) != 0) GTEST_SKIP() << "tmpfs mount refused";
+    const auto mounted = [&] {
+        for (const MountEntry &m : ReadMountTable("/proc/self/mountinfo"))
+            if (m.mountPoint == mp) return true;
+        return false;
+    };
+    ASSERT_TRUE(mounted());
+    const CardHost host = CardHost::System();
+    EXPECT_TRUE(host.unmount(mp));
+    EXPECT_FALSE(mounted());
+    EXPECT_TRUE(host.unmount(mp));
+    EXPECT_TRUE(host.hasRawAccess());
 }
 
 // A card formatted elsewhere: an MBR with one FAT32 partition at 2048, on loop devices.
