@@ -71,23 +71,29 @@ void setOsdText(uint32_t mode, uint32_t colour, const char *text)
 
 int ui_draw_txt(const char *text)
 {
-    if (!grpx_init)
-        return -1;
-    uint32_t *plane = grpx_obj.fbAddr;
-    draw_fill_rect(plane, DrawRect{32, 24, 16, 100}, kClearColor);
-    draw_txt(plane, text, 32, 24, kTextColor, kClearColor);
-    return 0;
+    OSA_mutexLock(&grpx_lock);
+    const int drawn = grpx_init ? 0 : -1;
+    if (grpx_init) {
+        uint32_t *plane = grpx_obj.fbAddr;
+        draw_fill_rect(plane, DrawRect{32, 24, 16, 100}, kClearColor);
+        draw_txt(plane, text, 32, 24, kTextColor, kClearColor);
+    }
+    OSA_mutexUnlock(&grpx_lock);
+    return drawn;
 }
 
 int q7_graphic_test(void)
 {
     grpx_fb_init();
-    uint32_t *plane = grpx_obj.fbAddr;
-    draw_img(plane, q7_logo_img, DrawRect{32, 24, Q7_LOGO_W, Q7_LOGO_H});
-    draw_txt(plane, kMakerName, 540, 440, kTextColor, kClearColor);
+    OSA_mutexLock(&grpx_lock);
+    draw_img(grpx_obj.fbAddr, q7_logo_img, DrawRect{32, 24, Q7_LOGO_W, Q7_LOGO_H});
+    draw_txt(grpx_obj.fbAddr, kMakerName, 540, 440, kTextColor, kClearColor);
+    OSA_mutexUnlock(&grpx_lock);
     while (showAndGetCmd(kGraphicMenu) != '0') {
     }
-    draw_fill_color(plane, kClearColor);
+    OSA_mutexLock(&grpx_lock);
+    draw_fill_color(grpx_obj.fbAddr, kClearColor);
+    OSA_mutexUnlock(&grpx_lock);
     grpx_fb_exit();
     return 0;
 }
@@ -142,7 +148,7 @@ int q7_swosd_test(void)
             setOsdText(2, 0, "SYSTEM STOP");
             break;
         case '3':
-            setOsdText(0, 0, nullptr);
+            setOsdText(0, 0, ""); // no text: the display clears it
             break;
         case '4': {
             VSYS_SWOSD_PRM prm;

@@ -16,6 +16,7 @@
 
 GRPX_OBJ grpx_obj;
 int grpx_init;
+OSA_MutexHndl grpx_lock;
 
 namespace {
 
@@ -72,15 +73,26 @@ bool setUpDevice(int fd, uint32_t *size)
     return true;
 }
 
-} // namespace
+void closePlane(void)
+{
+    if (grpx_obj.fbAddr != nullptr)
+        munmap(grpx_obj.fbAddr, grpx_obj.fbSize);
+    if (grpx_obj.fd > 0) {
+        struct stat st;
+        if (fstat(grpx_obj.fd, &st) == 0 && S_ISREG(st.st_mode))
+            close(grpx_obj.fd);
+        else
+            closeDevice(grpx_obj.fd);
+    }
+    memset(&grpx_obj, 0, sizeof(grpx_obj));
+    grpx_init = 0;
+}
 
-int grpx_fb_init(void)
+int openPlane(void)
 {
     // A plane still open (the graphic test opens it over the camera process's) is closed
     // first, so that its mapping and descriptor are not lost.
-    if (grpx_obj.fd > 0 || grpx_obj.fbAddr != nullptr)
-        grpx_fb_exit();
-    memset(&grpx_obj, 0, sizeof(grpx_obj));
+    closePlane();
     const std::string path = board_path("/dev/fb2");
     int fd = open(path.c_str(), O_RDWR);
     if (fd < 1) {
@@ -134,17 +146,19 @@ int grpx_fb_init(void)
     return 0;
 }
 
+} // namespace
+
+int grpx_fb_init(void)
+{
+    OSA_mutexLock(&grpx_lock);
+    const int result = openPlane();
+    OSA_mutexUnlock(&grpx_lock);
+    return result;
+}
+
 void grpx_fb_exit(void)
 {
-    if (grpx_obj.fbAddr != nullptr)
-        munmap(grpx_obj.fbAddr, grpx_obj.fbSize);
-    if (grpx_obj.fd > 0) {
-        struct stat st;
-        if (fstat(grpx_obj.fd, &st) == 0 && S_ISREG(st.st_mode))
-            close(grpx_obj.fd);
-        else
-            closeDevice(grpx_obj.fd);
-    }
-    memset(&grpx_obj, 0, sizeof(grpx_obj));
-    grpx_init = 0;
+    OSA_mutexLock(&grpx_lock);
+    closePlane();
+    OSA_mutexUnlock(&grpx_lock);
 }
