@@ -148,7 +148,8 @@ void toggleMotion(void)
         const int first = ask("block 1st? (0~15) ");
         const int second = ask("block 2nd? (0~15) ");
         const int third = ask("block 3rd? (0~15) ");
-        const uint32_t mask = (uint32_t)(first * 256 + second * 16 + third);
+        // Unsigned arithmetic: the answers have no range limit and must not overflow.
+        const uint32_t mask = (uint32_t)first * 256u + (uint32_t)second * 16u + (uint32_t)third;
         prm.mdEnable = 1;
         prm.mdLevel = (uint32_t)level;
         prm.mdBlockMask[0] = mask;

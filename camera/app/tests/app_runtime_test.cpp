@@ -133,6 +133,20 @@ TEST_F(RunTime, MotionSetTogglesOnBothChannels)
     EXPECT_EQ(countOf(out, "motion level?"), 1u);
 }
 
+TEST_F(RunTime, MotionAnswersWithoutLimits)
+{
+    // Used as they are: large blocks wrap in 32 bits, an answer that is no number is -1.
+    withConsole("4\n9\n9999999\n9999999\n9999999\n4\n4\nx\nx\nx\nx\n4\n0\n",
+                [] { q7_capture_settings(CAM_MODE_MAIN); });
+    const Lines sent = sim_log_grep("Venc_setDynamicParam ch=0");
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[0], "Venc_setDynamicParam ch=0 stream=0 kind=14 enable=1 level=9 "
+                       "mask=0xA2B87D6F,0xA2B87D6F");
+    EXPECT_EQ(sent[2], "Venc_setDynamicParam ch=0 stream=0 kind=14 enable=1 level=4294967295 "
+                       "mask=0xFFFFFEEF,0xFFFFFEEF");
+    EXPECT_EQ(sent[3], "Venc_setDynamicParam ch=0 stream=0 kind=14 enable=0 level=0 mask=0x0,0x0");
+}
+
 TEST_F(RunTime, CaptureMenuTextAndOtherInput)
 {
     const std::string out = withConsole("x\n9\n", [] { q7_capture_settings(CAM_MODE_MAIN); });

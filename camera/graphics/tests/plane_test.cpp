@@ -49,7 +49,7 @@ class Plane : public ::testing::Test {
     {
         FILE *f = fopen(node().c_str(), "wb");
         ASSERT_NE(f, nullptr);
-        std::vector<char> zeros(bytes, 0);
+        std::vector<char> zeros(bytes + 1, 0);
         ASSERT_EQ(fwrite(zeros.data(), 1, bytes, f), bytes);
         fclose(f);
     }
