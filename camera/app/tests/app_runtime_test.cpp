@@ -405,12 +405,13 @@ TEST_F(Graphics, GraphicTestShowsLogoAndNameThenClears)
     close(pipeFd[0]);
     clearerr(stdin);
 
+    // The picture is on the plane while the menu waits (drawn here before the menu's thread
+    // starts: the text state is one set of globals).
+    const std::vector<uint32_t> want = graphicTestPicture();
     testing::internal::CaptureStdout();
     std::thread menu([] { EXPECT_EQ(q7_graphic_test(), 0); });
     ASSERT_EQ(write(pipeFd[1], "x\n", 2), 2);
 
-    // The picture is on the plane while the menu waits.
-    const std::vector<uint32_t> want = graphicTestPicture();
     std::vector<uint32_t> got;
     for (int i = 0; i < 100 && got != want; i++) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
