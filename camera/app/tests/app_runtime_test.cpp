@@ -450,6 +450,29 @@ TEST_F(Graphics, UiDrawTxtOnlyOnAnOpenPlane)
     EXPECT_TRUE(got == want);
 }
 
+TEST_F(Graphics, RunTimeMenuReachesEverySubMenu)
+{
+    memset(&gApp_cfg, 0, sizeof(gApp_cfg));
+    gApp_cfg.frameRate = 30;
+    gApp_cfg.encEnable = 1;
+    const std::string out = withConsole("1\n0\n2\n0\n3\n0\n4\n0\n5\n0\n7\n0\n0\n",
+                                        [] { EXPECT_EQ(q7_video_control(CAM_MODE_MAIN, 0), 0); });
+    size_t at = 0;
+    for (const char *title : {" Run-Time Menu\r\n", " capture Menu\r\n", " Run-Time Menu\r\n",
+                              " encoder Menu (0)\r\n", " Run-Time Menu\r\n", " graphic Menu\r\n",
+                              " Run-Time Menu\r\n", " pre-rec Menu\r\n", " Run-Time Menu\r\n",
+                              " SW OSD Menu\r\n", " Run-Time Menu\r\n", " SW Mosaic Menu\r\n",
+                              " Run-Time Menu\r\n"}) {
+        at = out.find(title, at);
+        ASSERT_NE(at, std::string::npos) << title;
+        at++;
+    }
+    for (const char *name : {"q7_capture_settings", "q7_encoder_settings", "q7_graphic_test",
+                             "q7_prerec_test", "q7_swosd_test", "q7_swMs_test", "grpx_fb_init"})
+        EXPECT_EQ(out.find(std::string(name) + " is not available"), std::string::npos) << name;
+    EXPECT_EQ(grpx_init, 0) << "the camera process closed its plane";
+}
+
 TEST_F(Graphics, UiDrawTxtWhileThePlaneIsReopened)
 {
     // The recorder writes file names from its thread while the menu opens and closes the plane.
