@@ -1,10 +1,176 @@
 #include "audio/alsa_playback.h"
 
-#include <stdio.h>
+#include <errno.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/types.h>
 
-// Placeholder until the audio test player is built.
-int sound_playback_thrCreate(ThreadCtrl *)
+#include "audio/alsa_wrapper.h"
+
+namespace {
+
+const char *const kDevice = "plughw:0,0";
+const char *const kWavPath = "./wav/intro.wav";
+const int kWaitMs = 1000;
+const uint32_t kStackSize = 51200;
+
+uint32_t get32(const uint8_t *p)
 {
-    puts(" [app] err: sound_playback_thrCreate is not available");
-    return -1;
+    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+bool quitRequested(ThreadCtrl *ctrl)
+{
+    OSA_mutexLock(&ctrl->lock);
+    bool quit = ctrl->quit != 0;
+    OSA_mutexUnlock(&ctrl->lock);
+    return quit;
+}
+
+// Reads up to n bytes, until they are all there or the file ends.
+size_t readFull(FILE *fp, uint8_t *buf, size_t n)
+{
+    size_t got = 0;
+    while (got < n) {
+        size_t r = fread(buf + got, 1, n - got, fp);
+        if (r == 0)
+            break;
+        got += r;
+    }
+    return got;
+}
+
+} // namespace
+
+int snd_wav_find_data(FILE *fp, uint32_t *dataSize)
+{
+    uint8_t h[12];
+    if (readFull(fp, h, sizeof(h)) != sizeof(h) || memcmp(h, "RIFF", 4) != 0 ||
+        memcmp(h + 8, "WAVE", 4) != 0)
+        return -1;
+    for (;;) {
+        uint8_t c[8];
+        if (readFull(fp, c, sizeof(c)) != sizeof(c))
+            return -1;
+        uint32_t size = get32(c + 4);
+        if (memcmp(c, "data", 4) == 0) {
+            if ((int32_t)size < 0)
+                return -1;
+            *dataSize = size;
+            return 0;
+        }
+        // Sizes are unsigned here so that every step goes forward: a "negative" size would
+        // otherwise seek back onto the same chunk for ever.
+        if (fseeko(fp, (off_t)size, SEEK_CUR) != 0)
+            return -1;
+    }
+}
+
+int sound_playback_run(ThreadCtrl *ctrl)
+{
+    snprintf(ctrl->filePath, sizeof(ctrl->filePath), "%s", kWavPath);
+
+    AlsaEnv env;
+    memset(&env, 0, sizeof(env));
+    env.pcm = alsa_open(kDevice, ALSA_PLAYBACK, 1);
+    if (env.pcm == nullptr) {
+        fprintf(stderr, "cannot open audio device\n");
+        return -1;
+    }
+    alsa_set_volume(0, 0);
+    env.channels = 1;
+    env.format = SND_PCM_FORMAT_S16_LE;
+    env.rate = 22050;
+    if (alsa_set_params(&env, 0, 0) < 0) {
+        alsa_close(&env, 1, 1);
+        return -1;
+    }
+    alsa_set_volume(0, 70);
+    printf("Open the %s file!!\n", ctrl->filePath);
+
+    FILE *fp = fopen(ctrl->filePath, "rb");
+    if (fp == nullptr) {
+        fprintf(stderr, "Can't open %s file\n", ctrl->filePath);
+        alsa_close(&env, 1, 1);
+        return -1;
+    }
+    uint8_t *buf = (uint8_t *)malloc(env.periodBytes);
+    if (buf == nullptr) {
+        fprintf(stderr, "not enough memory\n");
+        fclose(fp);
+        alsa_close(&env, 1, 1);
+        return -1;
+    }
+
+    int ret = 0;
+    uint32_t remaining = 0;
+    if (snd_wav_find_data(fp, &remaining) < 0) {
+        fprintf(stderr, "can't support %s file\n", ctrl->filePath);
+        ret = -1;
+    } else {
+        OSA_mutexLock(&ctrl->lock);
+        ctrl->quit = 0;
+        OSA_mutexUnlock(&ctrl->lock);
+    }
+
+    const uint32_t bytesPerFrame = env.bitsPerFrame / 8;
+    while (ret == 0 && !quitRequested(ctrl)) {
+        size_t want = remaining < env.periodBytes ? remaining : env.periodBytes;
+        size_t got = readFull(fp, buf, want);
+        snd_pcm_uframes_t framesRead = got / bytesPerFrame;
+        snd_pcm_uframes_t frames = framesRead;
+        if (frames < env.periodFrames) {
+            memset(buf + framesRead * bytesPerFrame, 0, (env.periodFrames - framesRead) * bytesPerFrame);
+            frames = env.periodFrames;
+        }
+
+        snd_pcm_uframes_t written = 0;
+        while (written < frames) {
+            snd_pcm_sframes_t r = snd_pcm_writei(env.pcm, buf + written * bytesPerFrame, frames - written);
+            if (r == -EAGAIN || (r >= 0 && (snd_pcm_uframes_t)r < frames - written)) {
+                if (r > 0)
+                    written += (snd_pcm_uframes_t)r;
+                snd_pcm_wait(env.pcm, kWaitMs);
+            } else if (r == -EPIPE) {
+                alsa_xrun(&env, 0);
+            } else if (r == -ESTRPIPE) {
+                alsa_suspend(&env);
+            } else if (r < 0) {
+                fprintf(stderr, "write error: %s", snd_strerror((int)r));
+                ret = -1;
+                break;
+            } else {
+                written += (snd_pcm_uframes_t)r;
+            }
+        }
+        if (ret < 0 || written != framesRead)
+            break; // the padded last block (or a write error) ends the play
+        remaining -= (uint32_t)got;
+    }
+
+    // Drain so that the last period plays out; after an error there is nothing worth waiting for.
+    alsa_close(&env, ret < 0 ? 1 : 0, 1);
+    free(buf);
+    fclose(fp);
+    return ret;
+}
+
+void *sound_playback_main(void *arg)
+{
+    ThreadCtrl *ctrl = (ThreadCtrl *)arg;
+    sound_playback_run(ctrl);
+    OSA_mutexDelete(&ctrl->lock);
+    // The record may already hold a newer thread's handle: delete this thread by its own.
+    OSA_ThrHndl self = {pthread_self(), 1};
+    OSA_thrDelete(&self);
+    return nullptr;
+}
+
+int sound_playback_thrCreate(ThreadCtrl *ctrl)
+{
+    int status = OSA_mutexCreate(&ctrl->lock);
+    OSA_assert(status == OSA_SOK);
+    status = OSA_thrCreate(&ctrl->thrHndl, sound_playback_main, OSA_thrMidPriority(), kStackSize, ctrl);
+    OSA_assert(status == OSA_SOK);
+    return status;
 }

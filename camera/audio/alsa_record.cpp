@@ -1,10 +1,164 @@
 #include "audio/alsa_record.h"
 
+#include <errno.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
-// Placeholder until the audio test recorder is built.
-int snd_record_thrCreate(ThreadCtrl *)
+#include "audio/alsa_wrapper.h"
+
+namespace {
+
+const char *const kDevice = "plughw:0,0";
+const char *const kWavPath = "./wav/save_mic_16khz.wav";
+const int kWaitMs = 1000;
+const uint32_t kStackSize = 51200;
+
+void put16(uint8_t *p, uint16_t v)
 {
-    puts(" [app] err: snd_record_thrCreate is not available");
-    return -1;
+    p[0] = (uint8_t)v;
+    p[1] = (uint8_t)(v >> 8);
+}
+
+void put32(uint8_t *p, uint32_t v)
+{
+    put16(p, (uint16_t)v);
+    put16(p + 2, (uint16_t)(v >> 16));
+}
+
+// The 44-byte header of a PCM WAV file.
+void wavHeader(uint8_t h[44], const AlsaEnv &env, uint32_t riffSize, uint32_t dataSize)
+{
+    uint16_t width = (uint16_t)snd_pcm_format_physical_width((snd_pcm_format_t)env.format);
+    uint16_t blockAlign = (uint16_t)(env.channels * width / 8);
+    memcpy(h, "RIFF", 4);
+    put32(h + 4, riffSize);
+    memcpy(h + 8, "WAVE", 4);
+    memcpy(h + 12, "fmt ", 4);
+    put32(h + 16, 16);
+    put16(h + 20, 1); // PCM
+    put16(h + 22, (uint16_t)env.channels);
+    put32(h + 24, env.rate);
+    put32(h + 28, env.rate * blockAlign);
+    put16(h + 32, blockAlign);
+    put16(h + 34, width);
+    memcpy(h + 36, "data", 4);
+    put32(h + 40, dataSize);
+}
+
+bool quitRequested(ThreadCtrl *ctrl)
+{
+    OSA_mutexLock(&ctrl->lock);
+    bool quit = ctrl->quit != 0;
+    OSA_mutexUnlock(&ctrl->lock);
+    return quit;
+}
+
+} // namespace
+
+int snd_record_run(ThreadCtrl *ctrl)
+{
+    snprintf(ctrl->filePath, sizeof(ctrl->filePath), "%s", kWavPath);
+
+    AlsaEnv env;
+    memset(&env, 0, sizeof(env));
+    env.pcm = alsa_open(kDevice, ALSA_CAPTURE, 1);
+    if (env.pcm == nullptr) {
+        fprintf(stderr, "cannot open audio device\n");
+        return -1;
+    }
+    env.channels = 1;
+    env.format = SND_PCM_FORMAT_S16_LE;
+    env.rate = 16000;
+    if (alsa_set_params(&env, 1, 0) < 0) {
+        printf("Failed to record set params");
+        fflush(stdout);
+        alsa_close(&env, 1, 1);
+        return -1;
+    }
+
+    FILE *fp = fopen(ctrl->filePath, "w+");
+    if (fp == nullptr) {
+        printf("Failed to open file (%s)\n", ctrl->filePath);
+        // Nothing could be kept: stop here rather than record into no file.
+        alsa_close(&env, 1, 1);
+        return -1;
+    }
+    printf("record open file (%s)\n", ctrl->filePath);
+
+    uint8_t header[44];
+    wavHeader(header, env, 0, 0);
+    fwrite(header, 1, sizeof(header), fp);
+
+    uint8_t *buf = (uint8_t *)malloc(env.periodBytes);
+    if (buf == nullptr) {
+        fprintf(stderr, "not enough memory\n");
+        alsa_close(&env, 1, 1);
+        fclose(fp);
+        return -1;
+    }
+    memset(buf, 0xFF, env.periodBytes);
+    alsa_set_volume(1, 50);
+
+    OSA_mutexLock(&ctrl->lock);
+    ctrl->quit = 0;
+    OSA_mutexUnlock(&ctrl->lock);
+
+    uint32_t dataSize = 0;
+    int ret = 0;
+    while (!quitRequested(ctrl)) {
+        snd_pcm_sframes_t r = snd_pcm_readi(env.pcm, buf, env.periodFrames);
+        if (r == -EAGAIN) {
+            snd_pcm_wait(env.pcm, kWaitMs);
+            continue;
+        }
+        if (r == -EPIPE) {
+            alsa_xrun(&env, 1);
+            continue;
+        }
+        if (r == -ESTRPIPE) {
+            alsa_suspend(&env);
+            continue;
+        }
+        if (r < 0) {
+            fprintf(stderr, "read error: %s\n", snd_strerror((int)r));
+            ret = -1;
+            break;
+        }
+        if (r < (snd_pcm_sframes_t)env.periodFrames)
+            snd_pcm_wait(env.pcm, kWaitMs);
+        size_t bytes = (size_t)r * env.bitsPerFrame / 8;
+        fwrite(buf, 1, bytes, fp);
+        dataSize += (uint32_t)bytes;
+    }
+
+    alsa_close(&env, 1, 1);
+    fseek(fp, 0, SEEK_END);
+    long length = ftell(fp);
+    wavHeader(header, env, (uint32_t)(length - 8), dataSize);
+    fseek(fp, 0, SEEK_SET);
+    fwrite(header, 1, sizeof(header), fp);
+    fclose(fp);
+    free(buf);
+    return ret;
+}
+
+void *snd_record_main(void *arg)
+{
+    ThreadCtrl *ctrl = (ThreadCtrl *)arg;
+    snd_record_run(ctrl);
+    OSA_mutexDelete(&ctrl->lock);
+    // The record may already hold a newer thread's handle: delete this thread by its own.
+    OSA_ThrHndl self = {pthread_self(), 1};
+    OSA_thrDelete(&self);
+    return nullptr;
+}
+
+int snd_record_thrCreate(ThreadCtrl *ctrl)
+{
+    int status = OSA_mutexCreate(&ctrl->lock);
+    OSA_assert(status == OSA_SOK);
+    status = OSA_thrCreate(&ctrl->thrHndl, snd_record_main, OSA_thrMidPriority(), kStackSize, ctrl);
+    OSA_assert(status == OSA_SOK);
+    return status;
 }

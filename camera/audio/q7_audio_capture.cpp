@@ -1,16 +1,78 @@
 #include "audio/q7_audio_capture.h"
 
+#include <errno.h>
 #include <stdio.h>
 
-// Placeholders until the audio capture is built.
+AlsaEnv record_env;
+std::atomic<int> captureRun{0};
+
+namespace {
+
+const char *const kDevice = "plughw:0,0";
+const int kWaitMs = 1000;
+
+} // namespace
+
 int Audio_capture_start(void)
 {
-    puts(" [app] err: Audio_capture_start is not available");
-    return 0;
+    captureRun = 0;
+    record_env.pcm = alsa_open(kDevice, ALSA_CAPTURE, 1);
+    if (record_env.pcm == nullptr) {
+        fprintf(stderr, "cannot open audio device\n");
+        return 0;
+    }
+    record_env.channels = 1;
+    record_env.format = SND_PCM_FORMAT_S16_LE;
+    record_env.rate = 16000;
+    record_env.bufferFrames = 0;
+    record_env.bufferTime = 0;
+    if (alsa_set_params(&record_env, 1, 0) < 0) {
+        printf("Failed to record set params");
+        fflush(stdout);
+        // Nothing will read from it: give the device back rather than keep it half set up.
+        alsa_close(&record_env, 1, 1);
+        record_env.pcm = nullptr;
+        return 0;
+    }
+    captureRun = 1;
+    alsa_set_volume(1, 80);
+    return (int)record_env.periodBytes;
+}
+
+int Audio_capture_read(void *buf)
+{
+    snd_pcm_t *pcm = record_env.pcm;
+    if (pcm == nullptr || buf == nullptr)
+        return -EBADFD;
+    snd_pcm_sframes_t r = snd_pcm_readi(pcm, buf, record_env.periodFrames);
+    if (r == -EAGAIN || (r >= 0 && r < (snd_pcm_sframes_t)record_env.periodFrames)) {
+        snd_pcm_wait(pcm, kWaitMs);
+    } else if (r == -EPIPE) {
+        alsa_xrun(&record_env, 1);
+    } else if (r == -ESTRPIPE) {
+        alsa_suspend(&record_env);
+    } else if (r < 0) {
+        fprintf(stderr, "read error: %s\n", snd_strerror((int)r));
+    }
+    return (int)r;
 }
 
 int Audio_capture_stop(void)
 {
-    puts(" [app] err: Audio_capture_stop is not available");
-    return -1;
+    if (record_env.pcm != nullptr) {
+        alsa_close(&record_env, 1, 1);
+        record_env.pcm = nullptr;
+    }
+    captureRun = 0;
+    return 0;
+}
+
+int Audio_capture_isStart(void)
+{
+    return captureRun;
+}
+
+int Audio_capture_setVolume(int percent)
+{
+    return alsa_set_volume(1, percent);
 }

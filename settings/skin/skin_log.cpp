@@ -1,13 +1,16 @@
 #include "skin/skin_log.h"
 
+#include "file/debug_log.h"
+
+#include <QString>
+
 #include <cstdarg>
-#include <cstdio>
 
 void SkinLog(const char* fmt, ...)
 {
     va_list ap;
     va_start(ap, fmt);
-    std::vfprintf(stderr, fmt, ap);
+    const QString message = QString::vasprintf(fmt, ap);
     va_end(ap);
-    std::fputc('\n', stderr);
+    DebugLog(message);
 }

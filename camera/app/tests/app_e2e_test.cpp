@@ -53,22 +53,34 @@ size_t countLines(const std::vector<std::string> &log, const std::string &prefix
     return n;
 }
 
+void typeText(int fd, const std::string &text)
+{
+    if (!text.empty() && write(fd, text.data(), text.size()) != (ssize_t)text.size())
+        ADD_FAILURE() << "could not type the input";
+}
+
 // Starts q7_app with `args`, standard input from `input`, the board root and extra environment;
 // `during` runs while it does; the program is killed after `limitSecs`.
+// Standard input is a pipe: `input` is written at once, `during` may type more on `typing`
+// (for example with pauses between lines), and the pipe is closed after it.
 AppRun runApp(const BoardRoot &root, std::vector<std::string> args, const std::string &input,
            int limitSecs, std::vector<std::string> env = {},
-           const std::function<void(pid_t)> &during = nullptr)
+           const std::function<void(int typing)> &during = nullptr)
 {
     std::string dir = root.path();
-    std::string in = dir + "/stdin", out = dir + "/stdout", log = dir + "/sim.log";
-    std::ofstream(in, std::ios::binary) << input;
+    std::string out = dir + "/stdout", log = dir + "/sim.log";
+    int fds[2];
+    if (pipe(fds) != 0)
+        return AppRun();
     pid_t pid = fork();
     if (pid == 0) {
-        int fdIn = open(in.c_str(), O_RDONLY);
+        close(fds[1]);
         int fdOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(fdIn, 0);
+        dup2(fds[0], 0);
         dup2(fdOut, 1);
         dup2(fdOut, 2);
+        if (chdir(dir.c_str()) != 0)
+            _exit(126);
         setenv("Q7_ROOT", dir.c_str(), 1);
         setenv("Q7_SIM_LOG", log.c_str(), 1);
         for (const std::string &e : env)
@@ -82,8 +94,12 @@ AppRun runApp(const BoardRoot &root, std::vector<std::string> args, const std::s
         execv(prog.c_str(), argv.data());
         _exit(127);
     }
+    close(fds[0]);
+    signal(SIGPIPE, SIG_IGN);
+    typeText(fds[1], input);
     if (during)
-        during(pid);
+        during(fds[1]);
+    close(fds[1]);
     AppRun r;
     int status = 0;
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(limitSecs);
@@ -147,7 +163,7 @@ TEST(EndToEnd, AutomaticModeRunsBothCamerasUntilKeyF1IsPressed)
     // key press below is not followed by an end of input.
     int holder = open(key.c_str(), O_RDWR);
     ASSERT_GE(holder, 0);
-    AppRun r = runApp(root, {"1", "1"}, "", 30, {}, [&](pid_t) {
+    AppRun r = runApp(root, {"1", "1"}, "", 30, {}, [&](int) {
         // Release and repeat do not end it; the card events only print.
         pressKey(key, 59, 0);
         pressKey(key, 59, 2);
@@ -197,6 +213,42 @@ TEST(EndToEnd, NoMenuArgumentKeepsTheCameraProcessRunning)
     EXPECT_EQ(countOf(r.out, " Run-Time Menu\r\n"), 0u);
     EXPECT_EQ(countLines(r.log, "Vsys_create"), 1u);
     EXPECT_EQ(countLines(r.log, "Vsys_delete"), 0u);
+}
+
+size_t fileSize(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? (size_t)st.st_size : 0;
+}
+
+TEST(EndToEnd, AudioMenuPlaysAndRecordsOnTheSimulatedSoundCard)
+{
+    BoardRoot root;
+    // The player's sound beside the program, as on the board; the recorder writes next to it.
+    ASSERT_EQ(system(("mkdir -p " + root.path() + "/wav && cp " + Q7_INTRO_WAV + " " +
+                      root.path() + "/wav/intro.wav")
+                         .c_str()),
+              0);
+    std::string speaker = root.path() + "/speaker.raw";
+    std::vector<std::string> env = {"ALSA_CONFIG_PATH=" + std::string(Q7SIM_CONF_PATH),
+                                    "Q7_SIM_PLAYBACK=" + speaker,
+                                    "Q7_SIM_MIXER_STATE=" + root.path() + "/mixer",
+                                    "Q7_SIM_TONE_HZ=440"};
+    // Play, volume up, stop; capture, stop; leave. Each side runs for a while.
+    AppRun r = runApp(root, {}, "6\n1\n3\n", 60, env, [](int typing) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        typeText(typing, "1\n2\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        typeText(typing, "2\n0\n0\n");
+    });
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("*1: playback run/stop ("), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("*2: capture  run/stop ("), std::string::npos) << r.out;
+    EXPECT_GT(fileSize(speaker), 0u) << "the player reached the speaker";
+    std::string wav = readAll(root.path() + "/wav/save_mic_16khz.wav");
+    ASSERT_GT(wav.size(), 44u) << r.out;
+    EXPECT_EQ(wav.substr(0, 4), "RIFF");
+    EXPECT_EQ(wav.substr(8, 4), "WAVE");
 }
 
 } // namespace

@@ -30,9 +30,14 @@ class Fb2Png : public ::testing::Test {
         ASSERT_EQ(fwrite(px.data(), 4, count, f), count);
         fclose(f);
     }
+    static std::string tool()
+    {
+        const char *path = getenv("Q7FB2PNG");
+        return path != nullptr ? path : "q7fb2png";
+    }
     int run(const std::string &args)
     {
-        return system((std::string(Q7FB2PNG_PATH) + " " + args + " 2>/dev/null").c_str());
+        return system((tool() + " " + args + " 2>/dev/null").c_str());
     }
     // The picture as RGBA bytes, decoded by ffmpeg.
     std::string decode(const std::string &png)
@@ -86,8 +91,7 @@ TEST_F(Fb2Png, DefaultPlaneIsBelowTheBoardRoot)
     ASSERT_EQ(fwrite(px.data(), 4, px.size(), f), px.size());
     fclose(f);
     ASSERT_EQ(run("") >> 8, 2) << "usage error without an output";
-    ASSERT_EQ(system(("Q7_ROOT=" + dir + "/root " + Q7FB2PNG_PATH + " " + dir + "/p.png").c_str()),
-              0);
+    ASSERT_EQ(system(("Q7_ROOT=" + dir + "/root " + tool() + " " + dir + "/p.png").c_str()), 0);
     const std::string out = decode(dir + "/p.png");
     ASSERT_EQ(out.size(), 720u * 480u * 4u);
     EXPECT_EQ(out.substr(0, 4), rgba(1, 2, 3, 0xFF));

@@ -1,0 +1,165 @@
+// The audio test recorder on the simulated board's sound card: a WAV file of what the
+// microphone gave, its header rewritten at the end; ffprobe reads it as a peer.
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <alsa/asoundlib.h>
+#include <gtest/gtest.h>
+
+#include "audio/alsa_record.h"
+#include "sim_alsa.h"
+
+namespace {
+
+const char *const kWav = "./wav/save_mic_16khz.wav";
+
+uint32_t get32(const uint8_t *p)
+{
+    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+uint16_t get16(const uint8_t *p)
+{
+    return (uint16_t)(p[0] | p[1] << 8);
+}
+
+class AlsaRecord : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        ASSERT_NE(getcwd(oldCwd_, sizeof(oldCwd_)), nullptr);
+        dir_ = sim_temp_dir();
+        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        mkdir("wav", 0755);
+        input_ = test_signal(16000 * 6);
+        write_samples(dir_ + "/mic.raw", input_);
+        setenv("Q7_SIM_CAPTURE", (dir_ + "/mic.raw").c_str(), 1);
+        setenv("Q7_SIM_MIXER_STATE", (dir_ + "/mixer").c_str(), 1);
+        sim_alsa_use(dir_);
+        memset(&ctrl_, 0, sizeof(ctrl_));
+    }
+    void TearDown() override { ASSERT_EQ(chdir(oldCwd_), 0); }
+
+    void requestQuit()
+    {
+        OSA_mutexLock(&ctrl_.lock);
+        ctrl_.quit = 1;
+        OSA_mutexUnlock(&ctrl_.lock);
+    }
+
+    // Checks the recorded file: header, sizes, and the data against the microphone's input.
+    void checkWav(uint32_t minBytes, uint32_t maxBytes)
+    {
+        std::vector<uint8_t> wav = read_file(dir_ + "/wav/save_mic_16khz.wav");
+        ASSERT_GE(wav.size(), 44u);
+        const uint8_t *h = wav.data();
+        EXPECT_EQ(memcmp(h, "RIFF", 4), 0);
+        EXPECT_EQ(memcmp(h + 8, "WAVE", 4), 0);
+        EXPECT_EQ(memcmp(h + 12, "fmt ", 4), 0);
+        EXPECT_EQ(get32(h + 16), 16u);
+        EXPECT_EQ(get16(h + 20), 1);      // PCM
+        EXPECT_EQ(get16(h + 22), 1);      // mono
+        EXPECT_EQ(get32(h + 24), 16000u); // rate
+        EXPECT_EQ(get32(h + 28), 32000u); // byte rate
+        EXPECT_EQ(get16(h + 32), 2);      // block align
+        EXPECT_EQ(get16(h + 34), 16);     // bits
+        EXPECT_EQ(memcmp(h + 36, "data", 4), 0);
+        uint32_t dataSize = get32(h + 40);
+        EXPECT_EQ(dataSize, wav.size() - 44);
+        EXPECT_EQ(get32(h + 4), dataSize + 36);
+        EXPECT_GE(dataSize, minBytes);
+        EXPECT_LE(dataSize, maxBytes);
+        ASSERT_LE(dataSize, input_.size() * 2);
+        EXPECT_EQ(memcmp(h + 44, input_.data(), dataSize), 0);
+    }
+
+    char oldCwd_[PATH_MAX];
+    std::string dir_;
+    std::vector<int16_t> input_;
+    ThreadCtrl ctrl_;
+};
+
+TEST_F(AlsaRecord, ThreeSecondsGiveAWavOfWhatWasCaptured)
+{
+    ASSERT_EQ(OSA_mutexCreate(&ctrl_.lock), OSA_SOK);
+    testing::internal::CaptureStdout();
+    int ret = 1;
+    std::thread recorder([&] { ret = snd_record_run(&ctrl_); });
+    sleep(3);
+    requestQuit();
+    recorder.join();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "record open file (./wav/save_mic_16khz.wav)\n");
+    EXPECT_EQ(ret, 0);
+    EXPECT_STREQ(ctrl_.filePath, kWav);
+    // About 96 000 bytes: whole 125 ms periods, give or take one for the moment of the stop.
+    checkWav(92000, 100000);
+    EXPECT_EQ(mixer_read("MIC1 Boost", SND_MIXER_SCHN_FRONT_LEFT), 2); // 50 % of 0..3
+
+    std::string cmd = "ffprobe -v error -show_entries stream=codec_name,sample_rate,channels -of "
+                      "default=nw=1 " + dir_ + "/wav/save_mic_16khz.wav";
+    FILE *p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char out[256] = {0};
+    size_t n = fread(out, 1, sizeof(out) - 1, p);
+    out[n] = '\0';
+    EXPECT_EQ(pclose(p), 0);
+    EXPECT_STREQ(out, "codec_name=pcm_s16le\nsample_rate=16000\nchannels=1\n");
+    OSA_mutexDelete(&ctrl_.lock);
+}
+
+// A record that outlives the test, as the program's are: the thread deletes its mutex and
+// itself on its way out, after the test has seen it finish.
+ThreadCtrl g_recCtrl;
+
+TEST_F(AlsaRecord, ThreadStartedLikeTheMenuDoesStopsOnQuit)
+{
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(snd_record_thrCreate(&g_recCtrl), OSA_SOK);
+    sleep(1);
+    OSA_mutexLock(&g_recCtrl.lock);
+    g_recCtrl.quit = 1;
+    OSA_mutexUnlock(&g_recCtrl.lock);
+    // The thread's last file work is the header; then it lets go of the file.
+    std::string path = dir_ + "/wav/save_mic_16khz.wav";
+    auto finished = [](const void *arg) {
+        const std::string &p = *(const std::string *)arg;
+        std::vector<uint8_t> wav = read_file(p);
+        return wav.size() > 44 && get32(wav.data() + 40) != 0 && !file_open_here(p);
+    };
+    ASSERT_TRUE(wait_for(5, finished, &path));
+    testing::internal::GetCapturedStdout();
+    checkWav(12000, 36000);
+}
+
+TEST_F(AlsaRecord, MissingFolderStopsTheRecorder)
+{
+    rmdir("wav");
+    ASSERT_EQ(OSA_mutexCreate(&ctrl_.lock), OSA_SOK);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(snd_record_run(&ctrl_), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Failed to open file (./wav/save_mic_16khz.wav)\n");
+    OSA_mutexDelete(&ctrl_.lock);
+}
+
+TEST_F(AlsaRecord, MissingDeviceStopsTheRecorder)
+{
+    sim_alsa_use_system(dir_, "pcm.!plughw { @args [ CARD DEV SUBDEV ] @args.CARD { type string default \"0\" } "
+                              "@args.DEV { type integer default 0 } @args.SUBDEV { type integer default -1 } "
+                              "type plug slave.pcm \"q7_no_such_pcm\" }");
+    ASSERT_EQ(OSA_mutexCreate(&ctrl_.lock), OSA_SOK);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(snd_record_run(&ctrl_), -1);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("cannot open audio device\n"), std::string::npos) << err;
+    OSA_mutexDelete(&ctrl_.lock);
+}
+
+} // namespace

@@ -1,0 +1,361 @@
+#include "avi/aviencoder.h"
+
+#include "avi/avimem.h"
+#include "avi/blockbuffer.h"
+
+#include <string.h>
+#include <sys/types.h>
+
+static const FOURCC kRIFF = AVI_FOURCC('R', 'I', 'F', 'F');
+static const FOURCC kLIST = AVI_FOURCC('L', 'I', 'S', 'T');
+static const FOURCC kVids = AVI_FOURCC('v', 'i', 'd', 's');
+static const FOURCC kAuds = AVI_FOURCC('a', 'u', 'd', 's');
+static const FOURCC kTxts = AVI_FOURCC('t', 'x', 't', 's');
+
+static FOURCC chunkId(DWORD n, char t0, char t1)
+{
+    return AVI_FOURCC('0', '0' + n, t0, t1);
+}
+
+int AVIFileOpen(AVIFILE **ppAVIFile, const char *path)
+{
+    *ppAVIFile = nullptr;
+    AVIFILE *f = (AVIFILE *)avi_calloc(sizeof(AVIFILE));
+    if (!f)
+        return -1;
+    f->pFile = fopen(path, "wb");
+    if (!f->pFile) {
+        AVI_LOG("fopen() Fail!! \n");
+        avi_free(f);
+        return -1;
+    }
+    f->Head.ck_riff = {kRIFF, 0, AVI_FOURCC('A', 'V', 'I', ' ')};
+    f->Head.ck_hdrl = {kLIST, 68, AVI_FOURCC('h', 'd', 'r', 'l')};
+    f->Head.ck_avih = {AVI_FOURCC('a', 'v', 'i', 'h'), 56};
+    f->Tail.ck_movi = {kLIST, 0, AVI_FOURCC('m', 'o', 'v', 'i')};
+    f->Tail.ck_idx1 = {AVI_FOURCC('i', 'd', 'x', '1'), 0};
+    f->nOffset = 4;
+    f->nHeadWritten = 88;
+    *ppAVIFile = f;
+    return 0;
+}
+
+// Allocates the stream and its strl block with the header copied in; null when either fails.
+static AVISTREAM *newStream(AVIFILE *f, const AVISTREAMHEADER *psi)
+{
+    AVISTREAM *s = (AVISTREAM *)avi_calloc(sizeof(AVISTREAM));
+    if (!s) {
+        AVI_LOG("Can't Create Stream object\n");
+        return nullptr;
+    }
+    s->pStreamBlock = (AVISTREAMBLOCK *)avi_calloc(sizeof(AVISTREAMBLOCK));
+    if (!s->pStreamBlock) {
+        AVI_LOG("Can't Create Stream Block\n");
+        avi_free(s);
+        return nullptr;
+    }
+    s->pAVIFile = f;
+    AVISTREAMBLOCK *b = s->pStreamBlock;
+    b->AviStrHeader = *psi;
+    b->ck_strl = {kLIST, 0, AVI_FOURCC('s', 't', 'r', 'l')};
+    b->ck_strh = {AVI_FOURCC('s', 't', 'r', 'h'), 56};
+    return s;
+}
+
+
+int AVIFileCreateStream(AVIFILE *pAVIFile, AVISTREAM **ppStream, const AVISTREAMHEADER *psi)
+{
+    *ppStream = nullptr;
+    AVISTREAM *s = newStream(pAVIFile, psi);
+    if (!s)
+        return -1;
+    AVIMAINHEADER &avih = pAVIFile->Head.avih;
+    if (psi->fccType == kVids) {
+        s->ck_data.ckID = chunkId(avih.dwStreams, 'd', 'c');
+        avih.dwMicroSecPerFrame =
+            psi->dwRate ? (DWORD)(1000000.0 / psi->dwRate * psi->dwScale + 0.5) : 0;
+        avih.dwMaxBytesPerSec = 0;
+        avih.dwReserved1 = 0;
+        avih.dwFlags = AVIF_HASINDEX | AVIF_ISINTERLEAVED;
+        avih.dwTotalFrames = 0;
+        avih.dwInitialFrames = 0;
+        avih.dwSuggestedBufferSize = psi->dwSuggestedBufferSize;
+        avih.dwWidth = psi->rcFrame.right;
+        avih.dwHeight = psi->rcFrame.bottom;
+        avih.dwScale = psi->dwScale;
+        avih.dwRate = psi->dwRate;
+        avih.dwStart = 0;
+        avih.dwLength = 0;
+        avih.dwStreams = 1;
+    } else if (psi->fccType == kAuds) {
+        s->ck_data.ckID = chunkId(avih.dwStreams++, 'w', 'b');
+    } else if (psi->fccType == kTxts) {
+        s->ck_data.ckID = chunkId(avih.dwStreams++, 't', 'x');
+    } else {
+        AVI_LOG("Invalid Stream Type: %ld\n", (long)psi->fccType);
+        AVIStreamFree(s);
+        return -1;
+    }
+    *ppStream = s;
+    return 0;
+}
+
+int AVIFileCreateStreamSub(AVIFILE *pAVIFile, AVISTREAM **ppStream, const AVISTREAMHEADER *psi)
+{
+    *ppStream = nullptr;
+    AVISTREAM *s = newStream(pAVIFile, psi);
+    if (!s)
+        return -1;
+    AVIMAINHEADER &avih = pAVIFile->Head.avih;
+    if (psi->fccType == kVids)
+        s->ck_data.ckID = chunkId(avih.dwStreams++, 'd', 'c');
+    else if (psi->fccType == kAuds)
+        s->ck_data.ckID = chunkId(avih.dwStreams++, 'w', 'b');
+    else {
+        AVI_LOG("Invalid Stream Type: %ld\n", (long)psi->fccType);
+        AVIStreamFree(s);
+        return -1;
+    }
+    *ppStream = s;
+    return 0;
+}
+
+int AVIStreamSetFormat(AVISTREAM *pStream, int, const void *lpFormat, int cbFormat)
+{
+    if (!pStream || cbFormat < 0)
+        return -1;
+    AVISTREAMBLOCK *b = pStream->pStreamBlock;
+    DWORD size = 0;
+    if (b->AviStrHeader.fccType != kTxts && cbFormat > 0) {
+        if (!lpFormat)
+            return -1;
+        void *copy = avi_calloc((size_t)cbFormat);
+        if (!copy) {
+            AVI_LOG("Can't Create Stream Format\n");
+            return -1;
+        }
+        memcpy(copy, lpFormat, (size_t)cbFormat);
+        avi_free(b->pAviStrFormat);
+        b->pAviStrFormat = copy;
+        size = (DWORD)cbFormat;
+    }
+    // A second call replaces the first one's contribution to the hdrl size.
+    if (b->ck_strl.ckSize)
+        pStream->pAVIFile->Head.ck_hdrl.ckSize -= 8 + b->ck_strl.ckSize;
+    b->ck_strf = {AVI_FOURCC('s', 't', 'r', 'f'), size};
+    b->ck_strl.ckSize = 56 + size + 20;
+    pStream->pAVIFile->Head.ck_hdrl.ckSize += 8 + b->ck_strl.ckSize;
+    return 0;
+}
+
+int AVIFileMainHeaderWrite(AVIFILE *pAVIFile)
+{
+    fwrite(&pAVIFile->Head, sizeof(AVIHEADBLOCK), 1, pAVIFile->pFile);
+    return 0;
+}
+
+int AVIFileStreamHeaderWrite(AVISTREAM *pStream)
+{
+    AVISTREAMBLOCK *b = pStream->pStreamBlock;
+    FILE *fp = pStream->pAVIFile->pFile;
+    fwrite(b, AVI_STREAMBLOCK_DISK_SIZE, 1, fp);
+    if (b->ck_strf.ckSize && b->pAviStrFormat)
+        fwrite(b->pAviStrFormat, b->ck_strf.ckSize, 1, fp);
+    return 0;
+}
+
+int AVIFileMoviHeaderWrite(AVIFILE *pAVIFile)
+{
+    fwrite(&pAVIFile->Tail.ck_movi, sizeof(CK_LIST), 1, pAVIFile->pFile);
+    fflush(pAVIFile->pFile);
+    return 0;
+}
+
+static INDEX *newIndexNode(AVIFILE *f)
+{
+    INDEX_POOL *pool = f->pIndexPool;
+    if (!pool || pool->used == AVI_INDEX_POOL_NODES) {
+        // Not zeroed: every node is filled in full when it is handed out.
+        INDEX_POOL *fresh = (INDEX_POOL *)avi_realloc(nullptr, sizeof(INDEX_POOL));
+        if (!fresh)
+            return nullptr;
+        fresh->prev = pool;
+        fresh->used = 0;
+        f->pIndexPool = pool = fresh;
+    }
+    return &pool->node[pool->used++];
+}
+
+int AVIFileIndexChunk(AVIFILE *pAVIFile, AVISTREAMHEADER *hdr, FOURCC ckid, DWORD flags, DWORD size,
+                      DWORD samples)
+{
+    INDEX *node = newIndexNode(pAVIFile);
+    if (!node) {
+        AVI_LOG("Can't Create Index Node\n");
+        return -1;
+    }
+    node->next = nullptr;
+    node->data = {ckid, flags, (DWORD)pAVIFile->nOffset, size};
+    INDEX_ROOT &root = pAVIFile->IndexRoot;
+    if (root.last)
+        root.last->next = node;
+    else
+        root.first = node;
+    root.last = node;
+    pAVIFile->nOffset += (int32_t)(8 + size);
+    pAVIFile->idx_cnt += 1;
+    pAVIFile->movi_size += 8 + size;
+    if (size > hdr->dwSuggestedBufferSize)
+        hdr->dwSuggestedBufferSize = size;
+    hdr->dwLength += samples;
+    return 0;
+}
+
+void AVIFileFreeIndex(AVIFILE *pAVIFile)
+{
+    INDEX_POOL *pool = pAVIFile->pIndexPool;
+    while (pool) {
+        INDEX_POOL *prev = pool->prev;
+        avi_free(pool);
+        pool = prev;
+    }
+    pAVIFile->pIndexPool = nullptr;
+    pAVIFile->IndexRoot.first = nullptr;
+    pAVIFile->IndexRoot.last = nullptr;
+}
+
+int AVIStreamWrite(AVISTREAM *pStream, int, int lSamples, const void *lpBuffer, int cbBuffer,
+                   DWORD dwFlags)
+{
+    if (!pStream || cbBuffer < 0 || (cbBuffer > 0 && !lpBuffer))
+        return -1;
+    DWORD n = (DWORD)cbBuffer;
+    // The index entry comes first: when it cannot be had, nothing reaches the file, so the index
+    // written at close always describes the chunks in the file.
+    if (AVIFileIndexChunk(pStream->pAVIFile, &pStream->pStreamBlock->AviStrHeader,
+                          pStream->ck_data.ckID, dwFlags, n, (DWORD)lSamples) < 0)
+        return -1;
+    FILE *fp = pStream->pAVIFile->pFile;
+    pStream->ck_data.ckSize = n;
+    fwrite(&pStream->ck_data, sizeof(CK), 1, fp);
+    if (n)
+        fwrite(lpBuffer, 1, n, fp);
+    return 0;
+}
+
+int AVIStreamWriteBuf(AVISTREAM *pStream, int lStart, int lSamples, const void *lpBuffer, int cbUnit,
+                      DWORD dwFlags)
+{
+    return AVIStreamWrite(pStream, lStart, lSamples, lpBuffer, lSamples * cbUnit, dwFlags);
+}
+
+int AVIStreamWriteBufFlush(AVISTREAM *pStream, CBlockBuffer *pBuffer)
+{
+    if (!pStream || !pBuffer)
+        return -1;
+    if (pBuffer->GetCurSize()) {
+        fwrite(pBuffer->GetData(), 1, pBuffer->GetCurSize(), pStream->pAVIFile->pFile);
+        pBuffer->ClearData();
+    }
+    return 0;
+}
+
+void AVIStreamApplyCloseRule(AVIFILE *pAVIFile, AVISTREAMBLOCK *pBlock)
+{
+    AVISTREAMHEADER &h = pBlock->AviStrHeader;
+    if (h.fccType != kVids)
+        return;
+    h.dwSuggestedBufferSize *= 10;
+    AVIMAINHEADER &avih = pAVIFile->Head.avih;
+    if (avih.dwWidth == h.rcFrame.right && avih.dwHeight == h.rcFrame.bottom) {
+        avih.dwSuggestedBufferSize = h.dwSuggestedBufferSize;
+        avih.dwTotalFrames = h.dwLength;
+    }
+}
+
+void AVIStreamFree(AVISTREAM *pStream)
+{
+    if (!pStream)
+        return;
+    if (pStream->pStreamBlock)
+        avi_free(pStream->pStreamBlock->pAviStrFormat);
+    avi_free(pStream->pStreamBlock);
+    avi_free(pStream);
+}
+
+int AVIStreamClose(AVISTREAM *pStream)
+{
+    if (!pStream)
+        return -1;
+    AVIFILE *f = pStream->pAVIFile;
+    AVISTREAMBLOCK *b = pStream->pStreamBlock;
+    if (!f->nIndexPos && ftello(f->pFile) >= 0)
+        f->nIndexPos = 1;
+    fseeko(f->pFile, (off_t)f->nHeadWritten, SEEK_SET);
+    f->nHeadWritten += b->ck_strl.ckSize + 8;
+    AVIStreamApplyCloseRule(f, b);
+    fwrite(b, AVI_STREAMBLOCK_DISK_SIZE, 1, f->pFile);
+    if (b->ck_strf.ckSize && b->pAviStrFormat)
+        fwrite(b->pAviStrFormat, b->ck_strf.ckSize, 1, f->pFile);
+    fflush(f->pFile);
+    AVIStreamFree(pStream);
+    return 0;
+}
+
+int AVIFileWriteTail(AVIFILE *pAVIFile)
+{
+    FILE *fp = pAVIFile->pFile;
+    if (fseeko(fp, (off_t)pAVIFile->nHeadWritten, SEEK_SET) != 0)
+        return AVI_TAIL_ESEEK_MOVI;
+    DWORD rounded = (pAVIFile->movi_size + 3) & ~3u;
+    pAVIFile->Tail.ck_movi.ckSize = rounded + 4;
+    if (fwrite(&pAVIFile->Tail.ck_movi, sizeof(CK_LIST), 1, fp) != 1)
+        return AVI_TAIL_EWRITE;
+
+    DWORD e = pAVIFile->nHeadWritten + pAVIFile->Tail.ck_movi.ckSize + 8;
+    if (fseeko(fp, (off_t)e, SEEK_SET) != 0)
+        return AVI_TAIL_ESEEK_IDX1;
+    pAVIFile->Tail.ck_idx1.ckSize = 16 * pAVIFile->idx_cnt;
+    if (fwrite(&pAVIFile->Tail.ck_idx1, sizeof(CK), 1, fp) != 1)
+        return AVI_TAIL_EWRITE;
+    for (INDEX *n = pAVIFile->IndexRoot.first; n; n = n->next) {
+        if (fwrite(&n->data, sizeof(AVIINDEXENTRY), 1, fp) != 1)
+            return AVI_TAIL_EWRITE;
+    }
+
+    if (fseeko(fp, 0, SEEK_SET) != 0)
+        return AVI_TAIL_ESEEK_HEAD;
+    pAVIFile->Head.ck_riff.ckSize = e + pAVIFile->Tail.ck_idx1.ckSize;
+    if (fwrite(&pAVIFile->Head, sizeof(AVIHEADBLOCK), 1, fp) != 1)
+        return AVI_TAIL_EWRITE;
+    // Buffered data reaches the file only now; a failure here is a failed write as well.
+    if (fflush(fp) != 0)
+        return AVI_TAIL_EWRITE;
+    return AVI_TAIL_OK;
+}
+
+void AVIFileAbort(AVIFILE *pAVIFile)
+{
+    if (!pAVIFile)
+        return;
+    if (pAVIFile->pFile)
+        fclose(pAVIFile->pFile);
+    AVIFileFreeIndex(pAVIFile);
+    avi_free(pAVIFile);
+}
+
+int AVIFileClose(AVIFILE *pAVIFile)
+{
+    if (!pAVIFile) {
+        AVI_LOG("Invalid pAVIFile object!!! \n");
+        return -1;
+    }
+    if (!pAVIFile->pFile) {
+        AVI_LOG("Invalid pFile pointer!!! \n");
+        return -1;
+    }
+    // Write errors show as a short file, as they do for the chunks.
+    AVIFileWriteTail(pAVIFile);
+    AVIFileAbort(pAVIFile);
+    return 0;
+}

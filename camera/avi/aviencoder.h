@@ -1,0 +1,252 @@
+// Low-level AVI (RIFF) writer: one AVIFILE per file being written, one AVISTREAM per stream.
+// The header goes out first with the sizes it cannot know yet left at zero, chunks are appended
+// through the buffered file stream, and the index lives in memory until the file is closed, so a
+// file cut short by a power loss is a well-formed header followed by a run of chunks.
+#pragma once
+
+#include <stdint.h>
+#include <stdio.h>
+
+class CBlockBuffer;
+
+typedef uint32_t DWORD;
+typedef uint32_t FOURCC;
+
+// The first character is stored in the lowest byte.
+#define AVI_FOURCC(a, b, c, d)                                                                    \
+    ((FOURCC)(uint8_t)(a) | ((FOURCC)(uint8_t)(b) << 8) | ((FOURCC)(uint8_t)(c) << 16) |        \
+     ((FOURCC)(uint8_t)(d) << 24))
+
+#define AVI_MAX_STREAMS 4
+
+// Index flags.
+#define AVIIF_KEYFRAME 0x00000010u
+#define AVIIF_LIST 0x00000001u
+
+// Main header flags: has index, interleaved.
+#define AVIF_HASINDEX 0x00000010u
+#define AVIF_ISINTERLEAVED 0x00000100u
+
+struct CK {
+    FOURCC ckID;
+    DWORD ckSize;
+};
+
+struct CK_RIFF {
+    FOURCC ckID;
+    DWORD ckSize;
+    FOURCC ckCodec;
+};
+
+struct CK_LIST {
+    FOURCC ckID;
+    DWORD ckSize;
+    FOURCC ckType;
+};
+
+struct AVIMAINHEADER {
+    DWORD dwMicroSecPerFrame;
+    DWORD dwMaxBytesPerSec;
+    DWORD dwReserved1;
+    DWORD dwFlags;
+    DWORD dwTotalFrames;
+    DWORD dwInitialFrames;
+    DWORD dwStreams;
+    DWORD dwSuggestedBufferSize;
+    DWORD dwWidth;
+    DWORD dwHeight;
+    DWORD dwScale;
+    DWORD dwRate;
+    DWORD dwStart;
+    DWORD dwLength;
+};
+
+struct AVI_RECT16 {
+    uint16_t left;
+    uint16_t top;
+    uint16_t right;
+    uint16_t bottom;
+};
+
+struct AVISTREAMHEADER {
+    FOURCC fccType;
+    FOURCC fccHandler;
+    DWORD dwFlags;
+    DWORD dwPriority;
+    DWORD dwInitialFrames;
+    DWORD dwScale;
+    DWORD dwRate;
+    DWORD dwStart;
+    DWORD dwLength;
+    DWORD dwSuggestedBufferSize;
+    DWORD dwQuality;
+    DWORD dwSampleSize;
+    AVI_RECT16 rcFrame;
+};
+
+struct AVIINDEXENTRY {
+    FOURCC ckid;
+    DWORD dwFlags;
+    DWORD dwChunkOffset;
+    DWORD dwChunkLength;
+};
+
+// The first 88 bytes of every file, always written as one piece at offset 0.
+struct AVIHEADBLOCK {
+    CK_RIFF ck_riff;
+    CK_LIST ck_hdrl;
+    CK ck_avih;
+    AVIMAINHEADER avih;
+};
+
+#define AVI_STREAMBLOCK_DISK_SIZE 84
+
+// One strl list: its first 84 bytes are stored as they are, the format record follows them.
+struct AVISTREAMBLOCK {
+    CK_LIST ck_strl;
+    CK ck_strh;
+    AVISTREAMHEADER AviStrHeader;
+    CK ck_strf;
+    void *pAviStrFormat;
+};
+
+struct AVITAILBLOCK {
+    CK_LIST ck_movi;
+    CK ck_idx1;
+};
+
+struct INDEX {
+    INDEX *next;
+    AVIINDEXENTRY data;
+};
+
+struct INDEX_ROOT {
+    INDEX *first;
+    INDEX *last;
+    int size;
+};
+
+// Index nodes come from blocks of this many, so that a chunk write rarely touches the heap.
+#define AVI_INDEX_POOL_NODES 1024
+
+struct INDEX_POOL {
+    INDEX_POOL *prev;
+    DWORD used;
+    INDEX node[AVI_INDEX_POOL_NODES];
+};
+
+struct AVIFILE {
+    FILE *pFile;
+    DWORD movi_size;
+    DWORD idx_cnt;
+    int32_t nOffset;
+    DWORD nIndexPos;
+    DWORD nHeadWritten;
+    AVIHEADBLOCK Head;
+    AVITAILBLOCK Tail;
+    INDEX_ROOT IndexRoot;
+    INDEX_POOL *pIndexPool; // blocks holding the nodes of IndexRoot, newest first
+};
+
+struct AVISTREAM {
+    AVIFILE *pAVIFile;
+    DWORD nTotalFrames;
+    AVISTREAMBLOCK *pStreamBlock;
+    CK ck_data;
+};
+
+// Format records (strf).
+#pragma pack(push, 1)
+struct BITMAPINFOHEADER {
+    DWORD biSize;
+    int32_t biWidth;
+    int32_t biHeight;
+    uint16_t biPlanes;
+    uint16_t biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    int32_t biXPelsPerMeter;
+    int32_t biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+};
+
+struct WAVEFORMATEX {
+    uint16_t wFormatTag;
+    uint16_t nChannels;
+    DWORD nSamplesPerSec;
+    DWORD nAvgBytesPerSec;
+    uint16_t nBlockAlign;
+    uint16_t wBitsPerSample;
+    uint16_t cbSize;
+};
+
+struct IMAADPCMWAVEFORMAT {
+    WAVEFORMATEX wfx;
+    uint16_t wSamplesPerBlock;
+};
+
+struct MPEG1WAVEFORMAT {
+    WAVEFORMATEX wfx;
+    uint16_t fwHeadLayer;
+    DWORD dwHeadBitrate;
+    uint16_t fwHeadMode;
+    uint16_t fwHeadModeExt;
+    uint16_t wHeadEmphasis;
+    uint16_t fwHeadFlags;
+    DWORD dwPTSLow;
+    DWORD dwPTSHigh;
+};
+#pragma pack(pop)
+
+static_assert(sizeof(AVIMAINHEADER) == 56, "avih is 56 bytes");
+static_assert(sizeof(AVISTREAMHEADER) == 56, "strh is 56 bytes");
+static_assert(sizeof(AVIINDEXENTRY) == 16, "index entry is 16 bytes");
+static_assert(sizeof(AVIHEADBLOCK) == 88, "head block is 88 bytes");
+static_assert(sizeof(AVITAILBLOCK) == 20, "tail block is 20 bytes");
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "video format is 40 bytes");
+static_assert(sizeof(WAVEFORMATEX) == 18, "mu-law format is 18 bytes");
+static_assert(sizeof(IMAADPCMWAVEFORMAT) == 20, "IMA ADPCM format is 20 bytes");
+static_assert(sizeof(MPEG1WAVEFORMAT) == 40, "MPEG-1 audio format is 40 bytes");
+
+int AVIFileOpen(AVIFILE **ppAVIFile, const char *path);
+int AVIFileCreateStream(AVIFILE *pAVIFile, AVISTREAM **ppStream, const AVISTREAMHEADER *psi);
+int AVIFileCreateStreamSub(AVIFILE *pAVIFile, AVISTREAM **ppStream, const AVISTREAMHEADER *psi);
+int AVIStreamSetFormat(AVISTREAM *pStream, int lPos, const void *lpFormat, int cbFormat);
+int AVIFileMainHeaderWrite(AVIFILE *pAVIFile);
+int AVIFileStreamHeaderWrite(AVISTREAM *pStream);
+int AVIFileMoviHeaderWrite(AVIFILE *pAVIFile);
+int AVIStreamWriteBuf(AVISTREAM *pStream, int lStart, int lSamples, const void *lpBuffer, int cbUnit,
+                      DWORD dwFlags);
+int AVIStreamWrite(AVISTREAM *pStream, int lStart, int lSamples, const void *lpBuffer, int cbBuffer,
+                   DWORD dwFlags);
+int AVIStreamWriteBufFlush(AVISTREAM *pStream, CBlockBuffer *pBuffer);
+int AVIStreamClose(AVISTREAM *pStream);
+int AVIFileClose(AVIFILE *pAVIFile);
+
+// Release without completing anything on disk (a set-up that failed half-way).
+void AVIStreamFree(AVISTREAM *pStream);
+void AVIFileAbort(AVIFILE *pAVIFile);
+
+// Shared with the repair, which rebuilds a file exactly as a close would have.
+
+// Accounts one chunk of `size` bytes: appends its index entry at nOffset, advances nOffset,
+// idx_cnt and movi_size, and updates dwSuggestedBufferSize and dwLength (+= samples) of `hdr`.
+// Fails (-1) without changing anything when no index node can be had.
+int AVIFileIndexChunk(AVIFILE *pAVIFile, AVISTREAMHEADER *hdr, FOURCC ckid, DWORD flags, DWORD size,
+                      DWORD samples);
+// The close rule of a video stream: suggested buffer × 10, and the main header takes it and the
+// frame count when the frame size matches.
+void AVIStreamApplyCloseRule(AVIFILE *pAVIFile, AVISTREAMBLOCK *pBlock);
+
+enum {
+    AVI_TAIL_OK = 0,
+    AVI_TAIL_ESEEK_MOVI = -1,
+    AVI_TAIL_ESEEK_IDX1 = -2,
+    AVI_TAIL_ESEEK_HEAD = -3,
+    AVI_TAIL_EWRITE = -4,
+};
+// With nHeadWritten at the movi list: writes the movi list size, idx1 and its entries, and the
+// 88-byte head with the RIFF size. Returns AVI_TAIL_OK or the step that failed.
+int AVIFileWriteTail(AVIFILE *pAVIFile);
+void AVIFileFreeIndex(AVIFILE *pAVIFile);

@@ -1,0 +1,443 @@
+#include "avi/avirecover.h"
+
+#include "avi/avimem.h"
+
+#include <stdarg.h>
+#include <string.h>
+#include <sys/types.h>
+
+static char errMsg[50];
+static int readHdrCnt;
+static void *pVidFormat;
+static void *pAudFormat;
+
+static const FOURCC kVids = AVI_FOURCC('v', 'i', 'd', 's');
+static const FOURCC kAuds = AVI_FOURCC('a', 'u', 'd', 's');
+static const FOURCC kTxts = AVI_FOURCC('t', 'x', 't', 's');
+static const FOURCC kLIST = AVI_FOURCC('L', 'I', 'S', 'T');
+
+// Far more than any format record this system writes (at most 40 bytes).
+static const DWORD kMaxFormatSize = 1024;
+
+struct RcCtx {
+    AVIFILE *f;
+    AVISTREAM *streams; // `count` entries, each owning its block
+    DWORD count;
+    off_t fileLength;
+    bool report; // print the console report of the headers
+};
+
+// %ld values as the 32-bit board prints them, on every platform.
+static long L32(DWORD v)
+{
+    return (long)(int32_t)v;
+}
+
+static void setErr(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+static void setErr(const char *fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(errMsg, sizeof(errMsg), fmt, ap);
+    va_end(ap);
+}
+
+const char *AVIrcGetErrMsg(void)
+{
+    return errMsg;
+}
+
+static void reportMainHeader(const AVIMAINHEADER &h)
+{
+    puts("=======================");
+    puts("     AVIMAINHEADER     ");
+    puts("=======================");
+    printf("msecPerFrame : %ld\n", L32(h.dwMicroSecPerFrame));
+    printf("maxBytePerSec: %ld\n", L32(h.dwMaxBytesPerSec));
+    printf("flags        : %x\n", h.dwFlags);
+    printf("totFrames    : %ld\n", L32(h.dwTotalFrames));
+    printf("initFrames   : %ld\n", L32(h.dwInitialFrames));
+    printf("streams      : %ld\n", L32(h.dwStreams));
+    printf("suggestedBuff: %ld\n", L32(h.dwSuggestedBufferSize));
+    printf("width        : %ld\n", L32(h.dwWidth));
+    printf("height       : %ld\n", L32(h.dwHeight));
+    printf("scale        : %ld\n", L32(h.dwScale));
+    printf("rate         : %ld\n", L32(h.dwRate));
+    printf("start        : %ld\n", L32(h.dwStart));
+    printf("length       : %ld\n", L32(h.dwLength));
+    printf("\n\n");
+}
+
+static void fourcc(char out[5], FOURCC v)
+{
+    for (int i = 0; i < 4; i++)
+        out[i] = (char)(v >> (8 * i));
+    out[4] = 0;
+}
+
+static void reportStream(const AVISTREAMBLOCK *b, const void *format)
+{
+    const AVISTREAMHEADER &h = b->AviStrHeader;
+    char t[5], hd[5];
+    fourcc(t, h.fccType);
+    fourcc(hd, h.fccHandler);
+    puts("===========================");
+    puts("      AVISTREAMHEADER      ");
+    puts("===========================");
+    printf("fccType\t\t: %c%c%c%c\n", t[0], t[1], t[2], t[3]);
+    if (h.fccType == kVids)
+        printf("fccHandler\t: %c%c%c%c\n", hd[0], hd[1], hd[2], hd[3]);
+    else
+        printf("fccHandler\t: %ld\n", L32(h.fccHandler));
+    printf("Flags\t\t: %ld\n", L32(h.dwFlags));
+    printf("Priority\t: %ld\n", L32(h.dwPriority));
+    printf("InitFrames\t: %ld\n", L32(h.dwInitialFrames));
+    printf("Scale\t\t: %ld\n", L32(h.dwScale));
+    printf("Rate\t\t: %ld\n", L32(h.dwRate));
+    printf("Start\t\t: %ld\n", L32(h.dwStart));
+    printf("Length\t\t: %ld\n", L32(h.dwLength));
+    printf("SuggestBuf\t: %ld\n", L32(h.dwSuggestedBufferSize));
+    printf("Quality\t\t: %ld\n", L32(h.dwQuality));
+    printf("SmapleSize\t: %ld\n", L32(h.dwSampleSize));
+    printf("rcFrmae[0]\t: %d\n", h.rcFrame.left);
+    printf("rcFrame[1]\t: %d\n", h.rcFrame.top);
+    printf("rcFrame[2]\t: %d\n", h.rcFrame.right);
+    printf("rcFrame[3]\t: %d\n", h.rcFrame.bottom);
+    printf("\n\n");
+    puts("===========================");
+    puts("     AVISTREAMFORMAT\t   ");
+    puts("===========================");
+    if (h.fccType == kVids && format) {
+        const BITMAPINFOHEADER *bi = (const BITMAPINFOHEADER *)format;
+        char c[5];
+        fourcc(c, bi->biCompression);
+        printf("Size\t:%ld\n", L32(bi->biSize));
+        printf("Width\t:%ld\n", L32(bi->biWidth));
+        printf("Height\t:%ld\n", L32(bi->biHeight));
+        printf("Plans\t:%d\n", bi->biPlanes);
+        printf("bitCnt\t:%d\n", bi->biBitCount);
+        printf("Compress:%s\n", c);
+        printf("SizeBuf\t:%ld\n", L32(bi->biSizeImage));
+        printf("XMeter\t:%ld\n", L32(bi->biXPelsPerMeter));
+        printf("YMeter\t:%ld\n", L32(bi->biYPelsPerMeter));
+        printf("ClrUsed\t:%ld\n", L32(bi->biClrUsed));
+        printf("ClrImp\t:%ld\n", L32(bi->biClrImportant));
+    } else if (h.fccType == kAuds && format) {
+        const WAVEFORMATEX *w = (const WAVEFORMATEX *)format;
+        printf("formTag         : %d\n", w->wFormatTag);
+        printf("Channels        : %d\n", w->nChannels);
+        printf("SamplePerSec    : %ld\n", L32(w->nSamplesPerSec));
+        printf("AvgBytesPerSec  : %ld\n", L32(w->nAvgBytesPerSec));
+        printf("BlockAlign      : %d\n", w->nBlockAlign);
+        printf("BitsPerSample   : %d\n", w->wBitsPerSample);
+        printf("cbSize          : %d\n", w->cbSize);
+    }
+    printf("\n\n");
+}
+
+// Reads stream header number readHdrCnt into `s`; the block stays with `s` for the caller to free.
+static int readStreamHeader(RcCtx *c, AVISTREAM *s)
+{
+    FILE *fp = c->f->pFile;
+    const int n = readHdrCnt;
+    AVISTREAMBLOCK *b = (AVISTREAMBLOCK *)avi_calloc(sizeof(AVISTREAMBLOCK));
+    if (!b) {
+        AVI_LOG("Can't Create Stream Block\n");
+        return -1;
+    }
+    s->pAVIFile = c->f;
+    s->pStreamBlock = b;
+
+    if (fread(&b->ck_strl, sizeof(CK_LIST), 1, fp) != 1 || b->ck_strl.ckID != kLIST ||
+        b->ck_strl.ckSize == 0 || b->ck_strl.ckType != AVI_FOURCC('s', 't', 'r', 'l')) {
+        setErr("Invalid strl header size[%ld] ckType[0x%x].\n", L32(b->ck_strl.ckSize),
+               b->ck_strl.ckType);
+        return -1;
+    }
+    if (fread(&b->ck_strh, sizeof(CK), 1, fp) != 1 ||
+        b->ck_strh.ckID != AVI_FOURCC('s', 't', 'r', 'h') || b->ck_strh.ckSize == 0) {
+        setErr("Invalid strh header size[%ld] ckID[0x%x].\n", L32(b->ck_strh.ckSize),
+               b->ck_strh.ckID);
+        return -1;
+    }
+    if (fread(&b->AviStrHeader, sizeof(AVISTREAMHEADER), 1, fp) != 1 ||
+        fread(&b->ck_strf, sizeof(CK), 1, fp) != 1 ||
+        b->ck_strf.ckID != AVI_FOURCC('s', 't', 'r', 'f')) {
+        setErr("Invalid strf header ckID[0x%x].\n", b->ck_strf.ckID);
+        return -1;
+    }
+    const FOURCC type = b->AviStrHeader.fccType;
+    const DWORD fmtSize = b->ck_strf.ckSize;
+    if (type != kVids && type != kAuds && type != kTxts) {
+        setErr("Invalid stream type[0x%x].\n", type);
+        return -1;
+    }
+    if (type == kTxts ? fmtSize != 0 : (fmtSize == 0 || fmtSize > kMaxFormatSize)) {
+        setErr("Invalid strf header Size[%ld].\n", L32(fmtSize));
+        return -1;
+    }
+    // The rewrite finds each list by its stated size, so it must match what is read here.
+    if (b->ck_strl.ckSize != 76 + fmtSize) {
+        setErr("Invalid strl header size[%ld] ckType[0x%x].\n", L32(b->ck_strl.ckSize),
+               b->ck_strl.ckType);
+        return -1;
+    }
+    if (type == kTxts) {
+        s->ck_data.ckID = AVI_FOURCC('0', '0' + n, 't', 'x');
+    } else {
+        // Room for the whole record the report reads, even when the file's is shorter.
+        size_t room = fmtSize > sizeof(BITMAPINFOHEADER) ? fmtSize : sizeof(BITMAPINFOHEADER);
+        void *fmt = avi_calloc(room);
+        if (!fmt) {
+            AVI_LOG("Can't Create Stream Format\n");
+            return -1;
+        }
+        if (fread(fmt, fmtSize, 1, fp) != 1) {
+            avi_free(fmt);
+            setErr("Invalid strf header Size[%ld].\n", L32(fmtSize));
+            return -1;
+        }
+        void *&keep = type == kVids ? pVidFormat : pAudFormat;
+        avi_free(keep);
+        keep = fmt;
+        s->ck_data.ckID = AVI_FOURCC('0', '0' + n, type == kVids ? 'd' : 'w', type == kVids ? 'c' : 'b');
+    }
+    readHdrCnt++;
+    if (c->report)
+        reportStream(b, type == kVids ? pVidFormat : type == kAuds ? pAudFormat : nullptr);
+    return 0;
+}
+
+// Reads the head, the stream headers and the movi list header. 0 or -1.
+static int readHeaders(RcCtx *c)
+{
+    AVIFILE *f = c->f;
+    AVIHEADBLOCK &h = f->Head;
+    if (fread(&h, sizeof(AVIHEADBLOCK), 1, f->pFile) != 1 ||
+        h.ck_riff.ckID != AVI_FOURCC('R', 'I', 'F', 'F') ||
+        h.ck_riff.ckCodec != AVI_FOURCC('A', 'V', 'I', ' ') ||
+        h.ck_hdrl.ckType != AVI_FOURCC('h', 'd', 'r', 'l') ||
+        h.ck_avih.ckID != AVI_FOURCC('a', 'v', 'i', 'h')) {
+        setErr("Not enough header information.\n");
+        return -1;
+    }
+    f->nHeadWritten = 88;
+    if (c->report)
+        reportMainHeader(h.avih);
+    if (h.avih.dwStreams == 0) {
+        setErr("Empty stream data.\n");
+        return -1;
+    }
+    if (h.avih.dwStreams > AVI_MAX_STREAMS) {
+        setErr("Invalid stream count[%ld].\n", L32(h.avih.dwStreams));
+        return -1;
+    }
+    c->streams = (AVISTREAM *)avi_calloc(sizeof(AVISTREAM) * h.avih.dwStreams);
+    if (!c->streams)
+        return -1;
+    c->count = h.avih.dwStreams;
+    for (DWORD i = 0; i < c->count; i++) {
+        if (readStreamHeader(c, &c->streams[i]) != 0)
+            return -1;
+    }
+    // A short read leaves the movi header zeroed; the scan then finds no chunk.
+    if (fread(&f->Tail.ck_movi, sizeof(CK_LIST), 1, f->pFile) == 1 &&
+        (f->Tail.ck_movi.ckID != kLIST || f->Tail.ck_movi.ckType != AVI_FOURCC('m', 'o', 'v', 'i'))) {
+        setErr("Invalid movi header ckID[0x%x].\n", f->Tail.ck_movi.ckID);
+        return -1;
+    }
+    return 0;
+}
+
+// Walks the chunks after the movi list header and rebuilds the index. 0 or -1.
+static int recoveryStart(RcCtx *c, AVIRC_INFO *info)
+{
+    AVIFILE *f = c->f;
+    FILE *fp = f->pFile;
+    f->nOffset = 4;
+    if (c->report)
+        AVI_LOG("recoveryStart() run!! \n");
+    // Counts are taken afresh: a close interrupted after rewriting a stream header has already
+    // put its final values there.
+    for (DWORD i = 0; i < c->count; i++) {
+        AVISTREAMHEADER &h = c->streams[i].pStreamBlock->AviStrHeader;
+        h.dwLength = 0;
+        if (h.fccType == kVids)
+            h.dwSuggestedBufferSize = 0;
+    }
+    off_t pos = ftello(fp);
+    bool any = false;
+    for (;;) {
+        CK ck;
+        if (fread(&ck, sizeof(CK), 1, fp) != 1) {
+            if (!any) {
+                setErr("Empty recorded data.\n");
+                return -1;
+            }
+            break;
+        }
+        any = true;
+        pos += 8;
+        if (ck.ckSize == 0) {
+            // Not indexed, but it stays in the movi data: later offsets must count it.
+            f->nOffset += 8;
+            f->movi_size += 8;
+            continue;
+        }
+        DWORD si = 0;
+        while (si < c->count && c->streams[si].ck_data.ckID != ck.ckID)
+            si++;
+        if (si == c->count) {
+            // Not a chunk of this file: a torn write, or the idx1 of an interrupted close.
+            if (c->report)
+                AVI_LOG("Unknown chunk ckSize(0x%x) ckID[0x%x] ends the scan\n", ck.ckSize, ck.ckID);
+            break;
+        }
+        if (pos + (off_t)ck.ckSize > c->fileLength && ck.ckSize > AVI_MAX_CHUNK_SIZE) {
+            // A torn header; indexing it would grow the file by its stated size.
+            if (c->report)
+                AVI_LOG("Last read ckSize(0x%x) ckID[0x%x] \n", ck.ckSize, ck.ckID);
+            break;
+        }
+        AVISTREAMHEADER &h = c->streams[si].pStreamBlock->AviStrHeader;
+        DWORD flags = AVIIF_LIST;
+        DWORD head = 0;
+        if (h.fccType == kVids) {
+            unsigned char b[5];
+            head = ck.ckSize < 5 ? ck.ckSize : 5;
+            if (fread(b, head, 1, fp) != 1)
+                break;
+            flags = (head == 5 && b[4] == 0x27) ? AVIIF_KEYFRAME : 0;
+        }
+        if (fseeko(fp, (off_t)(ck.ckSize - head), SEEK_CUR) != 0) {
+            if (c->report)
+                AVI_LOG("Last read ckSize(0x%x) ckID[0x%x] \n", ck.ckSize, ck.ckID);
+            break;
+        }
+        if (AVIFileIndexChunk(f, &h, ck.ckID, flags, ck.ckSize, 1) != 0)
+            return -1;
+        if (info) {
+            info->chunks[si]++;
+            if (flags == AVIIF_KEYFRAME)
+                info->keyFrames[si]++;
+        }
+        pos += ck.ckSize;
+    }
+    if (c->report)
+        AVI_LOG("recovery Done!! \n");
+    return 0;
+}
+
+static int rewriteHeaders(RcCtx *c)
+{
+    AVIFILE *f = c->f;
+    for (DWORD i = 0; i < c->count; i++) {
+        AVISTREAMBLOCK *b = c->streams[i].pStreamBlock;
+        AVI_LOG("Header info modify [%d]!! \n", (int)i);
+        if (fseeko(f->pFile, (off_t)f->nHeadWritten, SEEK_SET) != 0) {
+            AVI_LOG("File seek fail offset[%ld]!! \n", L32(f->nHeadWritten));
+            return -1;
+        }
+        f->nHeadWritten += b->ck_strl.ckSize + 8;
+        AVIStreamApplyCloseRule(f, b);
+        if (fwrite(b, AVI_STREAMBLOCK_DISK_SIZE, 1, f->pFile) != 1) {
+            AVI_LOG("File write fail!! \n");
+            return -1;
+        }
+    }
+    const DWORD movi = f->nHeadWritten;
+    switch (AVIFileWriteTail(f)) {
+    case AVI_TAIL_OK:
+        break;
+    case AVI_TAIL_ESEEK_MOVI:
+        AVI_LOG("File seek fail offset[%ld]!! \n", L32(movi));
+        return -1;
+    case AVI_TAIL_ESEEK_IDX1:
+        AVI_LOG("File seek fail offset[%d]!! \n", (int)(movi + f->Tail.ck_movi.ckSize + 8));
+        return -1;
+    case AVI_TAIL_ESEEK_HEAD:
+        AVI_LOG("File seek fail offset[0]!! \n");
+        return -1;
+    default:
+        AVI_LOG("File write fail!! \n");
+        return -1;
+    }
+    AVI_LOG("Header info modified!! \n");
+    return 0;
+}
+
+static int rcOpen(RcCtx *c, const char *path, const char *mode, bool report)
+{
+    memset(c, 0, sizeof(*c));
+    c->report = report;
+    readHdrCnt = 0;
+    pVidFormat = nullptr;
+    pAudFormat = nullptr;
+    c->f = (AVIFILE *)avi_calloc(sizeof(AVIFILE));
+    if (!c->f)
+        return -1;
+    c->f->pFile = fopen(path, mode);
+    if (!c->f->pFile) {
+        AVI_LOG("fopen() Fail!! \n");
+        return -1;
+    }
+    if (fseeko(c->f->pFile, 0, SEEK_END) == 0)
+        c->fileLength = ftello(c->f->pFile);
+    fseeko(c->f->pFile, 0, SEEK_SET);
+    return 0;
+}
+
+static void rcClose(RcCtx *c)
+{
+    if (c->streams) {
+        for (DWORD i = 0; i < c->count; i++)
+            avi_free(c->streams[i].pStreamBlock);
+        avi_free(c->streams);
+    }
+    avi_free(pVidFormat);
+    avi_free(pAudFormat);
+    pVidFormat = nullptr;
+    pAudFormat = nullptr;
+    AVIFileAbort(c->f); // closes the file and frees the index
+    c->f = nullptr;
+}
+
+static bool needsRepair(const AVIFILE *f)
+{
+    return f->Head.ck_riff.ckSize == 0 || f->Tail.ck_movi.ckSize == 0;
+}
+
+int AVIrcStart(const char *path)
+{
+    RcCtx c;
+    int rc = -1;
+    if (rcOpen(&c, path, "r+", true) == 0 && readHeaders(&c) == 0) {
+        if (!needsRepair(c.f)) {
+            rc = 0;
+        } else {
+            c.f->Tail.ck_idx1 = {AVI_FOURCC('i', 'd', 'x', '1'), 0};
+            if (recoveryStart(&c, nullptr) == 0)
+                rc = rewriteHeaders(&c);
+        }
+    }
+    rcClose(&c);
+    return rc;
+}
+
+int AVIrcInspect(const char *path, AVIRC_INFO *info)
+{
+    memset(info, 0, sizeof(*info));
+    errMsg[0] = 0; // a look is not a repair: its failure text must be its own
+    RcCtx c;
+    int rc = -1;
+    if (rcOpen(&c, path, "rb", false) == 0 && readHeaders(&c) == 0) {
+        info->streams = c.count;
+        info->avih = c.f->Head.avih;
+        for (DWORD i = 0; i < c.count; i++)
+            info->strh[i] = c.streams[i].pStreamBlock->AviStrHeader;
+        info->needsRepair = needsRepair(c.f);
+        rc = recoveryStart(&c, info);
+    }
+    rcClose(&c);
+    return rc;
+}

@@ -1,0 +1,73 @@
+// Helpers of the AVI library's tests: temporary folders, file bytes, child processes, real H.264
+// access units made with ffmpeg, and recordings written through the handle interface.
+#pragma once
+
+#include "avi/udavi.h"
+
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+namespace avitest {
+
+using Bytes = std::vector<uint8_t>;
+
+// A fresh folder below $TMPDIR (or /tmp), removed by its destructor.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string &path() const { return m_path; }
+    std::string file(const std::string &name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+Bytes readFile(const std::string &path);
+void writeFile(const std::string &path, const Bytes &data);
+uint32_t u32(const Bytes &b, size_t off);
+void putU32(Bytes &b, size_t off, uint32_t v);
+std::string fourcc(const Bytes &b, size_t off);
+
+// Runs a shell command; returns its standard output and error together, and the exit status.
+std::string run(const std::string &cmd, int *status = nullptr);
+
+struct AccessUnit {
+    Bytes data;
+    bool key;
+};
+// A clip of `frames` frames from ffmpeg's testsrc2, split into access units shaped like the
+// camera encoder's output (nal_ref_idc 1: key frames begin 00 00 00 01 27). Empty on failure.
+std::vector<AccessUnit> makeClip(const std::string &dir, int width, int height, int frames,
+                                 const char *bitrate = nullptr);
+// Splits an Annex-B stream into access units, rewriting the SPS, PPS and IDR header bytes.
+std::vector<AccessUnit> splitAccessUnits(const Bytes &annexB);
+
+// The recorder's parameters: main 1920x1080 H.264, mu-law 16 kHz audio, text stream.
+AVI_SYSTEM_PARAM recorderParams(bool audio, bool sub, int subWidth = 1280, int subHeight = 720);
+
+struct Chunk {
+    int dataType; // enumDVR_DATA_TYPE
+    Bytes data;
+    bool key;
+};
+// The order in which the recorder interleaves its streams: every frame period one main and
+// (with `sub`) one sub frame, and a 2000-byte audio block every 125 ms.
+std::vector<Chunk> interleave(const std::vector<AccessUnit> &main, const std::vector<AccessUnit> *sub,
+                              bool audio);
+// Writes the chunks through LIBAVI_createAvi / LIBAVI_write_frame / LIBAVI_closeAvi. With
+// `headerAtOpen`, also returns the file as it stood on disk right after the open (the header a
+// power cut leaves behind).
+bool writeRecording(const std::string &path, const AVI_SYSTEM_PARAM &prm,
+                    const std::vector<Chunk> &chunks, Bytes *headerAtOpen = nullptr);
+
+// Byte offset of the movi list in a file of this system (88 + the strl lists).
+size_t moviOffset(const Bytes &file);
+// File offsets of the chunk headers in the movi data of a file of this system, in order.
+std::vector<size_t> chunkOffsets(const Bytes &file);
+// What a power cut leaves: the header as it was at open followed by the closed file's bytes up
+// to `length`.
+Bytes powerCut(const Bytes &closed, const Bytes &headerAtOpen, size_t length);
+
+} // namespace avitest

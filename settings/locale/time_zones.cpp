@@ -1,0 +1,285 @@
+#include "locale/time_zones.h"
+
+#include "builds/model_profile.h"
+#include "file/ansi_text.h"
+#include "file/camera_settings.h"
+#include "file/debug_log.h"
+#include "locale/resources.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <cstring>
+
+const char kTimeZonesKey[] =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
+
+const char *const kExcludedZonePrefixes[17] = {
+    "Argentina", "Armenian", "Bahia",     "Bangladesh", "Jordan",      "Kaliningrad",
+    "Kamchatka", "Magadan",  "Mauritius", "Mexico",     "Middle East", "Montevideo",
+    "Morocco",   "Syria",    "Turkey",    "UTC",        "Venezuela",
+};
+
+namespace
+{
+// Buffers the database is read with: key names of up to 254 characters, "TZI" into 44 bytes,
+// every other value into 512 bytes. A value that does not fit is not read.
+constexpr int kMaxKeyName = 254;
+constexpr int kValueBuffer = 512;
+
+uint16_t U16(const uchar *p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+int32_t I32(const uchar *p)
+{
+    return int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                   uint32_t(p[3]) << 24);
+}
+
+TzDate DecodeDate(const uchar *p)
+{
+    return TzDate{U16(p),     U16(p + 2),  U16(p + 4),  U16(p + 6),
+                  U16(p + 8), U16(p + 10), U16(p + 12), U16(p + 14)};
+}
+
+// The bytes RegQueryValueExW would hand back for a value.
+QByteArray ValueBytes(const RegistryValue &v)
+{
+    if (v.type != RegistryValue::String) return v.data;
+    QByteArray bytes;
+    for (QChar c : v.text) {
+        bytes.append(char(c.unicode() & 0xFF));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    return bytes + QByteArray(2, 0);
+}
+
+QString ValueText(const RegistryValue &v)
+{
+    return v.type == RegistryValue::String ? v.text : QString();
+}
+
+bool Excluded(const QString &keyName)
+{
+    for (const char *prefix : kExcludedZonePrefixes) {
+        if (keyName.startsWith(QLatin1String(prefix), Qt::CaseInsensitive)) return true;
+    }
+    return false;
+}
+
+QString ZoneInfoDir()
+{
+    const QString dir = qEnvironmentVariable("TZDIR");
+    return dir.isEmpty() ? QStringLiteral("/usr/share/zoneinfo") : dir;
+}
+
+QByteArray ZoneFile(const QByteArray &ianaId)
+{
+    if (ianaId.isEmpty() || ianaId.contains("..")) return QByteArray();
+    QFile file(ZoneInfoDir() + '/' + QString::fromLatin1(ianaId));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+TziValue DecodeTzi(const QByteArray &data)
+{
+    uchar raw[kTziSize] = {};
+    std::memcpy(raw, data.constData(), size_t(std::min<qsizetype>(data.size(), kTziSize)));
+    TziValue tzi;
+    tzi.bias = I32(raw);
+    tzi.standardBias = I32(raw + 4);
+    tzi.daylightBias = I32(raw + 8);
+    tzi.standardDate = DecodeDate(raw + 12);
+    tzi.daylightDate = DecodeDate(raw + 28);
+    return tzi;
+}
+
+QList<RegistryKey> ShippedTimeZoneDatabase()
+{
+    static const QList<RegistryKey> database = [] {
+        InitSettingsResources();
+        QFile file(QStringLiteral(":/timezones/timezones.reg"));
+        return file.open(QIODevice::ReadOnly) ? ParseRegistryText(file.readAll())
+                                              : QList<RegistryKey>();
+    }();
+    return database;
+}
+
+QString SystemTimeZoneKey(const QList<RegistryKey> &database)
+{
+    const QByteArray iana = QTimeZone::systemTimeZoneId();
+    const QByteArray key = QTimeZone::ianaIdToWindowsId(iana);
+    if (!key.isEmpty()) return QString::fromLatin1(key);
+    // Qt's table knows renamed zones by their old names (Asia/Calcutta for Asia/Kolkata); the
+    // system keeps both names for one zone file.
+    const QByteArray mine = ZoneFile(iana);
+    if (mine.isEmpty()) return QString();
+    const QString prefix = QLatin1String(kTimeZonesKey) + '\\';
+    for (const RegistryKey &entry : database) {
+        if (!entry.path.startsWith(prefix, Qt::CaseInsensitive)) continue;
+        const QString name = entry.path.mid(prefix.size());
+        for (const QByteArray &id : QTimeZone::windowsIdToIanaIds(name.toLatin1())) {
+            if (ZoneFile(id) == mine) return name;
+        }
+    }
+    return QString();
+}
+
+CurrentTimeZone SystemCurrentTimeZone(const QList<RegistryKey> &database)
+{
+    CurrentTimeZone current;
+    const QString key = SystemTimeZoneKey(database);
+    const RegistryKey *entry =
+        key.isEmpty() ? nullptr
+                      : FindRegistryKey(database, QLatin1String(kTimeZonesKey) + '\\' + key);
+    if (entry) {
+        if (const RegistryValue *tzi = entry->value(QStringLiteral("TZI"))) {
+            const TziValue v = DecodeTzi(ValueBytes(*tzi));
+            current.bias = v.bias;
+            current.standardBias = v.standardBias;
+        }
+        if (const RegistryValue *std = entry->value(QStringLiteral("Std")))
+            current.standardName = ValueText(*std);
+        return current;
+    }
+    // A zone the database does not know: what the system says, which matches no entry.
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    current.bias = -zone.standardTimeOffset(now) / 60;
+    current.standardName = zone.displayName(QTimeZone::StandardTime, QTimeZone::LongName);
+    return current;
+}
+
+CTimeZoneInfoManager::CTimeZoneInfoManager(const QList<RegistryKey> &database,
+                                           const ModelProfile &model,
+                                           const CurrentTimeZone &current)
+    : m_model(model), m_current(current)
+{
+    load(database);
+}
+
+CTimeZoneInfoManager::CTimeZoneInfoManager(const ModelProfile &model)
+    : m_model(model), m_current(SystemCurrentTimeZone(ShippedTimeZoneDatabase()))
+{
+    load(ShippedTimeZoneDatabase());
+}
+
+void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
+{
+    // 1. The subkeys of the database in enumeration order (file order here).
+    const QString prefix = QLatin1String(kTimeZonesKey) + '\\';
+    QList<const RegistryKey *> subkeys;
+    for (const RegistryKey &key : database) {
+        if (!key.path.startsWith(prefix, Qt::CaseInsensitive)) continue;
+        const QString name = key.path.mid(prefix.size());
+        // Deeper keys ("Dynamic DST") are not zones; a name the enumeration buffer cannot
+        // hold, or one seen before, is no entry of its own.
+        if (name.isEmpty() || name.contains('\\') || name.size() > kMaxKeyName ||
+            m_keyNames.contains(name, Qt::CaseInsensitive))
+            continue;
+        m_keyNames.append(name);
+        subkeys.append(&key);
+    }
+    // 2. Exclusion.
+    QList<const RegistryKey *> kept;
+    QStringList keptNames;
+    for (qsizetype i = 0; i < m_keyNames.size(); ++i) {
+        if (Excluded(m_keyNames[i])) continue;
+        keptNames.append(m_keyNames[i]);
+        kept.append(subkeys[i]);
+    }
+    m_keyNames = keptNames;
+    // 3. Values.
+    for (qsizetype i = 0; i < kept.size(); ++i) {
+        auto zone = std::make_unique<CRegTimeZoneInfo>();
+        for (const RegistryValue &value : kept[i]->values) {
+            const QByteArray bytes = ValueBytes(value);
+            if (value.name.compare(QLatin1String("TZI"), Qt::CaseInsensitive) == 0) {
+                if (bytes.size() > kTziSize) continue;
+                const TziValue tzi = DecodeTzi(bytes);
+                zone->bias = -tzi.bias;
+                zone->standardBias = tzi.standardBias;
+                zone->daylightBias = -tzi.daylightBias;
+                zone->standardDate = tzi.standardDate;
+                zone->daylightDate = tzi.daylightDate;
+                continue;
+            }
+            if (bytes.size() > kValueBuffer) continue;
+            if (value.name == QLatin1String("Display"))
+                zone->displayName = ValueText(value);
+            else if (value.name == QLatin1String("Std"))
+                zone->standardName = ValueText(value);
+        }
+        zone->keyName = keptNames[i];
+        m_zones.push_back(std::move(zone));
+    }
+    // 4. East first; equal offsets by standard name in 16-bit code units.
+    std::stable_sort(m_zones.begin(), m_zones.end(), [](const auto &a, const auto &b) {
+        if (a->bias != b->bias) return a->bias > b->bias;
+        return QString::compare(a->standardName, b->standardName, Qt::CaseSensitive) < 0;
+    });
+}
+
+int CTimeZoneInfoManager::FindZone(const QString &name, int32_t bias) const
+{
+    const auto firstWithBias = [&] {
+        for (int i = 0; i < count(); ++i) {
+            if (m_zones[size_t(i)]->bias == bias) return i;
+        }
+        return -1;
+    };
+    if (name.isEmpty()) return firstWithBias();
+    for (int i = 0; i < count(); ++i) {
+        if (m_zones[size_t(i)]->keyName == name && m_zones[size_t(i)]->bias == bias) return i;
+    }
+    return m_model.findZoneFallsBackToBias ? firstWithBias() : -1;
+}
+
+int CTimeZoneInfoManager::FindCurrentZone() const
+{
+    for (int i = 0; i < count(); ++i) {
+        const CRegTimeZoneInfo &z = *m_zones[size_t(i)];
+        if (z.bias == -m_current.bias && z.standardBias == m_current.standardBias &&
+            z.standardName == m_current.standardName)
+            return i;
+    }
+    return 0;
+}
+
+bool CTimeZoneInfoManager::StoreZone(int index, CameraSettings &settings) const
+{
+    if (index < 0 || index >= count()) return false;
+    const CRegTimeZoneInfo &z = *m_zones[size_t(index)];
+    const QByteArray name = WideToAnsi(z.keyName);
+    // timeZoneName holds 31 characters and its NUL; a cut name would name another zone.
+    if (name.size() >= qsizetype(sizeof settings.timeZoneName)) return false;
+    std::memset(settings.timeZoneName, 0, sizeof settings.timeZoneName);
+    std::memcpy(settings.timeZoneName, name.constData(), size_t(name.size()));
+    settings.timeZoneBias = z.bias;
+    return true;
+}
+
+int CTimeZoneInfoManager::ChooseStoredZone(CameraSettings &settings) const
+{
+    const QString name = SettingsText(settings.timeZoneName, sizeof settings.timeZoneName);
+    DebugLogF("TimeZone Read  [%s] Bias[%d]\n", name.toUtf8().constData(), settings.timeZoneBias);
+    if (count() == 0) return -1;
+    if (!name.isEmpty() || settings.timeZoneBias != 0) {
+        const int index = FindZone(name, settings.timeZoneBias);
+        return index >= 0 ? index : FindCurrentZone();
+    }
+    const int index = FindCurrentZone();
+    StoreZone(index, settings);
+    return index;
+}
+
+void CTimeZoneInfoManager::PickZone(int index, CameraSettings &settings) const
+{
+    if (!StoreZone(index, settings)) return;
+    const CRegTimeZoneInfo &z = *m_zones[size_t(index)];
+    DebugLogF("TimeZone [%s] Bias[%d]\n", z.keyName.toUtf8().constData(), z.bias);
+}

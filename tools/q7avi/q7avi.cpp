@@ -1,0 +1,75 @@
+// q7avi: looks at and repairs the camera's AVI files on a PC, with the camera's own library.
+//   q7avi info FILE...    streams, frame counts, and whether a file needs repair
+//   q7avi repair FILE...  repairs files cut short by a power loss, in place
+// Exit status 0 when every file could be read (info) or is complete now (repair), 1 otherwise.
+#include "avi/avirecover.h"
+#include "avi/udavi.h"
+
+#include <stdio.h>
+#include <string.h>
+
+static void fourcc(char out[5], FOURCC v)
+{
+    for (int i = 0; i < 4; i++) {
+        char c = (char)(v >> (8 * i));
+        out[i] = (c >= 32 && c < 127) ? c : '.';
+    }
+    out[4] = 0;
+}
+
+static int info(const char *path)
+{
+    AVIRC_INFO in;
+    if (AVIrcInspect(path, &in) != 0) {
+        const char *msg = AVIrcGetErrMsg();
+        printf("%s: cannot be read: %s", path, *msg ? msg : "no such file or not readable\n");
+        if (*msg && msg[strlen(msg) - 1] != '\n')
+            putchar('\n');
+        return -1;
+    }
+    printf("%s: %s\n", path, in.needsRepair ? "cut short, needs repair" : "complete");
+    printf("  %u streams, %.3f frames per second\n", (unsigned)in.streams,
+           in.avih.dwScale ? (double)in.avih.dwRate / in.avih.dwScale : 0.0);
+    for (DWORD i = 0; i < in.streams; i++) {
+        const AVISTREAMHEADER &h = in.strh[i];
+        char type[5], handler[5];
+        fourcc(type, h.fccType);
+        fourcc(handler, h.fccHandler);
+        printf("  stream %u: %s", (unsigned)i, type);
+        if (h.fccType == AVI_FOURCC('v', 'i', 'd', 's'))
+            printf(" %s %ux%u, %u frames, %u key frames", handler, h.rcFrame.right, h.rcFrame.bottom,
+                   (unsigned)in.chunks[i], (unsigned)in.keyFrames[i]);
+        else
+            printf(", %u chunks", (unsigned)in.chunks[i]);
+        if (!in.needsRepair && h.dwLength != in.chunks[i])
+            printf(" (the header says %u)", (unsigned)h.dwLength);
+        putchar('\n');
+    }
+    return 0;
+}
+
+static int repair(const char *path)
+{
+    AVIRC_INFO before;
+    const bool known = AVIrcInspect(path, &before) == 0;
+    if (LIBAVI_recoverFile((char *)path) != 0) {
+        printf(" WARNING: [%s], file recovery FAIL : %s!!! \n", path, LIBAVI_recoverGetErrMsg());
+        return -1;
+    }
+    printf("%s: %s\n", path, known && !before.needsRepair ? "complete, left as it is" : "repaired");
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc < 3 || (strcmp(argv[1], "info") != 0 && strcmp(argv[1], "repair") != 0)) {
+        fprintf(stderr, "usage: q7avi info FILE...\n       q7avi repair FILE...\n");
+        return 2;
+    }
+    const bool doRepair = strcmp(argv[1], "repair") == 0;
+    int failed = 0;
+    for (int i = 2; i < argc; i++)
+        failed |= (doRepair ? repair(argv[i]) : info(argv[i])) != 0;
+    fflush(stdout);
+    return failed ? 1 : 0;
+}
