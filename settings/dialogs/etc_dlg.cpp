@@ -96,7 +96,8 @@ CEtcDlg::Bar CEtcDlg::PartitionBar(int kind) const
     const PartitionShares &shares = m_profile.partitions[type >= 1 && type <= 3 ? type - 1 : 0];
     if (kind == 4 && m_profile.fixedManualShare) return {8, QStringLiteral("2.9%")};
     const float share = shares.share[kind];
-    return {int(share * 300.0f), QString::asprintf("%3.1f%%", double(share * 100.0f))};
+    // The product in double precision, truncated: 0.03f gives 8, not 9.
+    return {int(double(share) * 300.0), QString::asprintf("%3.1f%%", double(share) * 100.0)};
 }
 
 QRect CEtcDlg::BarRect(int kind) const
