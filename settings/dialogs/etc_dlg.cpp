@@ -1,10 +1,9 @@
 #include "dialogs/etc_dlg.h"
 
-#include "file/debug_log.h"
+#include "formatter/qt_format_ui.h"
 
 #include <QAbstractButton>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 
@@ -17,8 +16,9 @@ const int kLegend[5] = {1306, 1307, 1308, 1309, 1310};
 } // namespace
 
 CEtcDlg::CEtcDlg(QWidget *parent, CameraSettings &settings, const DialogProfile &profile)
-    : CTabDlg(parent, settings, profile, 1342, 240, 80), m_formatter(FormatterNotAvailable)
+    : CTabDlg(parent, settings, profile, 1342, 240, 80)
 {
+    m_job.profile = &FormatProfileFor(profile.model);
     for (int id : {1300, 1301, 1305, 1340})
         AddLabel(id, m_headingFont);
     for (int id : {1302, 1303, 1304, 1306, 1307, 1308, 1309, 1310, 1312, 1313, 1314, 1315, 1316})
@@ -155,10 +155,11 @@ void CEtcDlg::OnCommand(int id)
 
 void CEtcDlg::ConfirmFormat()
 {
-    QMessageBox box(QMessageBox::NoIcon, Text(162), ModelTextWithSecondLine(m_profile, 163),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    box.setText(ToQtLineBreaks(box.text()).trimmed());
-    if (box.exec() == QMessageBox::Yes && m_formatter) m_formatter(this);
+    // The popup and the message boxes belong to this tab while the format runs.
+    CQtFormatUi ui(this);
+    FormatJob job = m_job;
+    job.ui = &ui;
+    if (ConfirmCardFormat(ui, *job.profile)) SDCardFormat(job);
 }
 
 void CEtcDlg::PaintContent(QPainter &p)
@@ -173,11 +174,4 @@ void CEtcDlg::PaintContent(QPainter &p)
     for (int k = 0; k < 5; ++k)
         if (m_bars[k].IsValid() && PartitionBar(k).width > 0)
             p.drawImage(BarRect(k).topLeft(), m_bars[k].image);
-}
-
-void FormatterNotAvailable(QWidget *owner)
-{
-    DebugLog(QStringLiteral("Card formatter is not available in this build"));
-    QMessageBox::warning(owner, QStringLiteral("Formatting"),
-                         QStringLiteral("The card formatter is not available in this build."));
 }

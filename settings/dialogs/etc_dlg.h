@@ -3,12 +3,8 @@
 #pragma once
 
 #include "dialogs/tab_dlg.h"
+#include "formatter/card_format.h"
 #include "skin/skin_image.h"
-
-#include <functional>
-
-// What the format button runs after the user said Yes: the card format procedure.
-using CardFormatter = std::function<void(QWidget *owner)>;
 
 class CEtcDlg : public CTabDlg
 {
@@ -18,7 +14,9 @@ class CEtcDlg : public CTabDlg
 
     void RefreshControls() override;
 
-    void SetCardFormatter(CardFormatter formatter) { m_formatter = std::move(formatter); }
+    // What the format button formats: the card folder, the program file put back on the card,
+    // the build's format profile and the system it runs on. The main dialog fills it in.
+    FormatJob &Job() { return m_job; }
 
     // The diagram of the current memory partition type: bar widths and labels.
     struct Bar {
@@ -40,10 +38,7 @@ class CEtcDlg : public CTabDlg
     void ConfirmFormat();
     void RepaintDiagram();
 
-    CardFormatter m_formatter;
+    FormatJob m_job;
     SkinCanvas m_leds[3];
     SkinCanvas m_bars[5];
 };
-
-// The formatter of this tree is not linked in: says so in a message box and formats nothing.
-void FormatterNotAvailable(QWidget *owner);

@@ -1,6 +1,7 @@
 #include "dialogs/q7_setting_dlg.h"
 
 #include "dialogs/common_dlg.h"
+#include "dialogs/etc_dlg.h"
 #include "dialogs/normal_dlg.h"
 #include "dialogs/parking_dlg.h"
 #include "file/debug_log.h"
@@ -68,12 +69,6 @@ void CQ7SettingDlg::SetRelocation(std::function<bool(const QString &)> isRemovab
     m_isRemovable = std::move(isRemovable);
     m_localAppData = localAppData;
     m_start = std::move(start);
-}
-
-void CQ7SettingDlg::SetCardFormatter(CardFormatter formatter)
-{
-    m_formatter = std::move(formatter);
-    if (auto *etc = static_cast<CEtcDlg *>(m_tabs[3])) etc->SetCardFormatter(m_formatter);
 }
 
 bool CQ7SettingDlg::Relocate()
@@ -167,7 +162,8 @@ void CQ7SettingDlg::CreateTabs()
     m_tabs[1] = new CNormalDlg(this, s, m_profile);
     m_tabs[2] = new CParkingDlg(this, s, m_profile);
     auto *etc = new CEtcDlg(this, s, m_profile);
-    if (m_formatter) etc->SetCardFormatter(m_formatter);
+    etc->Job().cardFolder = m_cardFolder;
+    etc->Job().programFile = m_programPath;
     m_tabs[3] = etc;
     for (int i = 0; i < 4; ++i) {
         m_tabs[i]->move(kTabArea.topLeft());

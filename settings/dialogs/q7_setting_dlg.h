@@ -4,7 +4,6 @@
 #pragma once
 
 #include "builds/dialog_profile.h"
-#include "dialogs/etc_dlg.h"
 #include "dialogs/relocation.h"
 #include "file/camera_settings.h"
 #include "skin/skin_image.h"
@@ -56,7 +55,6 @@ class CQ7SettingDlg : public QDialog
     void SetRelocation(std::function<bool(const QString &)> isRemovable, const QString &localAppData,
                        ProgramStarter start);
     void SetViewerProbe(const ViewerProbe *viewer) { m_viewer = viewer; }
-    void SetCardFormatter(CardFormatter formatter);
 
     const QString &CardFolder() const { return m_cardFolder; }
     const QString &ProgramFolder() const { return m_programFolder; }
@@ -97,7 +95,6 @@ class CQ7SettingDlg : public QDialog
     QString m_localAppData;
     ProgramStarter m_start;
     const ViewerProbe *m_viewer = nullptr;
-    CardFormatter m_formatter;
 
     std::unique_ptr<CameraSettings> m_settings;
     SkinCanvas m_background;
