@@ -16,7 +16,8 @@ const int kHeadings[] = {1345, 1000, 1007, 1014, 1019, 1343, 1348, 1028};
 } // namespace
 
 CCommonDlg::CCommonDlg(QWidget *parent, CameraSettings &settings, const DialogProfile &profile)
-    : CTabDlg(parent, settings, profile, 1031, profile.commonExtraHeight, 40), m_zones(profile.model)
+    : CTabDlg(parent, settings, profile, 1031, profile.commonExtraHeight, 40),
+      m_zones(profile.model)
 {
     for (int id : kHeadings)
         AddLabel(id, m_headingFont);

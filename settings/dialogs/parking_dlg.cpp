@@ -56,7 +56,8 @@ CParkingDlg::CParkingDlg(QWidget *parent, CameraSettings &settings, const Dialog
         AddRadio(id, kUnused);
     AddPushButton(1170);
     m_impact = NewTrackBar(1160);
-    m_sensitivity = static_cast<CSubSlider *>(NewTrackBar(1161, true, CSubSlider::kMotionSensitivity));
+    m_sensitivity =
+        static_cast<CSubSlider *>(NewTrackBar(1161, true, CSubSlider::kMotionSensitivity));
     m_timer = static_cast<CSubSlider *>(NewTrackBar(1162, true, CSubSlider::kStopTimer));
     m_cutoff12 = static_cast<CSubSlider *>(NewTrackBar(1163, true, CSubSlider::kCutoff12V));
     m_cutoff24 = static_cast<CSubSlider *>(NewTrackBar(1164, true, CSubSlider::kCutoff24V));

@@ -49,7 +49,8 @@ const ButtonSpec kButtons[9] = {
 };
 } // namespace
 
-CQ7SettingDlg::CQ7SettingDlg(const QString &cardFolder, const DialogProfile &profile, QWidget *parent)
+CQ7SettingDlg::CQ7SettingDlg(const QString &cardFolder, const DialogProfile &profile,
+                             QWidget *parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowMinimizeButtonHint),
       m_profile(profile), m_cardFolder(cardFolder),

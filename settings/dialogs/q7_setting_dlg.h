@@ -42,7 +42,8 @@ class CQ7SettingDlg : public QDialog
     static constexpr int kWindowHeight = 587;
 
     // cardFolder: the program's argument (empty when it had not exactly one).
-    CQ7SettingDlg(const QString &cardFolder, const DialogProfile &profile, QWidget *parent = nullptr);
+    CQ7SettingDlg(const QString &cardFolder, const DialogProfile &profile,
+                  QWidget *parent = nullptr);
     ~CQ7SettingDlg() override;
 
     // The start-up of the build. False when the program is to end now (no card folder, or a
@@ -52,8 +53,8 @@ class CQ7SettingDlg : public QDialog
     // Where the program lives and whether it moves off a removable drive first; tests point
     // these elsewhere.
     void SetProgramPath(const QString &path) { m_programPath = path; }
-    void SetRelocation(std::function<bool(const QString &)> isRemovable, const QString &localAppData,
-                       ProgramStarter start);
+    void SetRelocation(std::function<bool(const QString &)> isRemovable,
+                       const QString &localAppData, ProgramStarter start);
     void SetViewerProbe(const ViewerProbe *viewer) { m_viewer = viewer; }
 
     const QString &CardFolder() const { return m_cardFolder; }

@@ -25,7 +25,8 @@ bool IsRemovableDrive(const QString &path)
 {
     struct stat st;
     if (stat(QFile::encodeName(path).constData(), &st) != 0) return false;
-    const QString dev = QStringLiteral("/sys/dev/block/%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev));
+    const QString dev =
+        QStringLiteral("/sys/dev/block/%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev));
     if (!QFileInfo::exists(dev)) return false;
     // A partition has no flag of its own; its disk is the parent folder.
     if (QFileInfo::exists(dev + QStringLiteral("/partition")))

@@ -16,8 +16,8 @@ bool IsRemovableDrive(const QString &path);
 QString LocalAppDataFolder();
 
 // Starts program with its arguments in workingDir, detached. False when it could not start.
-using ProgramStarter =
-    std::function<bool(const QString &program, const QStringList &arguments, const QString &workingDir)>;
+using ProgramStarter = std::function<bool(const QString &program, const QStringList &arguments,
+                                          const QString &workingDir)>;
 bool StartDetached(const QString &program, const QStringList &arguments, const QString &workingDir);
 
 // Copies programPath to localAppData + "/Orbilux/" + its file name (overwriting an earlier

@@ -46,8 +46,8 @@ bool MakeCard(const QString &folder, const DialogProfile &profile)
     s.motionAreaFront = 0xFFF;
     s.motionAreaRear = 0x0F0;
     QFile f(folder + "setup.cfg");
-    return f.open(QIODevice::WriteOnly) &&
-           f.write(reinterpret_cast<const char *>(s.bytes()), kCameraSettingsSize) == kCameraSettingsSize;
+    return f.open(QIODevice::WriteOnly) && f.write(reinterpret_cast<const char *>(s.bytes()),
+                                                   kCameraSettingsSize) == kCameraSettingsSize;
 }
 
 bool ShootBuild(const DialogProfile &profile, const QString &name, const QString &out)

@@ -190,7 +190,8 @@ QSlider *CTabDlg::NewTrackBar(int id, bool subSlider, int kind)
     slider->setTickInterval(1);
     slider->setPageStep(1);
     slider->setFocusPolicy(Qt::NoFocus);
-    connect(slider, &QSlider::valueChanged, this, [this, slider](int pos) { OnTrackBar(slider, pos); });
+    connect(slider, &QSlider::valueChanged, this,
+            [this, slider](int pos) { OnTrackBar(slider, pos); });
     Register(slider, id);
     return slider;
 }
@@ -289,7 +290,8 @@ void CTabDlg::DrawTrackLabel(QPainter &p, QSlider *slider, int offset, const QSt
     const QRect r = slider->geometry();
     p.setFont(m_textFont);
     p.setPen(Qt::black);
-    p.drawText(QRect(r.left() + offset, r.bottom() + 1, 80, 14), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, text);
+    p.drawText(QRect(r.left() + offset, r.bottom() + 1, 80, 14),
+               Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, text);
 }
 
 void CTabDlg::keyPressEvent(QKeyEvent *e)

@@ -73,7 +73,8 @@ CameraSettings FromBytes(const QByteArray &bytes)
 {
     CameraSettings s;
     ClearSettings(s);
-    std::memcpy(s.bytes(), bytes.constData(), std::min<std::size_t>(size_t(bytes.size()), kCameraSettingsSize));
+    std::memcpy(s.bytes(), bytes.constData(),
+                std::min<std::size_t>(size_t(bytes.size()), kCameraSettingsSize));
     return s;
 }
 
@@ -95,7 +96,8 @@ bool Card::Exists() const
     return QFile::exists(File());
 }
 
-OpenDialog::OpenDialog(const DialogProfile &p, const CameraSettings *record) : profile(p), card(record)
+OpenDialog::OpenDialog(const DialogProfile &p, const CameraSettings *record)
+    : profile(p), card(record)
 {
     dlg = std::make_unique<CQ7SettingDlg>(card.Folder(), profile);
     dlg->SetRelocation(nullptr, QString(), nullptr);
@@ -143,7 +145,8 @@ void Reveal(CTabDlg &tab, QWidget *control)
     Settle();
 }
 
-void WithModal(const std::function<void()> &action, const std::function<void(QWidget *modal)> &answer)
+void WithModal(const std::function<void()> &action,
+               const std::function<void(QWidget *modal)> &answer)
 {
     // The modal dialog the action opens: the first one that is not the one already running.
     QWidget *const outer = QApplication::activeModalWidget();

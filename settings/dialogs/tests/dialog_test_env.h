@@ -84,7 +84,8 @@ void Settle();
 
 // Runs action; the modal dialog it opens is handed to answer (null when none opened within
 // the action). A modal dialog still open after 5 s is closed so that a failure cannot hang.
-void WithModal(const std::function<void()> &action, const std::function<void(QWidget *modal)> &answer);
+void WithModal(const std::function<void()> &action,
+               const std::function<void(QWidget *modal)> &answer);
 
 // What a widget shows, as opaque RGB.
 QImage Shot(QWidget &w);

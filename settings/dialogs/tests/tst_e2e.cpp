@@ -78,11 +78,12 @@ TEST_P(EndToEnd, OneChangeOnEachTabIsSavedByteForByte)
         ClickControl(tab(1), 1244);
         // Parking: parking mode off, answered Yes; the stop timer one step down (48 -> 36 h).
         select(2);
-        WithModal([&] { ClickControl(tab(2), 1148); },
-                  [&](QWidget *modal) {
-                      ASSERT_NE(modal, nullptr);
-                      qobject_cast<QPushButton *>(FindControl(modal, CMsgPopupDlg::kIdYes))->click();
-                  });
+        WithModal(
+            [&] { ClickControl(tab(2), 1148); },
+            [&](QWidget *modal) {
+                ASSERT_NE(modal, nullptr);
+                qobject_cast<QPushButton *>(FindControl(modal, CMsgPopupDlg::kIdYes))->click();
+            });
         QWidget *timer = tab(2).Control(1162);
         Reveal(tab(2), timer);
         QTest::keyClick(timer, Qt::Key_Left);
@@ -118,6 +119,9 @@ TEST_P(EndToEnd, OneChangeOnEachTabIsSavedByteForByte)
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, EndToEnd,
-                         ::testing::Values(BuildCase{"K420", &K420_Dialogs}, BuildCase{"KZ7100", &KZ7100_Dialogs}),
-                         [](const ::testing::TestParamInfo<BuildCase> &info) { return info.param.name; });
+                         ::testing::Values(BuildCase{"K420", &K420_Dialogs},
+                                           BuildCase{"KZ7100", &KZ7100_Dialogs}),
+                         [](const ::testing::TestParamInfo<BuildCase> &info) {
+                             return info.param.name;
+                         });
 } // namespace

@@ -150,10 +150,10 @@ TEST_P(FormatFromTheTab, AFat16CardFailsWithTheMessageAndTheFilesComeBack)
     ASSERT_GE(seen.windows.size(), 3) << seen.windows.join('\n').toStdString();
     EXPECT_TRUE(seen.windows.first().startsWith(Text(162) + "|Caution"));
     EXPECT_TRUE(seen.sawProgress);
-    const QString failure = ToQtLineBreaks(Profile().selectsLanguage
-                                               ? Text(181) + "\r\n" + Text(1810) + "\r\n"
-                                               : Text(181))
-                                .trimmed();
+    const QString failure =
+        ToQtLineBreaks(Profile().selectsLanguage ? Text(181) + "\r\n" + Text(1810) + "\r\n"
+                                                 : Text(181))
+            .trimmed();
     EXPECT_EQ(seen.windows.last(), Text(162) + "|" + failure);
     ExpectFilesBack();
     QString label;
@@ -224,16 +224,21 @@ TEST_P(FormatFromTheTab, ACardFormattedElsewhereIsRebuilt)
     ExpectFilesBack();
     QString out;
     RunTool("sfdisk", {"-d", image}, &out);
-    EXPECT_TRUE(out.contains(QStringLiteral("start=        8192, size=%1, type=c").arg(layout.volumeSectors, 12)))
+    EXPECT_TRUE(out.contains(
+        QStringLiteral("start=        8192, size=%1, type=c").arg(layout.volumeSectors, 12)))
         << out.toStdString();
     RunTool("blkid", {"-p", "-o", "export", "-O", "4194304", image}, &out);
-    EXPECT_TRUE(out.contains(Profile().selectsLanguage ? "LABEL=K420" : "LABEL=KZ7100")) << out.toStdString();
+    EXPECT_TRUE(out.contains(Profile().selectsLanguage ? "LABEL=K420" : "LABEL=KZ7100"))
+        << out.toStdString();
     const QStringList findings = FsckFindings(image, layout.volumeSectors, sys.root);
     ASSERT_EQ(findings.size(), 1) << findings.join('\n').toStdString();
     EXPECT_TRUE(findings[0].startsWith(kFreeCountFinding));
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, FormatFromTheTab,
-                         ::testing::Values(BuildCase{"K420", &K420_Dialogs}, BuildCase{"KZ7100", &KZ7100_Dialogs}),
-                         [](const ::testing::TestParamInfo<BuildCase> &info) { return info.param.name; });
+                         ::testing::Values(BuildCase{"K420", &K420_Dialogs},
+                                           BuildCase{"KZ7100", &KZ7100_Dialogs}),
+                         [](const ::testing::TestParamInfo<BuildCase> &info) {
+                             return info.param.name;
+                         });
 } // namespace

@@ -46,7 +46,8 @@ TEST(CQ7SettingApp, TheCardFolderIsTheOnlyArgument)
     EXPECT_EQ(CQ7SettingApp::CardFolderFromArguments({"K420_Setting", "/media/card/SETTING/"}),
               "/media/card/SETTING/");
     // Without its trailing slash the folder still names the card's files.
-    EXPECT_EQ(CQ7SettingApp::CardFolderFromArguments({"K420_Setting", "/media/my card"}), "/media/my card/");
+    EXPECT_EQ(CQ7SettingApp::CardFolderFromArguments({"K420_Setting", "/media/my card"}),
+              "/media/my card/");
 }
 
 TEST_P(EachBuild, NoOrSeveralArgumentsEndAtOnceWithoutAWindow)
@@ -167,10 +168,14 @@ TEST_P(EachBuild, TheWindowIsFramelessOnTopAtTheOriginWithItsControls)
         QRect rect;
     };
     const Expect buttons[] = {
-        {2200, QRect(QPoint(11, 48), QPoint(160, 84))},   {2201, QRect(QPoint(161, 48), QPoint(310, 84))},
-        {2202, QRect(QPoint(311, 48), QPoint(460, 84))},  {2203, QRect(QPoint(461, 48), QPoint(610, 84))},
-        {2300, QRect(QPoint(548, 0), QPoint(576, 25))},   {2301, QRect(QPoint(577, 0), QPoint(605, 25))},
-        {2302, QRect(QPoint(8, 546), QPoint(228, 574))},  {2303, QRect(QPoint(410, 546), QPoint(509, 574))},
+        {2200, QRect(QPoint(11, 48), QPoint(160, 84))},
+        {2201, QRect(QPoint(161, 48), QPoint(310, 84))},
+        {2202, QRect(QPoint(311, 48), QPoint(460, 84))},
+        {2203, QRect(QPoint(461, 48), QPoint(610, 84))},
+        {2300, QRect(QPoint(548, 0), QPoint(576, 25))},
+        {2301, QRect(QPoint(577, 0), QPoint(605, 25))},
+        {2302, QRect(QPoint(8, 546), QPoint(228, 574))},
+        {2303, QRect(QPoint(410, 546), QPoint(509, 574))},
         {2304, QRect(QPoint(514, 546), QPoint(613, 574))},
     };
     for (const Expect &e : buttons) {
@@ -285,7 +290,8 @@ TEST_P(EachBuild, TheWindowDragsFromATabAndFromTheTitle)
         const QPoint start = d.dlg->pos();
         const QPoint global = drag.from->mapToGlobal(drag.at);
         QWidget *target = drag.from == title ? d.dlg.get() : drag.from;
-        auto send = [&](QEvent::Type type, QPoint g, Qt::MouseButton button, Qt::MouseButtons held) {
+        auto send = [&](QEvent::Type type, QPoint g, Qt::MouseButton button,
+                        Qt::MouseButtons held) {
             // What the window system delivers: the widget under the pointer gets it first.
             QWidget *under = QApplication::widgetAt(g);
             QWidget *to = under ? under : target;
@@ -298,7 +304,8 @@ TEST_P(EachBuild, TheWindowDragsFromATabAndFromTheTitle)
         send(QEvent::MouseButtonRelease, global + QPoint(40, 25), Qt::LeftButton, Qt::NoButton);
         EXPECT_EQ(d.dlg->pos(), start + QPoint(40, 25));
         send(QEvent::MouseMove, global + QPoint(90, 90), Qt::NoButton, Qt::NoButton);
-        EXPECT_EQ(d.dlg->pos(), start + QPoint(40, 25)) << "a move without the button drags nothing";
+        EXPECT_EQ(d.dlg->pos(), start + QPoint(40, 25))
+            << "a move without the button drags nothing";
         d.dlg->move(0, 0);
         Settle();
     }
@@ -367,8 +374,9 @@ TEST(Relocation, AFailedCopyRunsFromTheCard)
     NoViewer viewer;
     dlg.SetViewerProbe(&viewer);
     dlg.SetProgramPath(folder + "setup.cfg");
-    dlg.SetRelocation([](const QString &) { return true; }, folder + "local",
-                      [&](const QString &, const QStringList &, const QString &) { return started = true; });
+    dlg.SetRelocation(
+        [](const QString &) { return true; }, folder + "local",
+        [&](const QString &, const QStringList &, const QString &) { return started = true; });
     EXPECT_TRUE(dlg.Init());
     EXPECT_FALSE(started);
     EXPECT_EQ(dlg.RelocatedProgramPath(), "");
@@ -385,6 +393,9 @@ TEST(Relocation, AFixedDiskIsNotRemovable)
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, EachBuild,
-                         ::testing::Values(BuildCase{"K420", &K420_Dialogs}, BuildCase{"KZ7100", &KZ7100_Dialogs}),
-                         [](const ::testing::TestParamInfo<BuildCase> &info) { return info.param.name; });
+                         ::testing::Values(BuildCase{"K420", &K420_Dialogs},
+                                           BuildCase{"KZ7100", &KZ7100_Dialogs}),
+                         [](const ::testing::TestParamInfo<BuildCase> &info) {
+                             return info.param.name;
+                         });
 } // namespace

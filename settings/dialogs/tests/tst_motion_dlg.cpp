@@ -107,18 +107,21 @@ TEST_P(EachBuild, TheDialogShowsTheStoredCellsAndItsControls)
             int id;
             QRect rect;
         };
-        const Expect controls[] = {{2002, QRect(11, 7, 200, 20)},  {2004, QRect(25, 105, 100, 20)},
-                                   {2005, QRect(240, 105, 100, 20)}, {2400, QRect(418, 1, 30, 26)},
-                                   {2401, QRect(252, 268, 100, 29)}, {2402, QRect(356, 268, 100, 29)}};
+        const Expect controls[] = {
+            {2002, QRect(11, 7, 200, 20)},    {2004, QRect(25, 105, 100, 20)},
+            {2005, QRect(240, 105, 100, 20)}, {2400, QRect(418, 1, 30, 26)},
+            {2401, QRect(252, 268, 100, 29)}, {2402, QRect(356, 268, 100, 29)}};
         for (const Expect &e : controls) {
             QWidget *w = FindControl(&dlg, e.id);
             ASSERT_NE(w, nullptr) << e.id;
             EXPECT_EQ(w->geometry(), e.rect) << e.id;
         }
-        EXPECT_EQ(static_cast<CRStaticText *>(FindControl(&dlg, 2004))->Text(), ModelText(Profile().model, 110));
+        EXPECT_EQ(static_cast<CRStaticText *>(FindControl(&dlg, 2004))->Text(),
+                  ModelText(Profile().model, 110));
         ASSERT_NE(FindControl(&dlg, 2003), nullptr);
         EXPECT_EQ(FindControl(&dlg, 2003)->pos(), QPoint(11, 55));
-        EXPECT_LE(FindControl(&dlg, 2003)->geometry().bottom(), 94) << "the instruction stays above the pictures";
+        EXPECT_LE(FindControl(&dlg, 2003)->geometry().bottom(), 94)
+            << "the instruction stays above the pictures";
         shot = Shot(dlg);
         ClickButton(FindControl(&dlg, CMotionDlg::kIdCancel));
     });
@@ -131,7 +134,8 @@ TEST_P(EachBuild, TheDialogShowsTheStoredCellsAndItsControls)
         const QRgb top = shot.pixel(CMotionDlg::FrontCell(i).topLeft() + QPoint(2, 2));
         EXPECT_FALSE(Near(top, blue)) << "front top row is not selected";
         const QRgb middle = shot.pixel(CMotionDlg::FrontCell(4 + i).topLeft() + QPoint(2, 2));
-        EXPECT_GT(qBlue(middle) - qRed(middle), qBlue(top) - qRed(top)) << "front middle row is blue";
+        EXPECT_GT(qBlue(middle) - qRed(middle), qBlue(top) - qRed(top))
+            << "front middle row is blue";
         const QRgb rear = shot.pixel(CMotionDlg::RearCell(i).topLeft() + QPoint(2, 2));
         EXPECT_GT(qBlue(rear) - qRed(rear), qBlue(top) - qRed(top)) << "rear top row is selected";
     }
@@ -220,6 +224,9 @@ TEST_P(EachBuild, RefreshSetsTheCellsFromTheRecord)
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, EachBuild,
-                         ::testing::Values(BuildCase{"K420", &K420_Dialogs}, BuildCase{"KZ7100", &KZ7100_Dialogs}),
-                         [](const ::testing::TestParamInfo<BuildCase> &info) { return info.param.name; });
+                         ::testing::Values(BuildCase{"K420", &K420_Dialogs},
+                                           BuildCase{"KZ7100", &KZ7100_Dialogs}),
+                         [](const ::testing::TestParamInfo<BuildCase> &info) {
+                             return info.param.name;
+                         });
 } // namespace

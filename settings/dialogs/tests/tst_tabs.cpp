@@ -99,9 +99,12 @@ const std::vector<ChangeCase> kChanges = {
     {"ParkingFrontFhd", kParking, 1132, kClick, &S::parkingFrontResolution, 1, 3},
     {"ParkingRearD1", kParking, 1133, kClick, &S::parkingRearResolution, 2, 1},
     {"ParkingRearHd", kParking, 1134, kClick, &S::parkingRearResolution, 1, 2},
-    {"ParkingFrames10", kParking, 1135, kClick, &S::parkingFrontFrameRate, 2, 1, &S::parkingRearFrameRate},
-    {"ParkingFrames15", kParking, 1136, kClick, &S::parkingFrontFrameRate, 3, 2, &S::parkingRearFrameRate},
-    {"ParkingFrames30", kParking, 1137, kClick, &S::parkingFrontFrameRate, 2, 3, &S::parkingRearFrameRate},
+    {"ParkingFrames10", kParking, 1135, kClick, &S::parkingFrontFrameRate, 2, 1,
+     &S::parkingRearFrameRate},
+    {"ParkingFrames15", kParking, 1136, kClick, &S::parkingFrontFrameRate, 3, 2,
+     &S::parkingRearFrameRate},
+    {"ParkingFrames30", kParking, 1137, kClick, &S::parkingFrontFrameRate, 2, 3,
+     &S::parkingRearFrameRate},
     {"ParkingFrontLow", kParking, 1141, kClick, &S::parkingFrontQuality, 3, 1},
     {"ParkingFrontMid", kParking, 1142, kClick, &S::parkingFrontQuality, 3, 2},
     {"ParkingFrontHigh", kParking, 1143, kClick, &S::parkingFrontQuality, 1, 3},
@@ -155,7 +158,9 @@ std::vector<BuildChange> AllChanges()
     return all;
 }
 
-class ControlChange : public ::testing::TestWithParam<BuildChange> {};
+class ControlChange : public ::testing::TestWithParam<BuildChange>
+{
+};
 
 TEST_P(ControlChange, StoresItsFieldAndNothingElse)
 {
@@ -228,7 +233,15 @@ struct RefreshCase {
 const std::vector<RefreshCase> kRefreshes = {
     {"Language0", kCommon, &S::language, 0, {1346}, {1347}, {}, {}, 0},
     {"Language5ShowsFrenchAndKeeps5", kCommon, &S::language, 5, {1347}, {1346}, {}, {}, 5},
-    {"VoiceRecording2ShowsDisabledAndStores0", kCommon, &S::voiceRecording, 2, {1011}, {1010}, {}, {}, 0},
+    {"VoiceRecording2ShowsDisabledAndStores0",
+     kCommon,
+     &S::voiceRecording,
+     2,
+     {1011},
+     {1010},
+     {},
+     {},
+     0},
     {"VoiceRecording1", kCommon, &S::voiceRecording, 1, {1010}, {1011}, {}, {}, 1},
     {"VoiceGuidance7Stores0", kCommon, &S::voiceGuidance, 7, {1016}, {1015}, {}, {}, 0},
     {"SpeedUnit2ShowsMphAndKeeps2", kCommon, &S::speedUnit, 2, {1030}, {1029}, {}, {}, 2},
@@ -237,21 +250,85 @@ const std::vector<RefreshCase> kRefreshes = {
     {"Daylight0", kCommon, &S::daylightSaving, 0, {1350}, {1349}, {}, {}, 0},
     {"SafetyVoice4", kCommon, &S::safetyVoice, 4, {1021}, {1020}, {}, {1020, 1021}, 4},
 
-    {"FrontResolution0", kNormal, &S::normalFrontResolution, 0, {1233}, {1231, 1232}, {}, {1231, 1232, 1233}, 0},
+    {"FrontResolution0",
+     kNormal,
+     &S::normalFrontResolution,
+     0,
+     {1233},
+     {1231, 1232},
+     {},
+     {1231, 1232, 1233},
+     0},
     {"FrontResolution1", kNormal, &S::normalFrontResolution, 1, {1231}, {1232, 1233}, {}, {}, 1},
     {"FrontResolution2", kNormal, &S::normalFrontResolution, 2, {1232}, {1231, 1233}, {}, {}, 2},
     {"RearResolution5", kNormal, &S::normalRearResolution, 5, {1235}, {1234}, {}, {1234, 1235}, 5},
     {"RearResolution1", kNormal, &S::normalRearResolution, 1, {1234}, {1235}, {}, {}, 1},
     {"Frames2", kNormal, &S::normalFrontFrameRate, 2, {1237}, {1236, 1238}, {}, {}, 2},
-    {"Frames9", kNormal, &S::normalFrontFrameRate, 9, {1238}, {1236, 1237}, {}, {1236, 1237, 1238}, 9},
+    {"Frames9",
+     kNormal,
+     &S::normalFrontFrameRate,
+     9,
+     {1238},
+     {1236, 1237},
+     {},
+     {1236, 1237, 1238},
+     9},
     {"FrontQuality1", kNormal, &S::normalFrontQuality, 1, {1243}, {1244, 1245}, {}, {}, 1},
-    {"RearQuality0", kNormal, &S::normalRearQuality, 0, {1248}, {1246, 1247}, {}, {1246, 1247, 1248}, 0},
+    {"RearQuality0",
+     kNormal,
+     &S::normalRearQuality,
+     0,
+     {1248},
+     {1246, 1247},
+     {},
+     {1246, 1247, 1248},
+     0},
 
-    {"ParkingFrontQuality1ShowsLow", kParking, &S::parkingFrontQuality, 1, {1141}, {1142, 1143}, {}, {}, 1},
-    {"ParkingFrames2Shows15", kParking, &S::parkingFrontFrameRate, 2, {1136}, {1135, 1137}, {}, {}, 2},
-    {"ParkingFrames7Shows15", kParking, &S::parkingFrontFrameRate, 7, {1136}, {1135, 1137}, {}, {1135, 1136, 1137}, 7},
-    {"ParkingFrames3Shows30", kParking, &S::parkingFrontFrameRate, 3, {1137}, {1135, 1136}, {}, {}, 3},
-    {"ParkingFrontResolution0", kParking, &S::parkingFrontResolution, 0, {1132}, {1130, 1131}, {}, {1130, 1131, 1132}, 0},
+    {"ParkingFrontQuality1ShowsLow",
+     kParking,
+     &S::parkingFrontQuality,
+     1,
+     {1141},
+     {1142, 1143},
+     {},
+     {},
+     1},
+    {"ParkingFrames2Shows15",
+     kParking,
+     &S::parkingFrontFrameRate,
+     2,
+     {1136},
+     {1135, 1137},
+     {},
+     {},
+     2},
+    {"ParkingFrames7Shows15",
+     kParking,
+     &S::parkingFrontFrameRate,
+     7,
+     {1136},
+     {1135, 1137},
+     {},
+     {1135, 1136, 1137},
+     7},
+    {"ParkingFrames3Shows30",
+     kParking,
+     &S::parkingFrontFrameRate,
+     3,
+     {1137},
+     {1135, 1136},
+     {},
+     {},
+     3},
+    {"ParkingFrontResolution0",
+     kParking,
+     &S::parkingFrontResolution,
+     0,
+     {1132},
+     {1130, 1131},
+     {},
+     {1130, 1131, 1132},
+     0},
     {"ParkingRearResolution1", kParking, &S::parkingRearResolution, 1, {1133}, {1134}, {}, {}, 1},
     {"ParkingRearQuality2", kParking, &S::parkingRearQuality, 2, {1145}, {1144, 1146}, {}, {}, 2},
     {"ParkingMode1", kParking, &S::parkingMode, 1, {1147}, {1148}, {}, {}, 1},
@@ -259,10 +336,26 @@ const std::vector<RefreshCase> kRefreshes = {
     {"ParkingMode4", kParking, &S::parkingMode, 4, {1148}, {1147}, {}, {1147, 1148}, 4},
     {"MotionDetection3Stores0", kParking, &S::motionDetection, 3, {1150}, {1149}, {}, {}, 0},
 
-    {"OverwriteNormalEvent0", kEtc, &S::overwriteNormalEvent, 0, {1325, 1321, 1322, 1323}, {1320}, {}, {}, 0},
+    {"OverwriteNormalEvent0",
+     kEtc,
+     &S::overwriteNormalEvent,
+     0,
+     {1325, 1321, 1322, 1323},
+     {1320},
+     {},
+     {},
+     0},
     {"OverwriteManual0", kEtc, &S::overwriteManual, 0, {1320}, {1323}, {}, {}, 0},
     {"OverwriteCapture0", kEtc, &S::overwriteCapture, 0, {}, {1324}, {}, {}, 0},
-    {"SecurityLed0ChecksOnlyDisabled", kEtc, &S::securityLed, 0, {1333}, {1330, 1331, 1332}, {}, {}, 0},
+    {"SecurityLed0ChecksOnlyDisabled",
+     kEtc,
+     &S::securityLed,
+     0,
+     {1333},
+     {1330, 1331, 1332},
+     {},
+     {},
+     0},
     {"SecurityLed2", kEtc, &S::securityLed, 2, {1331}, {1330, 1332, 1333}, {}, {}, 2},
     {"SecurityLed5ChecksNone", kEtc, &S::securityLed, 5, {}, {1330, 1331, 1332, 1333}, {}, {}, 5},
     {"Partition2", kEtc, &S::memoryPartition, 2, {1335}, {1334, 1336}, {}, {}, 2},
@@ -289,7 +382,9 @@ std::vector<BuildRefresh> AllRefreshes()
     return all;
 }
 
-class Refresh : public ::testing::TestWithParam<BuildRefresh> {};
+class Refresh : public ::testing::TestWithParam<BuildRefresh>
+{
+};
 
 TEST_P(Refresh, ShowsTheStoredValue)
 {
@@ -373,7 +468,9 @@ std::vector<BuildTrack> AllTracks()
     return all;
 }
 
-class TrackRefresh : public ::testing::TestWithParam<BuildTrack> {};
+class TrackRefresh : public ::testing::TestWithParam<BuildTrack>
+{
+};
 
 TEST_P(TrackRefresh, ShowsThePositionAndKeepsTheValue)
 {
@@ -411,9 +508,10 @@ TEST(ScrollChange, FollowsTheRequestsTable)
         int position, thumb, change;
     };
     const Case cases[] = {
-        {kLineDown, 0, 0, 40},   {kLineDown, 280, 0, 20}, {kLineDown, 300, 0, 0},  {kLineUp, 20, 0, -20},
-        {kLineUp, 300, 0, -40},  {kLineUp, 0, 0, 0},      {kPageDown, 0, 0, 300},  {kPageUp, 250, 0, -250},
-        {kThumbTrack, 10, 200, 190}, {kThumbPosition, 200, 0, -200}, {kOtherRequest, 100, 0, 0},
+        {kLineDown, 0, 0, 40},          {kLineDown, 280, 0, 20},    {kLineDown, 300, 0, 0},
+        {kLineUp, 20, 0, -20},          {kLineUp, 300, 0, -40},     {kLineUp, 0, 0, 0},
+        {kPageDown, 0, 0, 300},         {kPageUp, 250, 0, -250},    {kThumbTrack, 10, 200, 190},
+        {kThumbPosition, 200, 0, -200}, {kOtherRequest, 100, 0, 0},
     };
     for (const Case &c : cases)
         EXPECT_EQ(ScrollChange(c.request, c.position, 300, 40, 437, c.thumb), c.change)
@@ -429,8 +527,8 @@ TEST(ScrollChange, FollowsTheRequestsTable)
 void Wheel(QWidget *w, int delta)
 {
     const QPoint pos = w->rect().center();
-    QWheelEvent e(QPointF(pos), QPointF(w->mapToGlobal(pos)), QPoint(), QPoint(0, delta), Qt::NoButton,
-                  Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent e(QPointF(pos), QPointF(w->mapToGlobal(pos)), QPoint(), QPoint(0, delta),
+                  Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(w, &e);
 }
 
@@ -511,13 +609,14 @@ TEST_P(EachBuild, CommonLayout)
     struct Place {
         int id, x, y, number;
     };
-    const Place places[] = {{1345, 15, 20, 193},      {1346, 25, 50, 194},      {1347, 25, 75, 195},
-                            {1000, 15, 120, 109},     {1001, 25, 150, 110},     {1003, 85, 150, 112},
-                            {1007, 15, 210, 114},     {1010, 25, 230, 115},     {1011, 25, 257, 116},
-                            {1014, 15, 315, 118},     {1015, 25, 335, 115},     {1016, 25, 362, 116},
-                            {1017, 125, 349, 117},    {1343, 15, rows[0], 185}, {1121, 25, rows[1], 0},
-                            {1348, 15, rows[2], 196}, {1349, 25, rows[3], 115}, {1350, 25, rows[4], 116},
-                            {1028, 15, rows[5], 190}, {1029, 25, rows[6], 191}, {1030, 125, rows[6], 192}};
+    const Place places[] = {
+        {1345, 15, 20, 193},      {1346, 25, 50, 194},      {1347, 25, 75, 195},
+        {1000, 15, 120, 109},     {1001, 25, 150, 110},     {1003, 85, 150, 112},
+        {1007, 15, 210, 114},     {1010, 25, 230, 115},     {1011, 25, 257, 116},
+        {1014, 15, 315, 118},     {1015, 25, 335, 115},     {1016, 25, 362, 116},
+        {1017, 125, 349, 117},    {1343, 15, rows[0], 185}, {1121, 25, rows[1], 0},
+        {1348, 15, rows[2], 196}, {1349, 25, rows[3], 115}, {1350, 25, rows[4], 116},
+        {1028, 15, rows[5], 190}, {1029, 25, rows[6], 191}, {1030, 125, rows[6], 192}};
     for (const Place &p : places) {
         QWidget *w = tab.Control(p.id);
         ASSERT_NE(w, nullptr) << p.id;
@@ -594,7 +693,8 @@ TEST_P(EachBuild, TheTimeZoneListShowsTheStoredZoneAndStoresThePickedOne)
     Settle();
     const CRegTimeZoneInfo &picked = common.TimeZones().zone(list->currentIndex());
     EXPECT_NE(picked.keyName, "Korea Standard Time");
-    EXPECT_EQ(SettingsText(d.Record().timeZoneName, sizeof d.Record().timeZoneName), picked.keyName);
+    EXPECT_EQ(SettingsText(d.Record().timeZoneName, sizeof d.Record().timeZoneName),
+              picked.keyName);
     EXPECT_EQ(d.Record().timeZoneBias, picked.bias);
     CameraSettings others = d.Record();
     std::memcpy(others.timeZoneName, before.timeZoneName, sizeof others.timeZoneName);
@@ -613,10 +713,10 @@ TEST_P(EachBuild, ContinuousLayoutAndHiddenRearFrameRow)
     struct Place {
         int id, x, y, width;
     };
-    const Place places[] = {{1231, 80, 43, 110},  {1232, 210, 43, 110},  {1233, 340, 43, 130},
-                            {1234, 80, 73, 110},  {1235, 210, 73, 130},  {1236, 25, 154, 110},
+    const Place places[] = {{1231, 80, 43, 110},   {1232, 210, 43, 110},  {1233, 340, 43, 130},
+                            {1234, 80, 73, 110},   {1235, 210, 73, 130},  {1236, 25, 154, 110},
                             {1237, 175, 154, 110}, {1238, 325, 154, 130}, {1243, 80, 235, 110},
-                            {1246, 80, 265, 110}, {1248, 340, 265, 130}};
+                            {1246, 80, 265, 110},  {1248, 340, 265, 130}};
     for (const Place &p : places) {
         const QRect r = tab.Control(p.id)->geometry();
         EXPECT_EQ(r.topLeft(), QPoint(p.x, p.y)) << p.id;
@@ -626,7 +726,8 @@ TEST_P(EachBuild, ContinuousLayoutAndHiddenRearFrameRow)
         EXPECT_LE(r.width(), std::max(p.width, tab.Control(p.id)->sizeHint().width())) << p.id;
     }
     for (int id : {1231, 1232, 1236, 1237, 1243, 1244})
-        EXPECT_LT(tab.Control(id)->geometry().right(), tab.Control(id + 1)->x()) << id << " overlaps";
+        EXPECT_LT(tab.Control(id)->geometry().right(), tab.Control(id + 1)->x())
+            << id << " overlaps";
     for (int id : {1205, 1206, 1239, 1240, 1241})
         EXPECT_FALSE(tab.Control(id)->isVisible()) << id;
     EXPECT_TRUE(tab.ControlAs<QAbstractButton>(1236)->isChecked());
@@ -685,7 +786,8 @@ TEST_P(EachBuild, SwitchingParkingModeOffAsksFirst)
               [&](QWidget *modal) {
                   if (modal) {
                       caption = modal->windowTitle();
-                      if (auto *label = qobject_cast<QLabel *>(FindControl(modal, CMsgPopupDlg::kIdText)))
+                      if (auto *label =
+                              qobject_cast<QLabel *>(FindControl(modal, CMsgPopupDlg::kIdText)))
                           text = label->text();
                       EXPECT_EQ(modal->size(), QSize(330, 150));
                   }
@@ -694,14 +796,16 @@ TEST_P(EachBuild, SwitchingParkingModeOffAsksFirst)
     EXPECT_EQ(caption, ModelText(Profile().model, 104));
     EXPECT_EQ(text, ToQtLineBreaks(ModelTextWithSecondLine(Profile(), 177)));
     if (K420()) {
-        EXPECT_EQ(text, "If Parking Mode is disabled,\nthe dash cam stops recording when the vehicle is turned off.\n");
+        EXPECT_EQ(text, "If Parking Mode is disabled,\nthe dash cam stops recording when the "
+                        "vehicle is turned off.\n");
     }
     EXPECT_TRUE(on->isChecked());
     EXPECT_FALSE(off->isChecked());
     EXPECT_EQ(on->window()->focusWidget(), static_cast<QWidget *>(on));
     EXPECT_EQ(d.Record().parkingMode, 1);
 
-    WithModal([&] { ClickRadio(off); }, [&](QWidget *modal) { Answer(modal, CMsgPopupDlg::kIdYes); });
+    WithModal([&] { ClickRadio(off); },
+              [&](QWidget *modal) { Answer(modal, CMsgPopupDlg::kIdYes); });
     EXPECT_TRUE(off->isChecked());
     EXPECT_FALSE(on->isChecked());
     EXPECT_EQ(d.Record().parkingMode, 0);
@@ -761,10 +865,11 @@ TEST_P(EachBuild, ParkingTrackBarsRangesAndTooltipKinds)
     struct Expect {
         int id, minimum, maximum, kind, width;
     };
-    const Expect tracks[] = {{1161, K420() ? 0 : 1, K420() ? 2 : 3, CSubSlider::kMotionSensitivity, 300},
-                             {1162, 0, 7, CSubSlider::kStopTimer, 400},
-                             {1163, 0, 7, CSubSlider::kCutoff12V, 300},
-                             {1164, 0, 7, CSubSlider::kCutoff24V, 300}};
+    const Expect tracks[] = {
+        {1161, K420() ? 0 : 1, K420() ? 2 : 3, CSubSlider::kMotionSensitivity, 300},
+        {1162, 0, 7, CSubSlider::kStopTimer, 400},
+        {1163, 0, 7, CSubSlider::kCutoff12V, 300},
+        {1164, 0, 7, CSubSlider::kCutoff24V, 300}};
     for (const Expect &e : tracks) {
         auto *s = tab.ControlAs<CSubSlider>(e.id);
         ASSERT_NE(s, nullptr) << e.id;
@@ -822,7 +927,9 @@ void PrintTo(const PartitionCase &c, std::ostream *os)
     *os << BuildName(*c.profile) << " type " << c.type;
 }
 
-class Partition : public ::testing::TestWithParam<PartitionCase> {};
+class Partition : public ::testing::TestWithParam<PartitionCase>
+{
+};
 
 TEST_P(Partition, BarsAndLabels)
 {
@@ -863,7 +970,8 @@ const PartitionCase kPartitions[] = {
 
 INSTANTIATE_TEST_SUITE_P(Additional, Partition, ::testing::ValuesIn(kPartitions),
                          [](const ::testing::TestParamInfo<PartitionCase> &info) {
-                             return BuildName(*info.param.profile) + "_type" + std::to_string(info.param.type);
+                             return BuildName(*info.param.profile) + "_type" +
+                                    std::to_string(info.param.type);
                          });
 
 TEST_P(EachBuild, ChangingThePartitionTypeRedrawsTheDiagram)
@@ -899,8 +1007,9 @@ TEST_P(EachBuild, HeadingLines)
         int tab, heading, gap;
         bool drawn;
     };
-    const Expect headings[] = {{kCommon, 1000, 12, true},  {kCommon, 1348, 12, false}, {kNormal, 1204, 12, true},
-                               {kParking, 1113, 20, true}, {kParking, 1100, 12, true}, {kEtc, 1305, 12, true}};
+    const Expect headings[] = {{kCommon, 1000, 12, true},  {kCommon, 1348, 12, false},
+                               {kNormal, 1204, 12, true},  {kParking, 1113, 20, true},
+                               {kParking, 1100, 12, true}, {kEtc, 1305, 12, true}};
     for (const Expect &e : headings) {
         SelectTab(d, e.tab);
         CTabDlg &tab = d.Tab(e.tab);
@@ -957,6 +1066,9 @@ TEST_P(EachBuild, TheFormatButtonAsksFirst)
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, EachBuild,
-                         ::testing::Values(BuildCase{"K420", &K420_Dialogs}, BuildCase{"KZ7100", &KZ7100_Dialogs}),
-                         [](const ::testing::TestParamInfo<BuildCase> &info) { return info.param.name; });
+                         ::testing::Values(BuildCase{"K420", &K420_Dialogs},
+                                           BuildCase{"KZ7100", &KZ7100_Dialogs}),
+                         [](const ::testing::TestParamInfo<BuildCase> &info) {
+                             return info.param.name;
+                         });
 } // namespace
