@@ -178,6 +178,11 @@ int Image(const QString &file, uint64_t sectors, const FormatProfile &profile)
 
 int Format(const QString &target, bool yes, const QString &program, const FormatProfile &profile)
 {
+    {
+        // Loading the tables logs every line of them; that is not for the console.
+        DebugLogCapture quiet;
+        SelectLanguage("english");
+    }
     ConsoleFormatUi ui(yes);
     FormatJob job;
     job.profile = &profile;
@@ -206,7 +211,6 @@ int main(int argc, char **argv)
     if (args.isEmpty()) return Usage();
     const QString command = args.takeFirst();
     const FormatProfile &profile = args.removeAll("--kz7100") ? KZ7100_Format : K420_Format;
-    SelectLanguage("english");
     uint64_t sectors = 0;
     if (command == "layout" && args.size() == 1 && ParseSectors(args[0], sectors)) return Layout(sectors);
     if (command == "image" && args.size() == 2 && ParseSectors(args[1], sectors)) return Image(args[0], sectors, profile);
