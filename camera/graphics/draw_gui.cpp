@@ -1,0 +1,179 @@
+#include "graphics/draw_gui.h"
+
+#include <string.h>
+
+#include "graphics/draw_font.h"
+
+uint32_t txt_color;
+uint32_t txt_bg_color = GRPX_KEY_COLOR;
+uint32_t *txt_buf_addr;
+
+namespace {
+
+// Fills n pixels from p, two at a time with 64-bit stores once p is 8-byte aligned.
+void fillRow(uint32_t *p, int n, uint32_t color)
+{
+    if (n <= 0)
+        return;
+    if (((uintptr_t)p & 7) != 0) {
+        *p++ = color;
+        n--;
+    }
+    const uint64_t pair = (uint64_t)color << 32 | color;
+    for (int i = 0; i < n / 2; i++)
+        memcpy(p + 2 * i, &pair, sizeof(pair)); // one aligned 64-bit store
+    if (n & 1)
+        p[n - 1] = color;
+}
+
+void fillBox(uint32_t *buf, int x, int y, int w, int h, uint32_t color)
+{
+    if (w <= 0 || h <= 0)
+        return;
+    uint32_t *row = buf + (intptr_t)y * GRPX_WIDTH + x;
+    for (int r = 0; r < h; r++, row += GRPX_WIDTH)
+        fillRow(row, w, color);
+}
+
+// Draws `rows` rows of a glyph `bytesPerRow` bytes wide at (x, y) with the text state.
+void drawGlyph(const unsigned char *glyph, int bytesPerRow, int rows, int x, int y)
+{
+    uint32_t *row = txt_buf_addr + (intptr_t)y * GRPX_WIDTH + x;
+    const bool keepBg = txt_bg_color == GRPX_TXT_BG_KEEP;
+    for (int r = 0; r < rows; r++, row += GRPX_WIDTH) {
+        for (int b = 0; b < bytesPerRow; b++) {
+            const unsigned bits = glyph[r * bytesPerRow + b];
+            for (int bit = 0; bit < 8; bit++) {
+                uint32_t *px = row + b * 8 + bit;
+                if (bits & (0x80u >> bit))
+                    *px = txt_color;
+                else if (!keepBg)
+                    *px = txt_bg_color;
+            }
+        }
+    }
+}
+
+// Composes the 16x16 glyph of a KS X 1001 syllable; false for a pair outside the 2 350.
+bool composeHangul(unsigned lead, unsigned trail, unsigned char glyph[32])
+{
+    if (lead < KS_HANGUL_LEAD_FIRST || lead > KS_HANGUL_LEAD_LAST ||
+        trail < KS_HANGUL_TRAIL_FIRST || trail > KS_HANGUL_TRAIL_LAST)
+        return false;
+    const unsigned code = KStbl[(lead - KS_HANGUL_LEAD_FIRST) * 94 + (trail - KS_HANGUL_TRAIL_FIRST)];
+    const int i = idxtbl_1[(code >> 10) & 0x1F];
+    const int m = idxtbl_2[(code >> 5) & 0x1F];
+    const int f = idxtbl_3[code & 0x1F];
+    if (i == 0) // every syllable has an initial; a table without one is not ours
+        return false;
+
+    const int initialSet = f == 0 ? type1tbl_no[m] : type1tbl_yes[m];
+    const int medialSet = ((i == 1 || i == 16) ? 0 : 1) + (f == 0 ? 0 : 2);
+    const int finalSet = type3tbl[m];
+
+    memcpy(glyph, HanFontBuff_1[19 * initialSet + i - 1], 32);
+    if (m != 0) {
+        const unsigned char *g = HanFontBuff_2[21 * medialSet + m - 1];
+        for (int k = 0; k < 32; k++)
+            glyph[k] |= g[k];
+    }
+    if (f != 0) {
+        const unsigned char *g = HanFontBuff_3[27 * finalSet + f - 1];
+        for (int k = 0; k < 32; k++)
+            glyph[k] |= g[k];
+    }
+    return true;
+}
+
+} // namespace
+
+int draw_fill_color(uint32_t *buf, uint32_t color)
+{
+    if (buf == nullptr)
+        return -1;
+    fillRow(buf, GRPX_WIDTH * GRPX_HEIGHT, color);
+    return 0;
+}
+
+int draw_fill_rect(uint32_t *buf, DrawRect rect, uint32_t color)
+{
+    if (buf == nullptr)
+        return -1;
+    fillBox(buf, rect.x, rect.y, rect.w, rect.h, color);
+    return 0;
+}
+
+int draw_line(uint32_t *buf, DrawRect rect, int vertical, uint32_t color)
+{
+    if (buf == nullptr)
+        return -1;
+    if (vertical == 0)
+        fillBox(buf, rect.x, rect.y, rect.h, rect.w, color);
+    else
+        fillBox(buf, rect.x, rect.y, rect.w, rect.h, color);
+    return 0;
+}
+
+int draw_rect_line(uint32_t *buf, DrawRect rect, int thickness, uint32_t color)
+{
+    if (buf == nullptr)
+        return -1;
+    if (rect.w <= 0 || rect.h <= 0 || thickness <= 0)
+        return 0;
+    const int t = thickness;
+    fillBox(buf, rect.x, rect.y, rect.w, t, color);
+    fillBox(buf, rect.x, rect.y + rect.h - t, rect.w, t, color);
+    fillBox(buf, rect.x, rect.y, t, rect.h, color);
+    fillBox(buf, rect.x + rect.w - t, rect.y, t, rect.h, color);
+    return 0;
+}
+
+int draw_img(uint32_t *buf, const uint32_t *img, DrawRect rect)
+{
+    if (buf == nullptr || img == nullptr)
+        return -1;
+    if (rect.w <= 0 || rect.h <= 0)
+        return 0;
+    uint32_t *row = buf + (intptr_t)rect.y * GRPX_WIDTH + rect.x;
+    for (int r = 0; r < rect.h; r++, row += GRPX_WIDTH, img += rect.w)
+        for (int c = 0; c < rect.w; c++)
+            if (img[c] != GRPX_KEY_COLOR)
+                row[c] = img[c];
+    return 0;
+}
+
+void draw_txt(uint32_t *buf, const char *text, int x, int y, uint32_t color, uint32_t bg)
+{
+    if (buf == nullptr || text == nullptr)
+        return;
+    txt_color = color;
+    txt_bg_color = bg;
+    txt_buf_addr = buf;
+
+    const unsigned char *p = (const unsigned char *)text;
+    while (*p != 0) {
+        if (*p < 0x80) {
+            if (GRPX_WIDTH - x < 8) {
+                x = 0;
+                y += 16;
+            }
+            drawGlyph(&EngFontBuff[*p * 16], 1, 16, x, y);
+            x += 8;
+            p++;
+            continue;
+        }
+        // A lead byte at the end of the text has no pair: stop at the terminator.
+        if (p[1] == 0)
+            break;
+        unsigned char glyph[32];
+        if (composeHangul(p[0], p[1], glyph)) {
+            if (GRPX_WIDTH - x < 16) {
+                x = 0;
+                y += 16;
+            }
+            drawGlyph(glyph, 2, 16, x, y);
+            x += 16;
+        }
+        p += 2;
+    }
+}

@@ -1,0 +1,206 @@
+#include "formatter/card_discovery.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <blkid/blkid.h>
+#include <cerrno>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace {
+
+// Mount points the running system cannot do without.
+const char *const kSystemMounts[] = {"/", "/boot", "/boot/efi", "/usr", "/var", "/home", "/etc", "/opt"};
+
+QString Unescape(const QString &field)
+{
+    // mountinfo writes blanks, tabs, newlines and backslashes as \ooo.
+    QString out;
+    for (int i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            bool ok = false;
+            const int v = field.mid(i + 1, 3).toInt(&ok, 8);
+            if (ok) {
+                out += QChar(v);
+                i += 3;
+                continue;
+            }
+        }
+        out += field[i];
+    }
+    return out;
+}
+
+QString ReadAttr(const QString &path) { QFile f(path); return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString(); }
+
+struct BlockNode {
+    QString dir;   // the device's canonical sysfs folder
+    QString name;
+};
+
+bool SysfsNode(const CardHost &host, unsigned major, unsigned minor, BlockNode &node)
+{
+    const QFileInfo link(QStringLiteral("%1/dev/block/%2:%3").arg(host.sysRoot).arg(major).arg(minor));
+    const QString dir = link.canonicalFilePath();
+    if (dir.isEmpty()) return false;
+    node = {dir, QFileInfo(dir).fileName()};
+    return true;
+}
+
+// The whole disks under a block device: its parent for a partition, the disks under every
+// member of a device-mapper or multi-device volume, the device itself otherwise.
+QStringList DisksOf(const BlockNode &node, int depth = 0)
+{
+    if (QFileInfo::exists(node.dir + "/partition")) return {QFileInfo(QFileInfo(node.dir).path()).fileName()};
+    const QStringList slaves = QDir(node.dir + "/slaves").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    if (slaves.isEmpty() || depth > 8) return {node.name};
+    QStringList disks;
+    for (const QString &s : slaves) {
+        const QString dir = QFileInfo(node.dir + "/slaves/" + s).canonicalFilePath();
+        if (!dir.isEmpty()) disks += DisksOf({dir, QFileInfo(dir).fileName()}, depth + 1);
+    }
+    return disks;
+}
+
+QString DevNode(const CardHost &host, const QString &sysName)
+{
+    QString name = sysName;
+    return host.devRoot + "/" + name.replace('!', '/');
+}
+
+bool OnPath(const QString &path, const QString &mountPoint)
+{
+    if (mountPoint == "/") return path.startsWith('/');
+    return path == mountPoint || path.startsWith(mountPoint + "/");
+}
+
+} // namespace
+
+CardHost CardHost::System()
+{
+    CardHost h;
+    // Nothing mounted there any more (EINVAL) is as good as unmounted.
+    h.unmount = [](const QString &mp) {
+        return ::umount2(QFile::encodeName(mp).constData(), 0) == 0 || errno == EINVAL;
+    };
+    h.mount = [](const QString &dev, const QString &mp) {
+        return ::mount(QFile::encodeName(dev).constData(), QFile::encodeName(mp).constData(), "vfat", 0, nullptr) == 0;
+    };
+    h.hasRawAccess = [] { return ::geteuid() == 0; };
+    return h;
+}
+
+QList<MountEntry> ReadMountTable(const QString &mountInfo)
+{
+    QList<MountEntry> entries;
+    QFile f(mountInfo);
+    if (!f.open(QIODevice::ReadOnly)) return entries;
+    for (const QByteArray &raw : f.readAll().split('\n')) {
+        const QStringList fields = QString::fromUtf8(raw).split(' ', Qt::SkipEmptyParts);
+        const int dash = fields.indexOf("-");
+        if (fields.size() < 7 || dash < 6 || dash + 2 >= fields.size()) continue;
+        const QStringList mm = fields[2].split(':');
+        if (mm.size() != 2) continue;
+        MountEntry e;
+        e.major = mm[0].toUInt();
+        e.minor = mm[1].toUInt();
+        e.mountPoint = Unescape(fields[4]);
+        e.fsType = fields[dash + 1];
+        e.source = Unescape(fields[dash + 2]);
+        entries << e;
+    }
+    return entries;
+}
+
+CardVolume FindCard(const QString &folderOrDevice, const CardHost &host)
+{
+    CardVolume card;
+    const QList<MountEntry> mounts = ReadMountTable(host.mountInfo);
+    unsigned major = 0, minor = 0;
+    bool haveDevice = false;
+
+    struct stat st;
+    if (::stat(QFile::encodeName(folderOrDevice).constData(), &st) == 0 && S_ISBLK(st.st_mode)) {
+        major = ::major(st.st_rdev);
+        minor = ::minor(st.st_rdev);
+        haveDevice = true;
+    }
+    // The folder's file system is the mount with the longest mount point on its path; the last
+    // of equal ones is the one on top.
+    QString path = QFileInfo(folderOrDevice).canonicalFilePath();
+    if (path.isEmpty()) path = QDir::cleanPath(folderOrDevice);
+    const MountEntry *best = nullptr;
+    for (const MountEntry &m : mounts) {
+        const bool match = haveDevice ? (m.major == major && m.minor == minor) : OnPath(path, m.mountPoint);
+        if (match && (!best || haveDevice || m.mountPoint.size() >= best->mountPoint.size())) {
+            best = &m;
+            if (haveDevice) break;
+        }
+    }
+    if (best) {
+        card.mounted = true;
+        card.mountPoint = best->mountPoint;
+        major = best->major;
+        minor = best->minor;
+        haveDevice = true;
+    }
+    if (!haveDevice) return card;
+
+    BlockNode node;
+    if (!SysfsNode(host, major, minor, node)) return card;
+    card.volumeDevice = DevNode(host, node.name);
+    const QStringList disks = DisksOf(node);
+    // A device-mapper or multi-device volume stands on other devices: it has no single disk.
+    const bool composite = !QDir(node.dir + "/slaves").isEmpty(QDir::Dirs | QDir::NoDotAndDotDot);
+    if (!composite && disks.size() == 1) {
+        card.diskName = disks[0];
+        card.diskDevice = DevNode(host, card.diskName);
+        const QString diskDir = host.sysRoot + "/block/" + card.diskName;
+        const QString type = ReadAttr(diskDir + "/device/type");
+        card.removable = ReadAttr(diskDir + "/removable") == "1" || card.diskName.startsWith("mmcblk") ||
+                         type == "SD" || type == "MMC";
+    }
+
+    // The disks that hold what the running system needs.
+    QStringList systemDisks;
+    for (const MountEntry &m : mounts) {
+        bool needed = false;
+        for (const char *s : kSystemMounts) needed = needed || m.mountPoint == s;
+        BlockNode sysNode;
+        if (needed && SysfsNode(host, m.major, m.minor, sysNode)) systemDisks += DisksOf(sysNode);
+    }
+    for (const QString &d : disks) card.systemDisk = card.systemDisk || systemDisks.contains(d);
+    for (const char *s : kSystemMounts) card.systemDisk = card.systemDisk || card.mountPoint == s;
+    return card;
+}
+
+bool IsRemovableCard(const QString &folder, const CardHost &host)
+{
+    const CardVolume card = FindCard(folder, host);
+    return (card.mounted || !card.volumeDevice.isEmpty()) && !card.diskName.isEmpty() && card.removable &&
+           !card.systemDisk;
+}
+
+QString VolumeFileSystem(const QString &volumeDevice)
+{
+    blkid_probe pr = blkid_new_probe_from_filename(QFile::encodeName(volumeDevice).constData());
+    if (!pr) return {};
+    blkid_probe_enable_superblocks(pr, 1);
+    blkid_probe_set_superblocks_flags(pr, BLKID_SUBLKS_TYPE | BLKID_SUBLKS_VERSION);
+    QString result;
+    if (blkid_do_safeprobe(pr) == 0) {
+        const char *type = nullptr, *version = nullptr;
+        blkid_probe_lookup_value(pr, "TYPE", &type, nullptr);
+        blkid_probe_lookup_value(pr, "VERSION", &version, nullptr);
+        const QString t = QString::fromUtf8(type ? type : "");
+        if (t == "vfat") result = QString::fromUtf8(version ? version : "") == "FAT32" ? "FAT32" : "FAT";
+        else if (t == "exfat") result = "exFAT";
+        else if (!t.isEmpty()) result = t.toUpper();
+    }
+    blkid_free_probe(pr);
+    return result;
+}

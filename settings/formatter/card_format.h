@@ -1,0 +1,68 @@
+// The card format procedure behind the Additional tab's button: confirmation, rescue of the
+// camera's files, the worker that rebuilds or quick-formats the card, the volume label, the
+// return of the files and the final message.
+#pragma once
+
+#include "formatter/card_discovery.h"
+#include "formatter/format_profile.h"
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+class QObject;
+
+// The windows the procedure shows; the dialogs implement it with the skin's progress popup and
+// standard message boxes, q7card on the console.
+class FormatUi {
+public:
+    virtual ~FormatUi() = default;
+
+    // User-interface thread.
+    virtual bool AskYesNo(const QString &caption, const QString &text) = 0;
+    virtual void ShowMessage(const QString &caption, const QString &text) = 0;
+    // Creates the popup (a popup still there is destroyed first).
+    virtual void CreatePopup(const QString &caption, const QString &text, int width, int height) = 0;
+    // Runs the popup modally until ClosePopup; calls shown() once its window is up.
+    virtual void RunPopup(const std::function<void()> &shown) = 0;
+    virtual void DestroyPopup() = 0;
+
+    // Worker thread. The receiver of WM_FORMAT_PROGRESS (none: nothing is posted).
+    virtual QObject *PopupWindow() = 0;
+    // The popup's position and its bar.
+    virtual void SetPopupPos(int percent) = 0;
+    // Closes the popup; only called once shown() has been called.
+    virtual void ClosePopup() = 0;
+    virtual void ShowWorkerMessage(const QString &caption, const QString &text) = 0;
+};
+
+struct FormatJob {
+    // The folder that holds setup.cfg, ending in '/'; or the block device of an unmounted card
+    // volume, which is formatted without rescuing files.
+    QString cardFolder;
+    QString programFile;  // the running program file, put back into the card folder (none: not)
+    QString backupFolder; // where the files wait (empty: the program file's folder)
+    const FormatProfile *profile = &K420_Format;
+    CardHost host = CardHost::System();
+    FormatUi *ui = nullptr;
+};
+
+// 1 when the last format succeeded.
+extern std::atomic<int> g_nFormatDone;
+
+// The Yes/No question before the format.
+bool ConfirmCardFormat(FormatUi &ui, const FormatProfile &profile);
+
+// The procedure; returns when the final message has been shown.
+void SDCardFormat(const FormatJob &job);
+
+// The card root: the mount point of the folder's file system with a trailing '/', empty when
+// the folder is on no mounted file system.
+QString CardRoot(const QString &cardFolder, const CardHost &host);
+
+// The line the worker logs for MakeMBR's result.
+void LogMakeMBRResult(int result);
+
+// The texts shown when the system formatter is missing.
+extern const char kFormatterMissingText[];

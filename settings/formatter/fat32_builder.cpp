@@ -1,0 +1,288 @@
+#include "formatter/fat32_builder.h"
+
+#include "skin/format_progress.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+namespace {
+
+void Put16(Sector &s, size_t at, uint16_t v)
+{
+    s[at] = v & 0xFF;
+    s[at + 1] = v >> 8;
+}
+
+void Put32(Sector &s, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) s[at + i] = (v >> (8 * i)) & 0xFF;
+}
+
+uint16_t Get16(const Sector &s, size_t at) { return s[at] | (s[at + 1] << 8); }
+
+uint32_t Get32(const Sector &s, size_t at)
+{
+    return s[at] | (s[at + 1] << 8) | (s[at + 2] << 16) | (uint32_t(s[at + 3]) << 24);
+}
+
+Sector Zero() { return Sector{}; }
+
+// CHS bytes of an LBA; cylinders above 1023 take the fixed marker.
+void PutChs(uint8_t *out, uint32_t lba, const DiskGeometry &g, bool last)
+{
+    const uint32_t perCylinder = g.heads * g.sectorsPerTrack;
+    const uint32_t c = lba / perCylinder;
+    const uint32_t h = (lba % perCylinder) / g.sectorsPerTrack;
+    const uint32_t s = (lba % g.sectorsPerTrack) + 1;
+    if (c > 1023) {
+        out[0] = last ? 0xFF : 0x00;
+        out[1] = last ? 0xC0 : 0xC1;
+        out[2] = 0xFF;
+        return;
+    }
+    out[0] = h & 0xFF;
+    out[1] = (s | ((c >> 8) << 6)) & 0xFF;
+    out[2] = c & 0xFF;
+}
+
+class Plan {
+public:
+    explicit Plan(FormatContext &c) : m_c(c) {}
+
+    void Posted()
+    {
+        if (m_c.window && m_c.progressTotal)
+            PostFormatProgress(m_c.window, ProgressPercent(m_index, m_c.progressTotal, m_c.scale));
+        ++m_index;
+    }
+
+    void Final()
+    {
+        if (m_c.window && m_c.progressTotal)
+            PostFormatProgress(m_c.window, ProgressPercent(m_c.progressTotal, m_c.progressTotal, m_c.scale));
+    }
+
+    // Write, read back and compare; a mismatch takes one retry from the plan's budget.
+    bool Verified(uint32_t lba, const Sector &image)
+    {
+        for (;;) {
+            if (!m_c.device->WriteSector(lba, image)) return false;
+            Sector back;
+            if (m_c.device->ReadSector(lba, back) && back == image) {
+                // A flush the medium refuses would leave the sector unconfirmed.
+                if (!m_c.device->Flush()) return false;
+                Posted();
+                return true;
+            }
+            if (m_retries > 100) return false;
+            ++m_retries;
+        }
+    }
+
+    bool Zeros(uint32_t first, uint32_t count)
+    {
+        const Sector zero = Zero();
+        for (uint32_t i = 0; i < count; ++i) {
+            if (!m_c.device->WriteSector(first + i, zero)) return false;
+            Posted();
+        }
+        return m_c.device->Flush();
+    }
+
+private:
+    FormatContext &m_c;
+    uint32_t m_index = 0;
+    int m_retries = 0;
+};
+
+} // namespace
+
+const char *ResultCodeName(int code)
+{
+    switch (code) {
+    case RETURN_PARTITION1ISNULL: return "RETURN_PARTITION1ISNULL";
+    case RETURN_HAVENOTPARTITION: return "RETURN_HAVENOTPARTITION";
+    case RETURN_PARTITION2ISNULL: return "RETURN_PARTITION2ISNULL";
+    case RETURN_HAVE2PARTITION: return "RETURN_HAVE2PARTITION";
+    case RETURN_HASMBR: return "RETURN_HASMBR";
+    case RETURN_HASNOTMBR: return "RETURN_HASNOTMBR";
+    case RETURN_FORMAT_SUCCESS: return "RETURN_FORMAT_SUCCESS";
+    case ERR_PHYSUCALDRIVE: return "ERR_PHYSUCALDRIVE";
+    case ERR_FORMAT_TYPE_UNKNOWN: return "ERR_FORMAT_TYPE_UNKNOWN";
+    case ERR_FAT16_PARTITION: return "ERR_FAT16_PARTITION";
+    case ERR_MBR_READ_ERROR: return "ERR_MBR_READ_ERROR";
+    case ERR_PBR_READ_ERROR: return "ERR_PBR_READ_ERROR";
+    case ERR_FAIL_FORMAT: return "ERR_FAIL_FORMAT";
+    case ERR_FORMAT_ERROR_BPB1_SEC_WRITE: return "ERR_FORMAT_ERROR_BPB1_SEC_WRITE";
+    case ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE: return "ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE";
+    case ERR_FORMAT_ERROR_CLEAR_SEC_WRITE: return "ERR_FORMAT_ERROR_CLEAR_SEC_WRITE";
+    case ERR_FORMAT_ERROR_BPB2_SEC_WRITE: return "ERR_FORMAT_ERROR_BPB2_SEC_WRITE";
+    case ERR_FORMAT_ERROR_FSINFO2_SEC_WRITE: return "ERR_FORMAT_ERROR_FSINFO2_SEC_WRITE";
+    case ERR_FORMAT_ERROR_FAT1_SEC_WRITE: return "ERR_FORMAT_ERROR_FAT1_SEC_WRITE";
+    case ERR_FORMAT_ERROR_FAT2_SEC_WRITE: return "ERR_FORMAT_ERROR_FAT2_SEC_WRITE";
+    default: return nullptr;
+    }
+}
+
+bool SectorDevice::WriteSector(uint32_t lba, const Sector &data)
+{
+    for (int attempt = 1;; ++attempt) {
+        if (WriteOnce(lba, data)) return true;
+        if (attempt == kWriteAttempts) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kWriteRetryMs));
+    }
+}
+
+int ProgressPercent(uint32_t index, uint32_t total, ProgressScale scale)
+{
+    const double share = double(index) / double(total);
+    return scale == ProgressScale::From10 ? int(std::trunc(share * 90)) + 10 : int(std::trunc(share * 100));
+}
+
+bool ComputeLayout(uint64_t sectorCount, FormatLayout &layout)
+{
+    // The layout counts in 32 bits; a count that does not fit would wrap to a wrong card size.
+    if (sectorCount == 0 || sectorCount > 0xFFFFFFFFull) return false;
+    layout.lastSector = uint32_t(sectorCount - 1);
+    layout.sectorsPerCluster = kSectorsPerCluster;
+    layout.reservedSectors = kReservedSectors;
+    const double fat = ((double(layout.lastSector) - kPartitionStart) / 8 + 2) * 4 / 512;
+    layout.fatSectors = fat < 1 ? 0 : uint32_t(fat);
+    layout.clusterCount = layout.fatSectors * 128 - 2;
+    layout.volumeSectors = layout.clusterCount * kSectorsPerCluster;
+    if (layout.fatSectors == 0 || layout.volumeSectors > layout.lastSector) return false;
+    // A FAT32 volume has from 65,525 clusters (fewer make every reader take it for FAT16) to
+    // the last cluster number 0x0FFFFFF6 (more make a volume no reader accepts).
+    return layout.clusterCount >= kMinFat32Clusters && layout.clusterCount <= 0x0FFFFFF5 - 2;
+}
+
+Sector ClearingSector()
+{
+    Sector s = Zero();
+    s[446] = 0x80;
+    return s;
+}
+
+std::array<uint8_t, 16> MakePartitionEntry(const DiskGeometry &geometry, uint32_t volumeSectors)
+{
+    std::array<uint8_t, 16> e{};
+    e[0] = 0x00;
+    PutChs(&e[1], kPartitionStart, geometry, false);
+    e[4] = kPartitionType;
+    PutChs(&e[5], volumeSectors + kPartitionStart - 1, geometry, true);
+    for (int i = 0; i < 4; ++i) {
+        e[8 + i] = (kPartitionStart >> (8 * i)) & 0xFF;
+        e[12 + i] = (volumeSectors >> (8 * i)) & 0xFF;
+    }
+    return e;
+}
+
+Sector MakeMBRSector(const DiskGeometry &geometry, uint32_t volumeSectors)
+{
+    Sector s = Zero();
+    s[0] = 0xEB;
+    s[1] = 0x3C;
+    s[2] = 0x90;
+    const auto entry = MakePartitionEntry(geometry, volumeSectors);
+    std::memcpy(&s[446], entry.data(), entry.size());
+    s[510] = 0x55;
+    s[511] = 0xAA;
+    return s;
+}
+
+Sector MakeBPB32Structure(const FormatLayout &layout)
+{
+    Sector s = Zero();
+    s[0] = 0xEB;
+    s[1] = 0x58;
+    s[2] = 0x90;
+    Put16(s, 11, kSectorSize);
+    s[13] = uint8_t(layout.sectorsPerCluster);
+    Put16(s, 14, uint16_t(layout.reservedSectors));
+    s[16] = kFatCount;
+    s[21] = kMediaByte;
+    Put16(s, 24, 63);
+    Put16(s, 26, 255);
+    Put32(s, 28, kPartitionStart);
+    Put32(s, 32, layout.volumeSectors);
+    Put32(s, 36, layout.fatSectors);
+    Put32(s, 44, 2);
+    Put16(s, 48, 1);
+    Put16(s, 50, 6);
+    s[64] = 0x01;
+    s[66] = 0x29;
+    Put32(s, 67, uint32_t(std::time(nullptr)));
+    std::memcpy(&s[71], "NO NAME QV ", 11);
+    std::memcpy(&s[82], "FAT32   ", 8);
+    s[510] = 0x55;
+    s[511] = 0xAA;
+    return s;
+}
+
+Sector MakeFSInfoStructure()
+{
+    Sector s = Zero();
+    Put32(s, 0, 0x41615252);
+    Put32(s, 484, 0x61417272);
+    Put32(s, 488, 0xFFFFFFFF);
+    Put32(s, 492, 2);
+    Put32(s, 508, 0xAA550000);
+    return s;
+}
+
+Sector FatHeadSector()
+{
+    Sector s = Zero();
+    Put32(s, 0, 0x0FFFFFF8);
+    Put32(s, 4, 0x0FFFFFFF);
+    Put32(s, 8, 0x0FFFFFFF);
+    return s;
+}
+
+bool IsOwnMBR(const Sector &sector0)
+{
+    static const Sector own = MakeMBRSector(DiskGeometry{255, 63}, 0);
+    return std::memcmp(sector0.data(), own.data(), 446) == 0;
+}
+
+bool MakePartitionTable(FormatContext &context, FormatLayout &layout)
+{
+    SectorDevice &device = *context.device;
+    if (!device.WriteSector(0, ClearingSector())) return false;
+    if (!ComputeLayout(device.SectorCount(), layout)) return false;
+    DiskGeometry geometry{};
+    if (!device.Geometry(geometry) || geometry.heads == 0 || geometry.sectorsPerTrack == 0) return false;
+    return device.WriteSector(0, MakeMBRSector(geometry, layout.volumeSectors));
+}
+
+int WriteFAT32Area(FormatContext &context, const Sector &bootSector, uint32_t *nextSector)
+{
+    const uint32_t p = kPartitionStart;
+    const uint32_t fsInfo = p + Get16(bootSector, 48);
+    const uint32_t backup = p + Get16(bootSector, 50);
+    const uint32_t fat1 = p + Get16(bootSector, 14);
+    const uint32_t fatSectors = Get32(bootSector, 36);
+    const uint32_t fat2 = fat1 + fatSectors;
+    const uint32_t rootSectors = bootSector[13];
+    const Sector info = MakeFSInfoStructure();
+    const Sector fatHead = FatHeadSector();
+
+    Plan plan(context);
+    if (!plan.Verified(p, bootSector)) return ERR_FORMAT_ERROR_BPB1_SEC_WRITE;
+    if (!plan.Verified(fsInfo, info)) return ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE;
+    if (!plan.Zeros(fsInfo + 1, backup - fsInfo - 1)) return ERR_FORMAT_ERROR_CLEAR_SEC_WRITE;
+    if (!plan.Verified(backup, bootSector)) return ERR_FORMAT_ERROR_BPB2_SEC_WRITE;
+    if (!plan.Verified(backup + 1, info)) return ERR_FORMAT_ERROR_FSINFO2_SEC_WRITE;
+    if (!plan.Zeros(backup + 2, fat1 - backup - 2)) return ERR_FORMAT_ERROR_CLEAR_SEC_WRITE;
+    if (!plan.Verified(fat1, fatHead)) return ERR_FORMAT_ERROR_FAT1_SEC_WRITE;
+    if (!plan.Zeros(fat1 + 1, fatSectors - 1)) return ERR_FORMAT_ERROR_CLEAR_SEC_WRITE;
+    if (!plan.Verified(fat2, fatHead)) return ERR_FORMAT_ERROR_FAT2_SEC_WRITE;
+    // The rest of FAT 2 and the root directory's cluster.
+    if (!plan.Zeros(fat2 + 1, fatSectors - 1 + rootSectors)) return ERR_FORMAT_ERROR_CLEAR_SEC_WRITE;
+    if (nextSector) *nextSector = fat2 + fatSectors + rootSectors;
+    plan.Final();
+    return RETURN_FORMAT_SUCCESS;
+}

@@ -1,0 +1,95 @@
+// A fake sysfs, device folder and mount table for the card discovery, with recorded mount
+// operations.
+#pragma once
+
+#include "formatter/card_discovery.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class FakeSystem {
+public:
+    FakeSystem()
+    {
+        root = dir.path();
+        QDir(root).mkpath("sys/block");
+        QDir(root).mkpath("sys/dev/block");
+        QDir(root).mkpath("dev");
+        host.sysRoot = root + "/sys";
+        host.devRoot = root + "/dev";
+        host.mountInfo = root + "/mountinfo";
+        host.unmount = [this](const QString &mp) {
+            calls.push_back("umount " + mp);
+            if (onUnmount) onUnmount();
+            return unmountWorks;
+        };
+        host.mount = [this](const QString &dev, const QString &mp) {
+            calls.push_back("mount " + dev + " " + mp);
+            return true;
+        };
+        host.hasRawAccess = [this] { return rawAccess; };
+        Write("mountinfo", "");
+    }
+
+    // A whole disk under a bus folder; removable is its sysfs attribute, type its device/type.
+    void AddDisk(const QString &name, bool removable, const QString &bus = "usb", const QString &type = {})
+    {
+        const QString d = "sys/devices/" + bus + "/block/" + name;
+        QDir(root).mkpath(d + "/device");
+        Write(d + "/removable", removable ? "1\n" : "0\n");
+        if (!type.isEmpty()) Write(d + "/device/type", (type + "\n").toUtf8());
+        QFile::link(root + "/" + d, root + "/sys/block/" + name);
+        diskDirs[name] = d;
+    }
+    void AddPartition(const QString &disk, const QString &name, int major, int minor)
+    {
+        const QString d = diskDirs.at(disk) + "/" + name;
+        QDir(root).mkpath(d);
+        Write(d + "/partition", "1\n");
+        QFile::link(root + "/" + d, QStringLiteral("%1/sys/dev/block/%2:%3").arg(root).arg(major).arg(minor));
+    }
+    // A device-mapper volume over partitions.
+    void AddMapped(const QString &name, int major, int minor, const std::vector<std::pair<QString, QString>> &slaves)
+    {
+        const QString d = "sys/devices/virtual/block/" + name;
+        QDir(root).mkpath(d + "/slaves");
+        for (const auto &[disk, part] : slaves)
+            QFile::link(root + "/" + diskDirs.at(disk) + "/" + part, root + "/" + d + "/slaves/" + part);
+        QFile::link(root + "/" + d, root + "/sys/block/" + name);
+        QFile::link(root + "/" + d, QStringLiteral("%1/sys/dev/block/%2:%3").arg(root).arg(major).arg(minor));
+    }
+    void AddMount(int major, int minor, const QString &mountPoint, const QString &fs, const QString &source)
+    {
+        QFile f(root + "/mountinfo");
+        f.open(QIODevice::Append);
+        QString mp = mountPoint;
+        mp.replace(" ", "\\040");
+        f.write(QStringLiteral("%1 1 %2:%3 / %4 rw,relatime shared:1 - %5 %6 rw\n")
+                    .arg(++mountId).arg(major).arg(minor).arg(mp, fs, source).toUtf8());
+    }
+    // The device node: a link to a real device or image file.
+    void AddNode(const QString &name, const QString &target) { QFile::link(target, root + "/dev/" + name); }
+
+    void Write(const QString &rel, const QByteArray &text)
+    {
+        QFile f(root + "/" + rel);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(text);
+    }
+
+    QTemporaryDir dir;
+    QString root;
+    CardHost host;
+    std::vector<QString> calls;
+    std::function<void()> onUnmount;
+    bool unmountWorks = true;
+    bool rawAccess = true;
+    int mountId = 20;
+    std::map<QString, QString> diskDirs;
+};

@@ -1,0 +1,292 @@
+#include "formatter/card_discovery.h"
+#include "formatter/make_mbr.h"
+#include "formatter/sector_devices.h"
+#include "fake_system.h"
+#include "peer_tools.h"
+
+#include "file/debug_log.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray FileHash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QCryptographicHash h(QCryptographicHash::Sha1);
+    h.addData(&f);
+    return h.result();
+}
+
+// A volume image of the given kind, made by the system's own tools.
+QString MakeVolume(const QString &dir, const QString &kind)
+{
+    const QString path = dir + "/vol-" + kind + ".img";
+    MakeSparseImage(path, 64 * 2048);
+    if (kind == "fat32") RunTool("mkfs.fat", {"-F", "32", path});
+    else if (kind == "fat16") RunTool("mkfs.fat", {"-F", "16", path});
+    else if (kind == "ext2") RunTool("mkfs.ext2", {"-q", "-F", path});
+    return path;
+}
+
+// sdz: a removable USB card with one partition mounted at /media/card.
+void AddCard(FakeSystem &sys, bool removable = true)
+{
+    sys.AddDisk("sdz", removable);
+    sys.AddPartition("sdz", "sdz1", 65, 145);
+    sys.AddMount(65, 145, "/media/card", "vfat", "/dev/sdz1");
+}
+
+// sda: the fixed disk with the root file system.
+void AddSystemDisk(FakeSystem &sys)
+{
+    sys.AddDisk("sda", false, "pci");
+    sys.AddPartition("sda", "sda1", 8, 1);
+    sys.AddPartition("sda", "sda2", 8, 2);
+    sys.AddMount(8, 1, "/", "ext4", "/dev/sda1");
+}
+
+TEST(CardDiscoveryTest, FindsTheDiskBehindAFolder)
+{
+    FakeSystem sys;
+    AddSystemDisk(sys);
+    AddCard(sys);
+    sys.AddMount(8, 2, "/media/data", "vfat", "/dev/sda2");
+    sys.AddDisk("mmcblk0", false, "mmc");
+    sys.AddPartition("mmcblk0", "mmcblk0p1", 179, 1);
+    sys.AddMount(179, 1, "/media/my card", "vfat", "/dev/mmcblk0p1");
+    sys.AddDisk("sdy", false, "mmc2", "SD");
+    sys.AddPartition("sdy", "sdy1", 65, 161);
+    sys.AddMount(65, 161, "/media/reader", "vfat", "/dev/sdy1");
+    sys.AddMapped("dm-0", 254, 0, {{"sdz", "sdz1"}});
+    sys.AddMount(254, 0, "/media/mapped", "vfat", "/dev/mapper/card");
+
+    struct Case {
+        QString folder;
+        bool mounted;
+        QString mountPoint, disk, volume;
+        bool removable, system, removableCard;
+    };
+    const Case cases[] = {
+        {"/media/card/DCIM/", true, "/media/card", "sdz", "sdz1", true, false, true},
+        {"/media/card", true, "/media/card", "sdz", "sdz1", true, false, true},
+        {"/media/cardx/", true, "/", "sda", "sda1", false, true, false},
+        {"/media/my card/SETUP/", true, "/media/my card", "mmcblk0", "mmcblk0p1", true, false, true},
+        {"/media/reader/", true, "/media/reader", "sdy", "sdy1", true, false, true},
+        {"/media/data/x/", true, "/media/data", "sda", "sda2", false, true, false},
+        {"/media/mapped/", true, "/media/mapped", "", "dm-0", false, false, false},
+    };
+    for (const auto &tc : cases) {
+        SCOPED_TRACE(tc.folder.toStdString());
+        const CardVolume card = FindCard(tc.folder, sys.host);
+        EXPECT_EQ(card.mounted, tc.mounted);
+        EXPECT_EQ(card.mountPoint, tc.mountPoint);
+        EXPECT_EQ(card.diskName, tc.disk);
+        EXPECT_EQ(card.volumeDevice, sys.root + "/dev/" + tc.volume);
+        EXPECT_EQ(card.removable, tc.removable);
+        EXPECT_EQ(card.systemDisk, tc.system);
+        EXPECT_EQ(IsRemovableCard(tc.folder, sys.host), tc.removableCard);
+    }
+    FakeSystem empty;
+    EXPECT_FALSE(FindCard("/media/card/", empty.host).mounted);
+    EXPECT_FALSE(IsRemovableCard("/media/card/", empty.host));
+}
+
+TEST(VolumeFileSystemTest, NamesTheVolumesFileSystem)
+{
+    FakeSystem sys;
+    EXPECT_EQ(VolumeFileSystem(MakeVolume(sys.root, "fat32")), "FAT32");
+    EXPECT_EQ(VolumeFileSystem(MakeVolume(sys.root, "fat16")), "FAT");
+    EXPECT_EQ(VolumeFileSystem(MakeVolume(sys.root, "ext2")), "EXT2");
+    EXPECT_EQ(VolumeFileSystem(MakeVolume(sys.root, "zero")), "");
+    EXPECT_EQ(VolumeFileSystem(sys.root + "/missing"), "");
+}
+
+struct RefusalCase {
+    const char *name;
+    int code;
+};
+
+TEST(MakeMBRTest, RefusesBeforeAnyByteIsWritten)
+{
+    const RefusalCase cases[] = {
+        {"not removable", ERR_PHYSUCALDRIVE},
+        {"system disk", ERR_PHYSUCALDRIVE},
+        {"mapped volume", ERR_MBR_READ_ERROR},
+        {"fat16", ERR_FAT16_PARTITION},
+        {"ext2", ERR_FAT16_PARTITION},
+        {"no file system", ERR_FORMAT_TYPE_UNKNOWN},
+        {"not mounted", ERR_FORMAT_TYPE_UNKNOWN},
+        {"no root", ERR_MBR_READ_ERROR},
+        {"cannot unmount", ERR_MBR_READ_ERROR},
+        {"disk is no block device", ERR_MBR_READ_ERROR},
+    };
+    for (const auto &tc : cases) {
+        const std::string name = tc.name;
+        SCOPED_TRACE(name);
+        FakeSystem sys;
+        QString folder = "/media/card/DCIM/";
+        QString kind = "fat32";
+        if (name == "system disk") {
+            AddSystemDisk(sys);
+            sys.AddMount(8, 2, "/media/card", "vfat", "/dev/sda2");
+            sys.AddNode("sda2", MakeVolume(sys.root, kind));
+            sys.AddNode("sda", MakeVolume(sys.root, "disk"));
+        } else if (name == "mapped volume") {
+            sys.AddDisk("sdz", true);
+            sys.AddPartition("sdz", "sdz1", 65, 145);
+            sys.AddMapped("dm-0", 254, 0, {{"sdz", "sdz1"}});
+            sys.AddMount(254, 0, "/media/card", "vfat", "/dev/mapper/card");
+            sys.AddNode("dm-0", MakeVolume(sys.root, kind));
+        } else {
+            AddCard(sys, name != "not removable");
+            if (name == "fat16" || name == "ext2") kind = name.c_str();
+            if (name == "no file system") kind = "zero";
+            if (name == "not mounted") folder = "/media/other/";
+            sys.AddNode("sdz1", MakeVolume(sys.root, kind));
+            sys.AddNode("sdz", MakeVolume(sys.root, "disk"));
+        }
+        sys.rawAccess = name != "no root";
+        sys.unmountWorks = name != "cannot unmount";
+        QStringList hashes;
+        const QStringList nodes = QDir(sys.root + "/dev").entryList(QDir::System | QDir::Files);
+        for (const QString &n : nodes) hashes << FileHash(sys.root + "/dev/" + n).toHex();
+
+        DebugLogCapture log;
+        FormatContext c;
+        EXPECT_EQ(MakeMBR(c, folder, K420_Format, sys.host), tc.code);
+        EXPECT_EQ(c.device, nullptr);
+        for (int i = 0; i < nodes.size(); ++i) EXPECT_EQ(FileHash(sys.root + "/dev/" + nodes[i]).toHex(), hashes[i]);
+        EXPECT_EQ(log.messages().value(0), "Start MakeMBR() ---");
+        if (name == "no root") {
+            EXPECT_TRUE(log.messages().join('|').contains("needs root; nothing written")) << log.messages().join('|').toStdString();
+        }
+        if (name == "cannot unmount") {
+            ASSERT_EQ(sys.calls.size(), 1u);
+            EXPECT_EQ(sys.calls[0], "umount /media/card");
+        } else if (name == "disk is no block device") {
+            // Unmounted for the exclusive open, mounted again when it failed.
+            ASSERT_EQ(sys.calls.size(), 2u);
+            EXPECT_EQ(sys.calls[1], "mount " + sys.root + "/dev/sdz1 /media/card");
+        } else {
+            EXPECT_TRUE(sys.calls.empty());
+        }
+    }
+}
+
+TEST(CardHostTest, SystemUnmountLeavesNothingMounted)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root; the system's unmount is not tested";
+    FakeSystem sys;
+    const QString mp = sys.root + "/mnt";
+    QDir().mkpath(mp);
+    if (::mount("none", QFile::encodeName(mp).constData(), "tmpfs", 0, nullptr) != 0) GTEST_SKIP() << "tmpfs mount refused";
+    const auto mounted = [&] {
+        for (const MountEntry &m : ReadMountTable("/proc/self/mountinfo"))
+            if (m.mountPoint == mp) return true;
+        return false;
+    };
+    ASSERT_TRUE(mounted());
+    const CardHost host = CardHost::System();
+    EXPECT_TRUE(host.unmount(mp));
+    EXPECT_FALSE(mounted());
+    EXPECT_TRUE(host.unmount(mp));
+    EXPECT_TRUE(host.hasRawAccess());
+}
+
+// A card formatted elsewhere: an MBR with one FAT32 partition at 2048, on loop devices.
+class LoopCardTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (::geteuid() != 0) GTEST_SKIP() << "loop devices need root; the block-device path is not tested";
+        image = sys.root + "/card.img";
+        ASSERT_TRUE(MakeSparseImage(image, kSectors));
+        QString out;
+        {
+            QProcess p;
+            p.start("sfdisk", {"-q", image});
+            p.waitForStarted();
+            p.write("2048,,c\n");
+            p.closeWriteChannel();
+            p.waitForFinished();
+            ASSERT_EQ(p.exitCode(), 0) << p.readAll().toStdString();
+        }
+        if (RunTool("losetup", {"-f", "--show", image}, &out) != 0) GTEST_SKIP() << "losetup refused: " << out.toStdString();
+        disk = out.trimmed();
+        ASSERT_EQ(RunTool("losetup", {"-f", "--show", "-o", QString::number(2048 * 512), image}, &out), 0) << out.toStdString();
+        part = out.trimmed();
+        ASSERT_EQ(RunTool("mkfs.fat", {"-F", "32", part}, &out), 0) << out.toStdString();
+        AddCard(sys);
+        sys.AddNode("sdz", disk);
+        sys.AddNode("sdz1", part);
+    }
+    void TearDown() override
+    {
+        if (!part.isEmpty()) RunTool("losetup", {"-d", part});
+        if (!disk.isEmpty()) RunTool("losetup", {"-d", disk});
+    }
+    Sector Sector0()
+    {
+        Sector s{};
+        QFile f(image);
+        f.open(QIODevice::ReadOnly);
+        f.read(reinterpret_cast<char *>(s.data()), 512);
+        return s;
+    }
+
+    static constexpr uint64_t kSectors = 600000;
+    FakeSystem sys;
+    QString image, disk, part;
+};
+
+TEST_F(LoopCardTest, RebuildsACardFormattedElsewhere)
+{
+    bool oldTableWhenUnmounted = false;
+    sys.onUnmount = [&] { oldTableWhenUnmounted = !IsOwnMBR(Sector0()); };
+    DebugLogCapture log;
+    FormatContext c;
+    ASSERT_EQ(MakeMBR(c, "/media/card/DCIM/", K420_Format, sys.host), 0) << log.messages().join('|').toStdString();
+    EXPECT_TRUE(oldTableWhenUnmounted);
+    ASSERT_EQ(sys.calls.size(), 2u);
+    EXPECT_EQ(sys.calls[0], "umount /media/card");
+    EXPECT_EQ(sys.calls[1], "mount " + sys.root + "/dev/sdz1 /media/card");
+    EXPECT_TRUE(log.messages().contains(sys.root + "/dev/sdz"));
+    FormatLayout l{};
+    ASSERT_TRUE(ComputeLayout(kSectors, l));
+    EXPECT_EQ(c.progressTotal, PlanSectorCount(l));
+
+    QString out;
+    ASSERT_EQ(RunTool("sfdisk", {"-d", image}, &out), 0);
+    EXPECT_TRUE(out.contains(QStringLiteral("start=        8192, size=%1, type=c").arg(l.volumeSectors, 12))) << out.toStdString();
+    const QStringList findings = FsckFindings(image, l.volumeSectors, sys.root);
+    ASSERT_EQ(findings.size(), 2) << findings.join('\n').toStdString();
+    EXPECT_EQ(findings[0], kLabelFinding);
+    EXPECT_TRUE(findings[1].startsWith(kFreeCountFinding));
+
+    // Now it carries this tool's MBR: nothing more is written, the caller quick-formats.
+    const QByteArray before = FileHash(image);
+    sys.calls.clear();
+    EXPECT_EQ(MakeMBR(c, "/media/card/DCIM/", K420_Format, sys.host), RETURN_HASMBR);
+    EXPECT_EQ(FileHash(image), before);
+    EXPECT_TRUE(sys.calls.empty());
+}
+
+TEST_F(LoopCardTest, KZ7100LogsNoStartLine)
+{
+    DebugLogCapture log;
+    FormatContext c;
+    ASSERT_EQ(MakeMBR(c, "/media/card/", KZ7100_Format, sys.host), 0);
+    EXPECT_FALSE(log.messages().contains("Start MakeMBR() ---"));
+    EXPECT_EQ(c.scale, ProgressScale::From0);
+}
+
+} // namespace

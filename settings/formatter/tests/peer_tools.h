@@ -1,0 +1,22 @@
+// Running the independent judges (fsck.fat, sfdisk, mtools) on the images the tests build.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+// Runs a program with MTOOLS_SKIP_CHECK=1; stdout and stderr merged into output. -1 when the
+// program could not be run.
+int RunTool(const QString &program, const QStringList &args, QString *output = nullptr);
+
+// Copies the partition at 8192 of a whole-disk image into a sparse file of volumeSectors and
+// runs fsck.fat -n on it; returns the lines of its findings (without its banner and summary).
+QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode = nullptr);
+
+// A sparse file of that many 512-byte sectors.
+bool MakeSparseImage(const QString &path, uint64_t sectors);
+
+// The two findings the card layout implies.
+extern const char kLabelFinding[];
+extern const char kFreeCountFinding[];
