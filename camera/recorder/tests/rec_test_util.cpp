@@ -112,9 +112,11 @@ std::string probeStreams(const std::string &path)
 std::vector<std::pair<int, bool>> probePackets(const std::string &path)
 {
     std::vector<std::pair<int, bool>> out;
-    std::string text = avitest::run("ffprobe -v error -show_entries packet=stream_index,flags "
+    // Only the packet lines: what FFmpeg says while decoding for its probe (a line such as
+    // "concealing 1 DC, 1 AC, 1 MV errors") would read as a packet. run() adds its own 2>&1.
+    std::string text = avitest::run("(ffprobe -v error -show_entries packet=stream_index,flags "
                                     "-of csv=p=0 '" +
-                                    path + "' 2>/dev/null");
+                                    path + "' 2>/dev/null)");
     std::stringstream ss(text);
     std::string line;
     while (std::getline(ss, line)) {
