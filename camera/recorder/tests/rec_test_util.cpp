@@ -90,14 +90,14 @@ std::vector<std::string> listDir(const std::string &dir)
     return out;
 }
 
-std::string probeStreams(const std::string &path)
+std::string probeStreams(const std::string &path, bool hearComplaints)
 {
     int status = 0;
-    std::string out =
-        avitest::run("ffprobe -v error -show_entries stream=index,codec_type,codec_name "
-                     "-of csv=p=0 '" +
-                         path + "'",
-                     &status);
+    // run() adds its own 2>&1; the subshell keeps the complaints away from it.
+    std::string cmd = "(ffprobe -v error -show_entries stream=index,codec_type,codec_name "
+                      "-of csv=p=0 '" +
+                      path + "'" + (hearComplaints ? ")" : " 2>/dev/null)");
+    std::string out = avitest::run(cmd, &status);
     if (status != 0) return "";
     std::string joined;
     std::stringstream ss(out);

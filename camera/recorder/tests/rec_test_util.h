@@ -46,8 +46,10 @@ std::vector<Chunk> readChunks(const std::string &path);
 // Files of a folder (names only), sorted.
 std::vector<std::string> listDir(const std::string &dir);
 
-// ffprobe's streams of a file as "index,codec_name,codec_type" lines, or "" when it refuses it.
-std::string probeStreams(const std::string &path);
+// ffprobe's streams of a file as "index,codec_name,codec_type" lines, or "" when it refuses it or
+// complains. Without `hearComplaints`, what it says about the frames it decodes while probing is
+// not heard (a frame cut short by a power cut, whose missing tail reads as zeros).
+std::string probeStreams(const std::string &path, bool hearComplaints = true);
 // ffprobe's packets as (stream index, key) in file order.
 std::vector<std::pair<int, bool>> probePackets(const std::string &path);
 // FFmpeg's complaints while decoding the video and audio streams ("" when they decode cleanly).

@@ -327,18 +327,6 @@ Bytes demuxed(const std::string &path, int stream, const char *format, const std
     return b;
 }
 
-// ffprobe's stream list; what it says about a frame it decodes while probing is not heard.
-std::string probeStreamsOnly(const std::string &path)
-{
-    int status = 0;
-    std::string out =
-        avitest::run("(ffprobe -v error -show_entries stream=index,codec_type,codec_name "
-                     "-of csv=p=0 '" +
-                         path + "' 2>/dev/null)",
-                     &status);
-    return status == 0 ? out : "";
-}
-
 // Checks the repair of a copy of a file that a power cut left on the card as `cut`: every complete
 // chunk comes back byte for byte at its place in its stream, the chunk cut short is kept at its
 // stated size, and the complete frames decode cleanly.
@@ -346,11 +334,8 @@ void expectRepairedWithoutLoss(CutFile &cut, const std::string &copy)
 {
     ASSERT_EQ(LIBAVI_recoverFile((char *)copy.c_str()), 0);
     const bool tornVideo = !cut.tornTag.empty() && cut.tornTag != "02wb";
-    if (tornVideo) {
-        EXPECT_EQ(probeStreamsOnly(copy), kStreams);
-    } else {
-        EXPECT_EQ(probeStreams(copy), kStreams); // nothing to complain about at all
-    }
+    // With no video frame cut short there is nothing to complain about at all.
+    EXPECT_EQ(probeStreams(copy, !tornVideo), kStreams);
     std::vector<std::pair<int, bool>> packets = probePackets(copy);
     ASSERT_FALSE(packets.empty());
     EXPECT_EQ(packets.front(), (std::pair<int, bool>{0, true}));
@@ -360,10 +345,14 @@ void expectRepairedWithoutLoss(CutFile &cut, const std::string &copy)
     for (int s = 0; s < 3; s++) {
         SCOPED_TRACE(tags[s]);
         const bool torn = cut.tornTag == tags[s];
-        size_t indexed = 0;
-        for (auto &p : packets)
-            indexed += p.first == s;
-        EXPECT_EQ(indexed, cut.count[tags[s]] + torn);
+        // A frame is a packet. Audio is judged by its bytes alone: FFmpeg hands out an audio
+        // stream of a single chunk in pieces of 1024 bytes.
+        if (s < 2) {
+            size_t frames = 0;
+            for (auto &p : packets)
+                frames += p.first == s;
+            EXPECT_EQ(frames, cut.count[tags[s]] + torn);
+        }
         const Bytes &complete = cut.data[tags[s]];
         Bytes got = demuxed(copy, s, formats[s], copy + ".es");
         ASSERT_EQ(got.size(), complete.size() + (torn ? cut.tornSize : 0));
