@@ -58,10 +58,10 @@ std::string fourcc(const Bytes &b, size_t off)
     return std::string((const char *)&b[off], 4);
 }
 
-std::string run(const std::string &cmd, int *status)
+std::string run(const std::string &cmd, int *status, bool withStderr)
 {
     std::string out;
-    FILE *p = popen((cmd + " 2>&1").c_str(), "r");
+    FILE *p = popen(("(" + cmd + (withStderr ? ") 2>&1" : ") 2>/dev/null")).c_str(), "r");
     if (!p) {
         if (status)
             *status = -1;

@@ -30,8 +30,9 @@ uint32_t u32(const Bytes &b, size_t off);
 void putU32(Bytes &b, size_t off, uint32_t v);
 std::string fourcc(const Bytes &b, size_t off);
 
-// Runs a shell command; returns its standard output and error together, and the exit status.
-std::string run(const std::string &cmd, int *status = nullptr);
+// Runs a shell command; returns its standard output and error together (without `withStderr`,
+// its standard output alone), and the exit status.
+std::string run(const std::string &cmd, int *status = nullptr, bool withStderr = true);
 
 struct AccessUnit {
     Bytes data;

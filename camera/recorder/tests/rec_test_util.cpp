@@ -93,11 +93,11 @@ std::vector<std::string> listDir(const std::string &dir)
 std::string probeStreams(const std::string &path, bool hearComplaints)
 {
     int status = 0;
-    // run() adds its own 2>&1; the subshell keeps the complaints away from it.
-    std::string cmd = "(ffprobe -v error -show_entries stream=index,codec_type,codec_name "
-                      "-of csv=p=0 '" +
-                      path + "'" + (hearComplaints ? ")" : " 2>/dev/null)");
-    std::string out = avitest::run(cmd, &status);
+    std::string out =
+        avitest::run("ffprobe -v error -show_entries stream=index,codec_type,codec_name "
+                     "-of csv=p=0 '" +
+                         path + "'",
+                     &status, hearComplaints);
     if (status != 0) return "";
     std::string joined;
     std::stringstream ss(out);
@@ -112,11 +112,12 @@ std::string probeStreams(const std::string &path, bool hearComplaints)
 std::vector<std::pair<int, bool>> probePackets(const std::string &path)
 {
     std::vector<std::pair<int, bool>> out;
-    // Only the packet lines: what FFmpeg says while decoding for its probe (a line such as
-    // "concealing 1 DC, 1 AC, 1 MV errors") would read as a packet. run() adds its own 2>&1.
-    std::string text = avitest::run("(ffprobe -v error -show_entries packet=stream_index,flags "
+    // Standard output alone: what FFmpeg says while decoding for its probe (a line such as
+    // "concealing 1 DC, 1 AC, 1 MV errors") would read as a packet.
+    std::string text = avitest::run("ffprobe -v error -show_entries packet=stream_index,flags "
                                     "-of csv=p=0 '" +
-                                    path + "' 2>/dev/null)");
+                                        path + "'",
+                                    nullptr, false);
     std::stringstream ss(text);
     std::string line;
     while (std::getline(ss, line)) {

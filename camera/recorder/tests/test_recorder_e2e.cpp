@@ -298,20 +298,21 @@ struct CutFile {
 CutFile readCutFile(const std::string &path)
 {
     CutFile f;
+    std::vector<Chunk> complete = readChunks(path);
+    for (const Chunk &c : complete) {
+        f.data[c.fourcc].insert(f.data[c.fourcc].end(), c.data.begin(), c.data.end());
+        f.count[c.fourcc]++;
+    }
+    // The chunk after the complete ones, if its header made it, is the one the cut left short.
     Bytes file = avitest::readFile(path);
-    for (size_t pos : avitest::chunkOffsets(file)) {
+    std::vector<size_t> offsets = avitest::chunkOffsets(file);
+    if (offsets.size() > complete.size()) {
+        size_t pos = offsets[complete.size()];
         std::string tag = avitest::fourcc(file, pos);
-        uint32_t size = avitest::u32(file, pos + 4);
-        if (pos + 8 + size > file.size()) {
-            if (tag == "02wb" || pos + 8 + 5 <= file.size()) {
-                f.tornTag = tag;
-                f.tornSize = size;
-            }
-            break;
+        if (tag == "02wb" || pos + 8 + 5 <= file.size()) {
+            f.tornTag = tag;
+            f.tornSize = avitest::u32(file, pos + 4);
         }
-        f.data[tag].insert(f.data[tag].end(), file.begin() + (long)pos + 8,
-                           file.begin() + (long)(pos + 8 + size));
-        f.count[tag]++;
     }
     return f;
 }
