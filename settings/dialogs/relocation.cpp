@@ -1,64 +1,35 @@
 #include "dialogs/relocation.h"
 
 #include "file/debug_log.h"
+#include "platform/platform.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
-
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-
-namespace
-{
-bool ReadFlag(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    return f.readAll().trimmed() == "1";
-}
-} // namespace
-
-bool IsRemovableDrive(const QString &path)
-{
-    struct stat st;
-    if (stat(QFile::encodeName(path).constData(), &st) != 0) return false;
-    const QString dev =
-        QStringLiteral("/sys/dev/block/%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev));
-    if (!QFileInfo::exists(dev)) return false;
-    // A partition has no flag of its own; its disk is the parent folder.
-    if (QFileInfo::exists(dev + QStringLiteral("/partition")))
-        return ReadFlag(QFileInfo(dev).canonicalFilePath() + QStringLiteral("/../removable"));
-    return ReadFlag(dev + QStringLiteral("/removable"));
-}
-
-QString LocalAppDataFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-}
 
 bool StartDetached(const QString &program, const QStringList &arguments, const QString &workingDir)
 {
-    return QProcess::startDetached(program, arguments, workingDir);
+    return arguments.size() == 1 && platform::StartProgram(program, arguments[0], workingDir);
 }
 
 QString RelocateProgram(const QString &programPath, const QString &programFolder,
                         const QString &localAppData, const ProgramStarter &start)
 {
     const QString target = localAppData + QStringLiteral("/Orbilux");
-    QDir().mkpath(target);
+    platform::CreateFolder(target);
+    const QDir from = QFileInfo(programPath).absoluteDir();
+    // A copy without the files the program needs beside it would not start.
+    for (const QString &file : platform::ProgramFileSet(programPath)) {
+        const QString to = target + QLatin1Char('/') + file;
+        platform::CreateFolder(QFileInfo(to).absolutePath());
+        if (!platform::CopyFileOver(from.filePath(file), to)) return QString();
+    }
     const QString copy = target + QLatin1Char('/') + QFileInfo(programPath).fileName();
-    QFile::remove(copy);
-    if (!QFile::copy(programPath, copy)) return QString();
-    QFile::setPermissions(copy, QFile::permissions(programPath));
-    // The root of the copy's file system, as the drive root was.
-    const QString workingDir = QStringLiteral("/");
+    const QString workingDir = platform::DriveRoot(copy);
     // One argument, blanks and all: the copy must see the folder it was started from.
-    if (!start(copy, {programFolder}, workingDir)) return QString();
-    DebugLog(copy);
-    DebugLog(programFolder);
-    DebugLog(workingDir);
+    const QString argument = platform::NativePath(programFolder);
+    if (!start(copy, {argument}, workingDir)) return QString();
+    DebugLog(platform::NativePath(copy));
+    DebugLog(argument);
+    DebugLog(platform::NativePath(workingDir));
     return copy;
 }

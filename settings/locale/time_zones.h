@@ -55,17 +55,11 @@ struct CurrentTimeZone {
     QString standardName;
 };
 
-// The registry path of the time zone database, and the shipped copy of it (subkey paths are
-// this path followed by a backslash and the zone's key name).
+// The registry path of the time zone database, and the copy of it shipped with the program
+// (subkey paths are this path followed by a backslash and the zone's key name). The PC's own
+// database and zone come from the platform (platform/platform.h).
 extern const char kTimeZonesKey[];
 QList<RegistryKey> ShippedTimeZoneDatabase();
-
-// The key name in database of the PC's zone: the IANA zone of TZ or /etc/localtime, mapped by
-// Qt's table (old and new IANA names both work). Empty when there is no mapping.
-QString SystemTimeZoneKey(const QList<RegistryKey> &database);
-
-// The PC's zone as Windows would report it, looked up in database by SystemTimeZoneKey().
-CurrentTimeZone SystemCurrentTimeZone(const QList<RegistryKey> &database);
 
 class CTimeZoneInfoManager
 {
@@ -74,7 +68,7 @@ class CTimeZoneInfoManager
     // values, sort.
     CTimeZoneInfoManager(const QList<RegistryKey> &database, const ModelProfile &model,
                          const CurrentTimeZone &current);
-    // The shipped database and the PC's own zone.
+    // The PC's database and its own zone.
     explicit CTimeZoneInfoManager(const ModelProfile &model);
 
     int count() const { return int(m_zones.size()); }

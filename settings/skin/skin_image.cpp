@@ -1,5 +1,6 @@
 #include "skin/skin_image.h"
 
+#include "platform/platform.h"
 #include "skin/skin_log.h"
 
 #include <QFile>
@@ -251,9 +252,9 @@ void LoadSkinFonts()
 {
     if (QFontDatabase::hasFamily(QStringLiteral("Tahoma")))
         return;
-    for (const char* path : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
-        if (QFontDatabase::addApplicationFont(QString::fromLatin1(path)) < 0)
-            SkinLog("font %s not loaded", path);
+    for (const QString& path : platform::SkinFontFiles()) {
+        if (QFontDatabase::addApplicationFont(path) < 0)
+            SkinLog("font %s not loaded", path.toUtf8().constData());
     }
 }
 

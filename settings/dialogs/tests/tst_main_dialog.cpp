@@ -7,6 +7,7 @@
 #include "dialogs/q7_setting_app.h"
 #include "dialogs/relocation.h"
 #include "file/debug_log.h"
+#include "platform/platform.h"
 #include "skin/control_id.h"
 #include "skin/rbutton.h"
 #include "skin/rstatic_text.h"
@@ -387,9 +388,9 @@ TEST(Relocation, AFailedCopyRunsFromTheCard)
 TEST(Relocation, AFixedDiskIsNotRemovable)
 {
     // This machine's own disks and its memory file systems.
-    EXPECT_FALSE(IsRemovableDrive(QDir::tempPath()));
-    EXPECT_FALSE(IsRemovableDrive(QStringLiteral("/proc")));
-    EXPECT_FALSE(IsRemovableDrive(QStringLiteral("/no/such/folder")));
+    EXPECT_FALSE(platform::IsRemovableDrive(QDir::tempPath()));
+    EXPECT_FALSE(platform::IsRemovableDrive(QStringLiteral("/proc")));
+    EXPECT_FALSE(platform::IsRemovableDrive(QStringLiteral("/no/such/folder")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, EachBuild,

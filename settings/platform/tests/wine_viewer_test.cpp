@@ -1,4 +1,4 @@
-#include "locale/viewer.h"
+#include "platform/linux/wine_viewer.h"
 
 #include <QDir>
 #include <QFile>
