@@ -207,7 +207,11 @@ QImage CreateTextBitmap(const QFont& font, const QString& text, COLORREF color)
     QFont f = font;
     // Coverage is read from one channel: glyphs must be grey, not subpixel-coloured.
     f.setStyleStrategy(QFont::StyleStrategy(f.styleStrategy() | QFont::NoSubpixelAntialias));
-    const QSize size = QFontMetrics(f).size(0, t);
+    // Lines follow each other by the character cell, as DrawText stacks them; Qt would add the
+    // font's leading between them (Windows fonts have some).
+    const QFontMetrics metrics(f);
+    const QStringList lines = t.split(QLatin1Char('\n'));
+    const QSize size(metrics.size(0, t).width(), metrics.height() * int(lines.size()));
     if (size.isEmpty())
         return QImage();
 
@@ -217,7 +221,9 @@ QImage CreateTextBitmap(const QFont& font, const QString& text, COLORREF color)
         QPainter p(&white);
         p.setFont(f);
         p.setPen(Qt::white);
-        p.drawText(QRect(QPoint(0, 0), size), Qt::AlignLeft | Qt::AlignTop, t);
+        for (int i = 0; i < lines.size(); ++i)
+            p.drawText(QRect(0, i * metrics.height(), size.width(), metrics.height()),
+                       Qt::AlignLeft | Qt::AlignTop, lines[i]);
     }
 
     const unsigned cr = color & 0xFF, cg = (color >> 8) & 0xFF, cb = (color >> 16) & 0xFF;

@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include <cstring>
 
 namespace
@@ -23,10 +26,18 @@ class QtEnvironment : public ::testing::Environment
   public:
     void SetUp() override
     {
-        static int argc = 1;
-        static char name[] = "dialog_test";
-        static char *argv[] = {name, nullptr};
-        m_app = new QApplication(argc, argv);
+        // The program's own arguments: under Wine the platform comes as "-platform offscreen"
+        // (Wine does not pass QT_ variables on).
+        static std::vector<std::string> args = ::testing::internal::GetArgvs();
+        static std::vector<char *> argv = [] {
+            std::vector<char *> v;
+            for (std::string &a : args)
+                v.push_back(a.data());
+            v.push_back(nullptr);
+            return v;
+        }();
+        static int argc = int(args.size());
+        m_app = new QApplication(argc, argv.data());
         InitSettingsResources();
         LoadSkinFonts();
     }

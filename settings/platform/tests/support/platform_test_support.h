@@ -1,0 +1,25 @@
+// What the settings tests need of the system they run on, with one implementation per side of
+// the platform layer (support/linux.cpp, support/windows.cpp).
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// A program run to its end, with what it wrote to the debug log.
+struct ProgramRun {
+    bool finished = false; // started, and ended within the time given
+    int exitCode = -1;
+    // Its debug-log messages in order: standard error's lines on Linux, the debugger's
+    // output strings on Windows (the program runs under a debugger of the test's own).
+    QStringList log;
+};
+ProgramRun RunProgramReadingLog(const QString &program, const QStringList &arguments,
+                                int timeoutMs = 20000);
+
+// Runs check while the read-only file at path cannot be written, as for a user whom its
+// read-only mode binds; check's result. On Linux a root test drops to nobody in a child
+// process. On Windows the file is also held open without write sharing: Wine running as root
+// writes through the read-only attribute, which binds everyone on Windows.
+bool RunWhileWriteProtected(const QString &path, const std::function<bool()> &check);

@@ -1,0 +1,113 @@
+#include "platform/platform.h"
+#include "platform/windows/program_runtime.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <windows.h>
+
+#include <shlobj.h>
+#include <shellapi.h>
+
+#include <vector>
+
+namespace
+{
+const wchar_t *Wide(const QString &text)
+{
+    return reinterpret_cast<const wchar_t *>(text.utf16());
+}
+
+// One command-line argument as CommandLineToArgvW reads it back: quoted when it holds blanks,
+// with the backslashes before the closing quote doubled ("E:\my card\" ends in a backslash).
+QString QuoteArgument(const QString &argument)
+{
+    if (!argument.isEmpty() && !argument.contains(QLatin1Char(' ')) &&
+        !argument.contains(QLatin1Char('\t')))
+        return argument;
+    qsizetype trailing = 0;
+    while (trailing < argument.size() && argument[argument.size() - 1 - trailing] == '\\')
+        ++trailing;
+    return QLatin1Char('"') + argument + QString(trailing, QLatin1Char('\\')) + QLatin1Char('"');
+}
+} // namespace
+
+namespace platform
+{
+
+QString ProgramFilePath()
+{
+    std::vector<wchar_t> path(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+        if (length == 0) return QString();
+        if (length < path.size()) return QDir::fromNativeSeparators(QString::fromWCharArray(path.data(), length));
+        path.resize(path.size() * 2);
+    }
+}
+
+QStringList ProgramFileSet(const QString &programPath)
+{
+    QStringList files{QFileInfo(programPath).fileName()};
+    for (std::size_t i = 0; i < kProgramRuntimeFileCount; ++i)
+        files.append(QString::fromLatin1(kProgramRuntimeFiles[i]));
+    return files;
+}
+
+// The drive part: the path up to and including its first separator.
+QString DriveRoot(const QString &path)
+{
+    const QString qt = QDir::fromNativeSeparators(path);
+    const qsizetype slash = qt.indexOf(QLatin1Char('/'));
+    return slash < 0 ? qt + QLatin1Char('/') : qt.left(slash + 1);
+}
+
+bool IsRemovableDrive(const QString &path)
+{
+    return GetDriveTypeW(Wide(NativePath(DriveRoot(path)))) == DRIVE_REMOVABLE;
+}
+
+QString LocalAppDataFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_LOCAL_APPDATA, FALSE)) return QString();
+    return QDir::fromNativeSeparators(QString::fromWCharArray(path));
+}
+
+bool CreateFolder(const QString &path)
+{
+    return CreateDirectoryW(Wide(NativePath(path)), nullptr) ||
+           GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool CopyFileOver(const QString &from, const QString &to)
+{
+    return CopyFileW(Wide(NativePath(from)), Wide(NativePath(to)), FALSE);
+}
+
+bool StartProgram(const QString &program, const QString &argument, const QString &workingDir)
+{
+    const QString parameters = QuoteArgument(argument);
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", Wide(NativePath(program)), Wide(parameters),
+                      Wide(NativePath(workingDir)), SW_SHOW));
+    // ShellExecuteW reports success as a value above 32.
+    return result > 32;
+}
+
+QString NativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+QStringList SkinFontFiles()
+{
+    // Tahoma comes with Windows; a platform without the system's font database (offscreen)
+    // loads it from the fonts folder.
+    wchar_t fonts[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, fonts, CSIDL_FONTS, FALSE)) return {};
+    const QString folder = QDir::fromNativeSeparators(QString::fromWCharArray(fonts));
+    return {folder + QStringLiteral("/tahoma.ttf"), folder + QStringLiteral("/tahomabd.ttf")};
+}
+
+} // namespace platform
