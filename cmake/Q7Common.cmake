@@ -20,6 +20,10 @@ endif()
 # in a Wine prefix of the build's own that the fixture test wine_prefix makes fresh for each run.
 set(Q7_WINDOWS_UNDER_WINE OFF)
 if(WIN32 AND CMAKE_CROSSCOMPILING)
+    if(NOT EXISTS "${Q7_QT_MINGW_KIT}/lib/cmake/Qt6/Qt6Config.cmake")
+        message(FATAL_ERROR "No Qt for MinGW kit at '${Q7_QT_MINGW_KIT}': give -DQ7_QT_MINGW_KIT=DIR "
+                            "(scripts/make-qt-mingw-kit makes one)")
+    endif()
     set(Q7_WINDOWS_UNDER_WINE ON)
     find_program(Q7_WINE64 wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH REQUIRED)
     find_program(Q7_WINESERVER wineserver PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH REQUIRED)

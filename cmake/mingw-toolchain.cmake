@@ -13,6 +13,7 @@ if(NOT Q7_QT_MINGW_KIT AND EXISTS "${_q7_default_kit}/lib/cmake/Qt6")
     set(Q7_QT_MINGW_KIT "${_q7_default_kit}")
 endif()
 set(Q7_QT_MINGW_KIT "${Q7_QT_MINGW_KIT}" CACHE PATH "Qt 6 for MinGW-w64 (Core, Gui, Widgets, Test)")
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES Q7_QT_MINGW_KIT)
 set(CMAKE_PREFIX_PATH "${Q7_QT_MINGW_KIT}" CACHE PATH "Where the Windows libraries are found")
 
 # Qt's host tools (moc, rcc, uic) are the build machine's own, of the same Qt version.

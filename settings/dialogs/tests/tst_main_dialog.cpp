@@ -8,6 +8,7 @@
 #include "dialogs/relocation.h"
 #include "file/debug_log.h"
 #include "platform/platform.h"
+#include "platform/tests/support/platform_test_support.h"
 #include "skin/control_id.h"
 #include "skin/rbutton.h"
 #include "skin/rstatic_text.h"
@@ -17,7 +18,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
@@ -73,13 +73,10 @@ TEST_P(EachBuild, TheProgramWithoutArgumentsEndsAtOnce)
     const QString program = Profile().selectsLanguage ? QStringLiteral(K420_SETTING_PROGRAM)
                                                       : QStringLiteral(KZ7100_SETTING_PROGRAM);
     for (const QStringList &args : {QStringList{}, QStringList{"/a/", "/b/"}}) {
-        QProcess p;
-        p.start(program, args);
-        ASSERT_TRUE(p.waitForStarted());
-        ASSERT_TRUE(p.waitForFinished(20000)) << "still running";
-        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(p.exitCode(), 0);
-        EXPECT_TRUE(p.readAllStandardError().contains("Setting Dialog Init Start"));
+        const ProgramRun run = RunProgramReadingLog(program, args);
+        ASSERT_TRUE(run.finished) << "still running";
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(run.log.contains("Setting Dialog Init Start")) << run.log.join('|').toStdString();
     }
 }
 
