@@ -2,6 +2,7 @@
 
 #include "dialogs/motion_dlg.h"
 #include "locale/resources.h"
+#include "platform/tests/support/platform_test_support.h"
 #include "skin/rbutton.h"
 #include "skin/skin_image.h"
 
@@ -14,9 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include <cstring>
 
 namespace
@@ -26,18 +24,7 @@ class QtEnvironment : public ::testing::Environment
   public:
     void SetUp() override
     {
-        // The program's own arguments: under Wine the platform comes as "-platform offscreen"
-        // (Wine does not pass QT_ variables on).
-        static std::vector<std::string> args = ::testing::internal::GetArgvs();
-        static std::vector<char *> argv = [] {
-            std::vector<char *> v;
-            for (std::string &a : args)
-                v.push_back(a.data());
-            v.push_back(nullptr);
-            return v;
-        }();
-        static int argc = int(args.size());
-        m_app = new QApplication(argc, argv.data());
+        m_app = new QApplication(TestProgramArgc(), TestProgramArgv());
         InitSettingsResources();
         LoadSkinFonts();
     }

@@ -76,7 +76,8 @@ TEST_P(EachBuild, TheProgramWithoutArgumentsEndsAtOnce)
         const ProgramRun run = RunProgramReadingLog(program, args);
         ASSERT_TRUE(run.finished) << "still running";
         EXPECT_EQ(run.exitCode, 0);
-        EXPECT_TRUE(run.log.contains("Setting Dialog Init Start")) << run.log.join('|').toStdString();
+        EXPECT_TRUE(run.log.contains("Setting Dialog Init Start"))
+            << run.log.join('|').toStdString();
     }
 }
 

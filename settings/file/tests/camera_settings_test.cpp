@@ -234,9 +234,9 @@ TEST_F(SettingsFileTest, WriteProtectedFileLogsFailAndStaysUnchanged)
     ASSERT_TRUE(QFile::setPermissions(path, readOnly));
     // Root writes through file modes: the save runs as an ordinary user, who must reach the
     // file.
-    ASSERT_TRUE(QFile::setPermissions(
-        dir.path(), readOnly | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                        QFileDevice::ExeGroup | QFileDevice::ExeOther));
+    ASSERT_TRUE(QFile::setPermissions(dir.path(),
+                                      readOnly | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                          QFileDevice::ExeGroup | QFileDevice::ExeOther));
     EXPECT_TRUE(RunWhileWriteProtected(path, [&] { return SaveRefused(path); }));
     EXPECT_EQ(ReadFile(path), file);
 }

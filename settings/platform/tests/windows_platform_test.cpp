@@ -313,7 +313,8 @@ TEST(Relocation, TheCopyRunsFromTheLocalApplicationDataFolderWithTheCardFolder)
     const QString program = card + "relocation_probe.exe";
     ASSERT_TRUE(QFile::copy(QStringLiteral(RELOCATION_PROBE), program));
     for (std::size_t i = 0; i < kProgramRuntimeFileCount; ++i)
-        WriteFile(card + kProgramRuntimeFiles[i], QByteArray("bytes of ") + kProgramRuntimeFiles[i]);
+        WriteFile(card + kProgramRuntimeFiles[i],
+                  QByteArray("bytes of ") + kProgramRuntimeFiles[i]);
 
     DebugLogCapture log;
     const QString copy = RelocateProgram(program, card, local, StartDetached);
@@ -325,8 +326,7 @@ TEST(Relocation, TheCopyRunsFromTheLocalApplicationDataFolderWithTheCardFolder)
         EXPECT_EQ(copied.readAll(), original.readAll()) << file.toStdString();
     }
     const QString nativeCard = QDir::toNativeSeparators(card);
-    EXPECT_EQ(log.messages(),
-              (QStringList{QDir::toNativeSeparators(copy), nativeCard, "C:\\"}));
+    EXPECT_EQ(log.messages(), (QStringList{QDir::toNativeSeparators(copy), nativeCard, "C:\\"}));
 
     // The copy started: one argument, blanks and the trailing backslash kept, on its drive's
     // root.
@@ -345,10 +345,9 @@ TEST(Relocation, AMissingFileOfTheSetStartsNothing)
     const QString card = root.path() + "/";
     WriteFile(card + "K420_Setting.exe", "program");
     bool started = false;
-    const QString copy = RelocateProgram(card + "K420_Setting.exe", card, local.path(),
-                                         [&](const QString &, const QStringList &, const QString &) {
-                                             return started = true;
-                                         });
+    const QString copy = RelocateProgram(
+        card + "K420_Setting.exe", card, local.path(),
+        [&](const QString &, const QStringList &, const QString &) { return started = true; });
     EXPECT_EQ(copy, "");
     EXPECT_FALSE(started);
 }

@@ -41,7 +41,8 @@ QString ProgramFilePath()
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
         if (length == 0) return QString();
-        if (length < path.size()) return QDir::fromNativeSeparators(QString::fromWCharArray(path.data(), length));
+        if (length < path.size())
+            return QDir::fromNativeSeparators(QString::fromWCharArray(path.data(), length));
         path.resize(path.size() * 2);
     }
 }

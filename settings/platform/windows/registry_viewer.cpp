@@ -11,8 +11,8 @@ QString RegistryViewerProbe::languageValue() const
     // This program is 64-bit; a 32-bit viewer writes through the 32-bit view.
     for (const REGSAM view : {REGSAM(0), REGSAM(KEY_WOW64_32KEY)}) {
         HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kViewerRegistryKey, 0, nullptr, 0,
-                            KEY_READ | view, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kViewerRegistryKey, 0, nullptr, 0, KEY_READ | view,
+                            nullptr, &key, nullptr) != ERROR_SUCCESS)
             continue;
         wchar_t value[130] = {}; // 260 bytes
         DWORD size = sizeof value;

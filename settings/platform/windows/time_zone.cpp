@@ -47,8 +47,8 @@ QList<RegistryValue> ReadValues(HKEY zone)
         if (rc != ERROR_SUCCESS) continue;
         std::vector<BYTE> data(size);
         const QString valueName = FromWide(name.data(), nameLength);
-        if (RegQueryValueExW(zone, name.data(), nullptr, &type, data.empty() ? nullptr : data.data(),
-                             &size) != ERROR_SUCCESS)
+        if (RegQueryValueExW(zone, name.data(), nullptr, &type,
+                             data.empty() ? nullptr : data.data(), &size) != ERROR_SUCCESS)
             continue;
         data.resize(size);
         values.append(ReadValue(valueName, type, data));

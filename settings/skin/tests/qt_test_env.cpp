@@ -1,5 +1,6 @@
 #include "qt_test_env.h"
 
+#include "platform/tests/support/platform_test_support.h"
 #include "skin/skin_image.h"
 
 #include <QApplication>
@@ -7,27 +8,13 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace {
 
 class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        // The program's own arguments: under Wine the platform comes as "-platform offscreen"
-        // (Wine does not pass QT_ variables on).
-        static std::vector<std::string> args = ::testing::internal::GetArgvs();
-        static std::vector<char*> argv = [] {
-            std::vector<char*> v;
-            for (std::string& a : args)
-                v.push_back(a.data());
-            v.push_back(nullptr);
-            return v;
-        }();
-        static int argc = int(args.size());
-        m_app = new QApplication(argc, argv.data());
+        m_app = new QApplication(TestProgramArgc(), TestProgramArgv());
         LoadSkinFonts();
     }
     void TearDown() override

@@ -5,8 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-ProgramRun RunProgramReadingLog(const QString &program, const QStringList &arguments,
-                                int timeoutMs)
+ProgramRun RunProgramReadingLog(const QString &program, const QStringList &arguments, int timeoutMs)
 {
     ProgramRun run;
     QProcess p;

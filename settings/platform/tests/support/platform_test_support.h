@@ -7,6 +7,11 @@
 
 #include <functional>
 
+// The test program's own arguments, for its QApplication: under Wine the platform comes as
+// "-platform offscreen" (Wine passes no QT_ variables on). They live as long as the program.
+int &TestProgramArgc();
+char **TestProgramArgv();
+
 // A program run to its end, with what it wrote to the debug log.
 struct ProgramRun {
     bool finished = false; // started, and ended within the time given

@@ -46,8 +46,7 @@ QString DebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO &info)
 }
 } // namespace
 
-ProgramRun RunProgramReadingLog(const QString &program, const QStringList &arguments,
-                                int timeoutMs)
+ProgramRun RunProgramReadingLog(const QString &program, const QStringList &arguments, int timeoutMs)
 {
     ProgramRun run;
     QString commandLine = Quote(QDir::toNativeSeparators(program));
