@@ -34,13 +34,19 @@ bool MakeSparseImage(const QString &path, uint64_t sectors)
     return f.resize(qint64(sectors * 512));
 }
 
-QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode)
+namespace {
+
+// Copies the partition at 8192 into part; only the data extents of the sparse image, the holes
+// read as zeros either way. An error text, empty on success.
+QString CopyPartition(const QString &image, uint32_t volumeSectors, const QString &part)
 {
-    // Copies only the data extents of the sparse image; the holes read as zeros either way.
-    const QString part = scratch + "/part.img";
     const int in = ::open(QFile::encodeName(image).constData(), O_RDONLY);
     const int out = ::open(QFile::encodeName(part).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0) return {"cannot copy"};
+    if (in < 0 || out < 0) {
+        if (in >= 0) ::close(in);
+        if (out >= 0) ::close(out);
+        return "cannot copy";
+    }
     const off_t start = off_t(8192) * 512, end = start + off_t(volumeSectors) * 512;
     std::vector<char> buf(1 << 20);
     for (off_t at = start; at < end;) {
@@ -58,7 +64,28 @@ QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QSt
     const bool sized = ::ftruncate(out, end - start) == 0;
     ::close(in);
     ::close(out);
-    if (!sized) return {"cannot size"};
+    return sized ? QString() : QString("cannot size");
+}
+
+} // namespace
+
+QString FsckVerbose(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode)
+{
+    const QString part = scratch + "/part.img";
+    const QString error = CopyPartition(image, volumeSectors, part);
+    if (!error.isEmpty()) return error;
+    QString text;
+    const int rc = RunTool("fsck.fat", {"-n", "-v", part}, &text);
+    if (exitCode) *exitCode = rc;
+    QFile::remove(part);
+    return text;
+}
+
+QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode)
+{
+    const QString part = scratch + "/part.img";
+    const QString error = CopyPartition(image, volumeSectors, part);
+    if (!error.isEmpty()) return {error};
     QString text;
     const int rc = RunTool("fsck.fat", {"-n", part}, &text);
     if (exitCode) *exitCode = rc;

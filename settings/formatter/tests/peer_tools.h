@@ -14,6 +14,10 @@ int RunTool(const QString &program, const QStringList &args, QString *output = n
 // runs fsck.fat -n on it; returns the lines of its findings (without its banner and summary).
 QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode = nullptr);
 
+// The same copy checked with fsck.fat -n -v: its whole output, which also names the volume's
+// data clusters ("65529 data clusters").
+QString FsckVerbose(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode = nullptr);
+
 // A sparse file of that many 512-byte sectors.
 bool MakeSparseImage(const QString &path, uint64_t sectors);
 
