@@ -1,6 +1,7 @@
 #include "dialogs/relocation.h"
 
 #include "file/debug_log.h"
+#include "formatter/card_discovery.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,30 +9,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-
-namespace
-{
-bool ReadFlag(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    return f.readAll().trimmed() == "1";
-}
-} // namespace
-
 bool IsRemovableDrive(const QString &path)
 {
-    struct stat st;
-    if (stat(QFile::encodeName(path).constData(), &st) != 0) return false;
-    const QString dev =
-        QStringLiteral("/sys/dev/block/%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev));
-    if (!QFileInfo::exists(dev)) return false;
-    // A partition has no flag of its own; its disk is the parent folder.
-    if (QFileInfo::exists(dev + QStringLiteral("/partition")))
-        return ReadFlag(QFileInfo(dev).canonicalFilePath() + QStringLiteral("/../removable"));
-    return ReadFlag(dev + QStringLiteral("/removable"));
+    return IsRemovableCard(path, CardHost::System());
 }
 
 QString LocalAppDataFolder()

@@ -83,11 +83,8 @@ private:
 
 void Wait1s() { std::this_thread::sleep_for(std::chrono::milliseconds(1000)); }
 
-// Only a removable card that the system does not need is ever labelled or formatted.
-bool MayTouch(const CardVolume &card)
-{
-    return !card.diskName.isEmpty() && card.removable && !card.systemDisk && !card.volumeDevice.isEmpty();
-}
+// Only a memory card that the system does not need is ever labelled or formatted.
+bool MayTouch(const CardVolume &card) { return IsUsableCard(card); }
 
 // Runs a dosfstools program on the card's volume with the volume unmounted; -1: not started.
 int RunOnVolume(const CardVolume &card, const CardHost &host, const QString &program, const QStringList &args)

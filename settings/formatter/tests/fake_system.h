@@ -37,15 +37,28 @@ public:
         Write("mountinfo", "");
     }
 
-    // A whole disk under a bus folder; removable is its sysfs attribute, type its device/type.
-    void AddDisk(const QString &name, bool removable, const QString &bus = "usb", const QString &type = {})
+    // A whole disk. removable is its sysfs attribute; bus the subsystem of its device ("scsi"
+    // for USB readers and SATA disks, "mmc", "nvme", "virtio"), or "virtual" for a disk without
+    // a device (device mapper, md, loop); type the device's type (an MMC card's SD or MMC).
+    void AddDisk(const QString &name, bool removable, const QString &bus = "scsi", const QString &type = {})
     {
-        const QString d = "sys/devices/" + bus + "/block/" + name;
-        QDir(root).mkpath(d + "/device");
+        const bool isVirtual = bus == "virtual";
+        const QString d = isVirtual ? "sys/devices/virtual/block/" + name : "sys/devices/" + bus + "-host/block/" + name;
+        QDir(root).mkpath(d);
         Write(d + "/removable", removable ? "1\n" : "0\n");
-        if (!type.isEmpty()) Write(d + "/device/type", (type + "\n").toUtf8());
+        if (!isVirtual) {
+            QDir(root).mkpath(d + "/device");
+            QDir(root).mkpath("sys/bus/" + bus);
+            QFile::link(root + "/sys/bus/" + bus, root + "/" + d + "/device/subsystem");
+            if (!type.isEmpty()) Write(d + "/device/type", (type + "\n").toUtf8());
+        }
         QFile::link(root + "/" + d, root + "/sys/block/" + name);
         diskDirs[name] = d;
+    }
+    // A whole disk as the block device of a volume (a disk without partitions, as a loop device).
+    void AddWholeDiskVolume(const QString &disk, int major, int minor)
+    {
+        QFile::link(root + "/" + diskDirs.at(disk), QStringLiteral("%1/sys/dev/block/%2:%3").arg(root).arg(major).arg(minor));
     }
     void AddPartition(const QString &disk, const QString &name, int major, int minor)
     {
