@@ -1,6 +1,7 @@
 #include "dialogs/relocation.h"
 
 #include "file/debug_log.h"
+#include "formatter/card_backup.h"
 #include "formatter/card_discovery.h"
 
 #include <QDir>
@@ -30,9 +31,8 @@ QString RelocateProgram(const QString &programPath, const QString &programFolder
     const QString target = localAppData + QStringLiteral("/Orbilux");
     QDir().mkpath(target);
     const QString copy = target + QLatin1Char('/') + QFileInfo(programPath).fileName();
-    QFile::remove(copy);
-    if (!QFile::copy(programPath, copy)) return QString();
-    QFile::setPermissions(copy, QFile::permissions(programPath));
+    // An earlier copy is replaced only by a complete new one.
+    if (!CopyOver(programPath, copy)) return QString();
     // The root of the copy's file system, as the drive root was.
     const QString workingDir = QStringLiteral("/");
     // One argument, blanks and all: the copy must see the folder it was started from.
