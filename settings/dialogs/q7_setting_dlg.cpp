@@ -54,7 +54,8 @@ CQ7SettingDlg::CQ7SettingDlg(const QString &cardFolder, const DialogProfile &pro
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowMinimizeButtonHint),
       m_profile(profile), m_cardFolder(cardFolder),
-      m_programPath(QCoreApplication::applicationFilePath()), m_isRemovable(IsRemovableDrive),
+      m_programPath(QCoreApplication::applicationFilePath()),
+      m_isRemovable([](const QString &path) { return IsRemovableDrive(path); }),
       m_localAppData(LocalAppDataFolder()), m_start(StartDetached)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);

@@ -2,7 +2,6 @@
 
 #include "file/debug_log.h"
 #include "formatter/card_backup.h"
-#include "formatter/card_discovery.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,9 +9,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-bool IsRemovableDrive(const QString &path)
+bool IsRemovableDrive(const QString &path, const CardHost &host)
 {
-    return IsRemovableCard(path, CardHost::System());
+    return IsRemovableCard(path, host);
 }
 
 QString LocalAppDataFolder()

@@ -3,6 +3,8 @@
 // card can be formatted while the tool runs.
 #pragma once
 
+#include "formatter/card_discovery.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,7 +12,7 @@
 
 // True when path lies on a memory card: the formatter's card test on the disk that holds its
 // file system, so that the tool moves off every card it may format.
-bool IsRemovableDrive(const QString &path);
+bool IsRemovableDrive(const QString &path, const CardHost &host = CardHost::System());
 
 // ~/.local/share (XDG_DATA_HOME when set): the local application-data folder.
 QString LocalAppDataFolder();

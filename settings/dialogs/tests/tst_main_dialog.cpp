@@ -6,6 +6,7 @@
 
 #include "dialogs/q7_setting_app.h"
 #include "dialogs/relocation.h"
+#include "fake_system.h"
 #include "file/debug_log.h"
 #include "skin/control_id.h"
 #include "skin/rbutton.h"
@@ -382,6 +383,53 @@ TEST(Relocation, AFailedCopyRunsFromTheCard)
     EXPECT_EQ(dlg.RelocatedProgramPath(), "");
     ASSERT_NE(dlg.Settings(), nullptr);
     EXPECT_EQ(Bytes(*dlg.Settings()), Bytes(record));
+}
+
+// The relocation asks the formatter's card test, so the tool moves off every card it may
+// format: an SD card in a built-in reader calls itself not removable and is one all the same.
+TEST(Relocation, TheToolMovesOffEveryCardItMayFormat)
+{
+    struct Case {
+        const char *what;
+        QString disk;
+        bool removable;
+        QString bus, type;
+        bool moves;
+    };
+    const Case cases[] = {
+        {"USB card reader", "sdb", true, "scsi", "0", true},
+        {"SD card in a built-in reader", "mmcblk0", false, "mmc", "SD", true},
+        {"soldered eMMC", "mmcblk1", false, "mmc", "MMC", false},
+        {"NVMe disk", "nvme0n1", false, "nvme", "", false},
+    };
+    for (const Case &tc : cases) {
+        SCOPED_TRACE(tc.what);
+        FakeSystem sys;
+        const QString card = QFileInfo(sys.root).canonicalFilePath() + "/card";
+        const QString folder = card + "/SETTING/";
+        ASSERT_TRUE(QDir().mkpath(folder));
+        QFile program(folder + "K420_Setting");
+        ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+        program.write("program bytes");
+        program.close();
+        sys.AddDisk(tc.disk, tc.removable, tc.bus, tc.type);
+        sys.AddPartition(tc.disk, tc.disk + "p1", 179, 1);
+        sys.AddMount(179, 1, card, "vfat", "/dev/" + tc.disk + "p1");
+        EXPECT_EQ(IsRemovableDrive(folder, sys.host), tc.moves);
+
+        bool started = false;
+        DebugLogCapture log;
+        CQ7SettingDlg dlg(folder, K420_Dialogs);
+        dlg.SetProgramPath(program.fileName());
+        NoViewer viewer;
+        dlg.SetViewerProbe(&viewer);
+        dlg.SetRelocation(
+            [&](const QString &f) { return IsRemovableDrive(f, sys.host); }, sys.root + "/local",
+            [&](const QString &, const QStringList &, const QString &) { return started = true; });
+        EXPECT_EQ(dlg.Init(), !tc.moves);
+        EXPECT_EQ(started, tc.moves);
+        EXPECT_EQ(QFileInfo::exists(sys.root + "/local/Orbilux/K420_Setting"), tc.moves);
+    }
 }
 
 TEST(Relocation, AFixedDiskIsNotRemovable)
