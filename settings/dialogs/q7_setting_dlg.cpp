@@ -86,6 +86,7 @@ bool CQ7SettingDlg::Init()
 {
     // The language is chosen from the viewer and the record once the record is loaded; the
     // viewer's registry value is read by that choice.
+    setWindowIcon(LoadIconResource(kIconId));
     if (Relocate()) return false;
     DebugLog(QStringLiteral("Setting Dialog Init Start"));
     m_settings = std::make_unique<CameraSettings>();
