@@ -1,4 +1,5 @@
 #include "formatter/card_backup.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,19 +13,6 @@
 
 namespace
 {
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 TEST(CopyOverTest, CopiesAndReplaces)
 {

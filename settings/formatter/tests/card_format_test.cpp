@@ -4,6 +4,7 @@
 #include "fake_system.h"
 #include "peer_tools.h"
 #include "test_format_ui.h"
+#include "test_files.h"
 
 #include "file/debug_log.h"
 #include "locale/texts.h"
@@ -31,19 +32,6 @@ QCoreApplication &App()
     static bool texts = SelectLanguage("english");
     (void)texts;
     return app;
-}
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 bool HasLine(const QStringList &log, const QString &prefix)
@@ -269,13 +257,7 @@ protected:
     // A card formatted elsewhere: one FAT32 partition at 2048.
     void FormattedElsewhere()
     {
-        QProcess p;
-        p.start("sfdisk", {"-q", image});
-        p.waitForStarted();
-        p.write("2048,,c\n");
-        p.closeWriteChannel();
-        p.waitForFinished();
-        ASSERT_EQ(p.exitCode(), 0);
+        ASSERT_EQ(RunTool("sfdisk", {"-q", image}, nullptr, "2048,,c\n"), 0);
         disk = loops.Attach(image);
         if (disk.isEmpty()) GTEST_SKIP() << "losetup refused";
         const QString part = loops.Attach(image, 2048);
@@ -296,14 +278,7 @@ protected:
     // A card this tool formatted before.
     void OwnCard()
     {
-        {
-            std::unique_ptr<FileSectorDevice> dev(FileSectorDevice::OpenImage(image, {255, 63}));
-            FormatContext c;
-            c.device = dev.get();
-            FormatLayout l{};
-            ASSERT_TRUE(MakePartitionTable(c, l));
-            ASSERT_EQ(WriteFAT32Area(c, MakeBPB32Structure(l)), RETURN_FORMAT_SUCCESS);
-        }
+        ASSERT_EQ(WriteOwnLayout(image), RETURN_FORMAT_SUCCESS);
         disk = loops.Attach(image);
         if (disk.isEmpty()) GTEST_SKIP() << "losetup refused";
         sys.AddNode("sdz", disk);
@@ -483,20 +458,9 @@ protected:
     void MakeCard(CardKind kind)
     {
         if (kind == CardKind::OwnLayout) {
-            std::unique_ptr<FileSectorDevice> dev(FileSectorDevice::OpenImage(image, {255, 63}));
-            FormatContext c;
-            c.device = dev.get();
-            FormatLayout l{};
-            ASSERT_TRUE(MakePartitionTable(c, l));
-            ASSERT_EQ(WriteFAT32Area(c, MakeBPB32Structure(l)), RETURN_FORMAT_SUCCESS);
+            ASSERT_EQ(WriteOwnLayout(image), RETURN_FORMAT_SUCCESS);
         } else {
-            QProcess p;
-            p.start("sfdisk", {"-q", image});
-            ASSERT_TRUE(p.waitForStarted());
-            p.write(kind == CardKind::Fat16 ? "2048,,6\n" : "2048,,c\n");
-            p.closeWriteChannel();
-            p.waitForFinished();
-            ASSERT_EQ(p.exitCode(), 0);
+            ASSERT_EQ(RunTool("sfdisk", {"-q", image}, nullptr, kind == CardKind::Fat16 ? "2048,,6\n" : "2048,,c\n"), 0);
         }
         const QString disk = loops.Attach(image);
         if (disk.isEmpty()) GTEST_SKIP() << "losetup refused";

@@ -8,7 +8,6 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -271,15 +270,7 @@ protected:
         image = sys.root + "/card.img";
         ASSERT_TRUE(MakeSparseImage(image, kSectors));
         QString out;
-        {
-            QProcess p;
-            p.start("sfdisk", {"-q", image});
-            p.waitForStarted();
-            p.write("2048,,c\n");
-            p.closeWriteChannel();
-            p.waitForFinished();
-            ASSERT_EQ(p.exitCode(), 0) << p.readAll().toStdString();
-        }
+        ASSERT_EQ(RunTool("sfdisk", {"-q", image}, &out, "2048,,c\n"), 0) << out.toStdString();
         if (RunTool("losetup", {"-f", "--show", image}, &out) != 0) GTEST_SKIP() << "losetup refused: " << out.toStdString();
         disk = out.trimmed();
         ASSERT_EQ(RunTool("losetup", {"-f", "--show", "-o", QString::number(2048 * 512), image}, &out), 0) << out.toStdString();

@@ -1,5 +1,8 @@
 #include "peer_tools.h"
 
+#include "formatter/fat32_builder.h"
+#include "formatter/sector_devices.h"
+
 #include <QFile>
 #include <QProcess>
 
@@ -7,12 +10,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 const char kLabelFinding[] = "Label in boot sector is 'NO NAME QV', but there is no volume label in root directory.";
 const char kFreeCountFinding[] = "Free cluster summary uninitialized";
 
-int RunTool(const QString &program, const QStringList &args, QString *output)
+int RunTool(const QString &program, const QStringList &args, QString *output, const QByteArray &input)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -21,10 +25,22 @@ int RunTool(const QString &program, const QStringList &args, QString *output)
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);
     if (!p.waitForStarted(10000)) return -1;
+    if (!input.isEmpty()) p.write(input);
     p.closeWriteChannel();
     if (!p.waitForFinished(120000)) return -1;
     if (output) *output = QString::fromUtf8(p.readAll());
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+int WriteOwnLayout(const QString &image)
+{
+    std::unique_ptr<FileSectorDevice> dev(FileSectorDevice::OpenImage(image, {255, 63}));
+    if (!dev) return -1;
+    FormatContext c;
+    c.device = dev.get();
+    FormatLayout l{};
+    if (!MakePartitionTable(c, l)) return -1;
+    return WriteFAT32Area(c, MakeBPB32Structure(l));
 }
 
 bool MakeSparseImage(const QString &path, uint64_t sectors)
