@@ -431,7 +431,7 @@ protected:
     {
         App();
         if (::geteuid() != 0) GTEST_SKIP() << "loop devices need root; the block-device path is not tested";
-        mountPoint = sys.root + "/media/CARD";
+        mountPoint = kMountPoint;
         folder = mountPoint + "/K420/";
         program = folder + "K420_Setting";
         pc = sys.root + "/home/.local/share/Orbilux";
@@ -530,7 +530,9 @@ protected:
     static constexpr uint64_t kSectors = 600000;
     FakeSystem sys;
     Loops loops;
-    MtoolsMount card{sys.root + "/media/CARD"};
+    // Blanks and shell characters, as a card's label may give its mount point.
+    const QString kMountPoint = sys.root + "/media/my CARD $(true) 'a'";
+    MtoolsMount card{kMountPoint};
     TestFormatUi ui;
     QString mountPoint, folder, program, pc, image;
     FormatLayout layout{};
