@@ -122,6 +122,12 @@ CardHost Watched(const CardHost &host, const std::shared_ptr<MountWatch> &watch)
     return h;
 }
 
+QString RootOf(const CardVolume &card)
+{
+    if (!card.mounted) return {};
+    return card.mountPoint.endsWith('/') ? card.mountPoint : card.mountPoint + "/";
+}
+
 QString EndLine(const QString &text) { return text.endsWith("\r\n") ? text : text + "\r\n"; }
 
 // Runs a dosfstools program on the card's volume with the volume unmounted; -1: not started.
@@ -277,12 +283,7 @@ void LogMakeMBRResult(int result)
         DebugLog(QString());
 }
 
-QString CardRoot(const QString &cardFolder, const CardHost &host)
-{
-    const CardVolume card = FindCard(cardFolder, host);
-    if (!card.mounted) return {};
-    return card.mountPoint.endsWith('/') ? card.mountPoint : card.mountPoint + "/";
-}
+QString CardRoot(const QString &cardFolder, const CardHost &host) { return RootOf(FindCard(cardFolder, host)); }
 
 bool ConfirmCardFormat(FormatUi &ui, const FormatProfile &profile)
 {
@@ -299,9 +300,10 @@ void SDCardFormat(const FormatJob &job)
     const FormatProfile &p = *job.profile;
     FormatUi &ui = *job.ui;
     if (p.logsProcedure) DebugLog("Start SDCardFormat() ---");
-    if (job.cardFolder.isEmpty() || !IsRemovableCard(job.cardFolder, job.host)) return;
+    if (job.cardFolder.isEmpty()) return;
     const CardVolume card = FindCard(job.cardFolder, job.host);
-    QString root = CardRoot(job.cardFolder, job.host);
+    if (!IsUsableCard(card)) return;
+    QString root = RootOf(card);
     // An unmounted volume has no files to rescue; the worker formats the device itself.
     const bool rescue = !root.isEmpty();
     if (!rescue) root = job.cardFolder;

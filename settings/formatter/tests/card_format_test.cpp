@@ -619,6 +619,28 @@ TEST_F(CardOnLoopDevices, WithTheProgramOffTheCardItsFolderKeepsTheFiles)
     }
 }
 
+// The format went through but the card folder cannot be made on the new card: what could not
+// go back waits in the fresh folder, and the message says where.
+TEST_F(CardOnLoopDevices, FilesThatCannotGoBackStayInTheFreshFolder)
+{
+    MakeCard(CardKind::FormattedElsewhere);
+    sys.host.mount = [this](const QString &dev, const QString &) {
+        ReadPartitionTable();
+        if (!card.Mount(dev)) return false;
+        WriteFile(mountPoint + "/K420", "a file where the card folder goes");
+        return true;
+    };
+    SDCardFormat(Job());
+    ASSERT_EQ(ui.events.size(), 4u);
+    const QStringList folders = BackupFolders();
+    ASSERT_EQ(folders.size(), 1);
+    const QString backup = pc + "/" + folders[0] + "/";
+    EXPECT_EQ(ui.events[3], kSuccess + "\r\n" + QString(kBackupKeptText).arg(backup));
+    for (const auto &[path, bytes] : Files())
+        EXPECT_EQ(ReadAll(backup + QFileInfo(path).fileName()), bytes) << path.toStdString();
+    EXPECT_EQ(ReadAll(mountPoint + "/MLO"), Files().at(mountPoint + "/MLO")) << "what could go back is back";
+}
+
 // A program working in the card folder keeps the card busy: the message names it, whichever
 // way the format would have gone, and the card keeps its files.
 TEST_P(EachCardKind, ABusyCardNamesTheProgramsThatHoldIt)
