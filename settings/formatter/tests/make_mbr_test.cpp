@@ -26,10 +26,10 @@ QByteArray FileHash(const QString &path)
 }
 
 // A volume image of the given kind, made by the system's own tools.
-QString MakeVolume(const QString &dir, const QString &kind)
+QString MakeVolume(const QString &dir, const QString &kind, uint64_t sectors = 64 * 2048)
 {
     const QString path = dir + "/vol-" + kind + ".img";
-    MakeSparseImage(path, 64 * 2048);
+    MakeSparseImage(path, sectors);
     if (kind == "fat32") RunTool("mkfs.fat", {"-F", "32", path});
     else if (kind == "fat16") RunTool("mkfs.fat", {"-F", "16", path});
     else if (kind == "ext2") RunTool("mkfs.ext2", {"-q", "-F", path});
@@ -136,9 +136,9 @@ TEST(CardDecisionTest, OnlyMemoryCardsAreCards)
         } else {
             volume = tc.disk + "p1";
             sys.AddPartition(tc.disk, volume, 240, 1);
-            sys.AddNode(tc.disk, MakeVolume(sys.root, "disk"));
+            sys.AddNode(tc.disk, MakeVolume(sys.root, "disk", 16 * 2048));
         }
-        sys.AddNode(volume, MakeVolume(sys.root, "fat16"));
+        sys.AddNode(volume, MakeVolume(sys.root, "fat16", 16 * 2048));
         sys.AddMount(240, 1, "/media/card", "vfat", "/dev/" + volume);
 
         const DiskFacts facts = ReadDiskFacts(tc.disk, sys.host);
