@@ -348,13 +348,20 @@ static void setTooLarge(void)
     setErr("File too large to index (4 GiB or more).\n");
 }
 
+// Whether `n` more bytes of movi data keep the sizes within 32 bits; the message says so if not.
+static bool moviHasRoom(const AVIFILE *f, uint64_t n)
+{
+    if ((uint64_t)f->movi_size + n <= AVI_MAX_FILE_LENGTH)
+        return true;
+    setTooLarge();
+    return false;
+}
+
 // Accounts `n` bytes of the movi data that get no index entry.
 static int passOver(AVIFILE *f, uint64_t n)
 {
-    if ((uint64_t)f->movi_size + n > AVI_MAX_FILE_LENGTH) {
-        setTooLarge();
+    if (!moviHasRoom(f, n))
         return -1;
-    }
     f->nOffset = (int32_t)((DWORD)f->nOffset + (DWORD)n);
     f->movi_size += (DWORD)n;
     return 0;
@@ -453,10 +460,8 @@ static int recoveryStart(RcCtx *c, AVIRC_INFO *info)
                 break;
             flags = (head == 5 && b[4] == 0x27) ? AVIIF_KEYFRAME : 0;
         }
-        if ((uint64_t)f->movi_size + 8 + ck.ckSize > AVI_MAX_FILE_LENGTH) {
-            setTooLarge();
+        if (!moviHasRoom(f, 8 + (uint64_t)ck.ckSize))
             return -1;
-        }
         if (AVIFileIndexChunk(f, &h, ck.ckID, flags, ck.ckSize, 1) != 0) {
             setErr("Not enough memory for the index.\n");
             return -1;
