@@ -65,7 +65,9 @@ static int repair(const char *path)
     AVIRC_INFO before;
     const bool known = AVIrcInspect(path, &before) == 0;
     if (LIBAVI_recoverFile((char *)path) != 0) {
-        printf(" WARNING: [%s], file recovery FAIL : %s!!! \n", path, LIBAVI_recoverGetErrMsg());
+        // Only a failed allocation leaves no text; the repair's console lines tell which.
+        const char *msg = LIBAVI_recoverGetErrMsg();
+        printf(" WARNING: [%s], file recovery FAIL : %s!!! \n", path, *msg ? msg : "out of memory");
         return -1;
     }
     printf("%s: %s\n", path, known && !before.needsRepair ? "complete, left as it is" : "repaired");
