@@ -54,7 +54,8 @@ CQ7SettingDlg::CQ7SettingDlg(const QString &cardFolder, const DialogProfile &pro
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowMinimizeButtonHint),
       m_profile(profile), m_cardFolder(cardFolder),
-      m_programPath(platform::ProgramFilePath()), m_isRemovable(platform::IsRemovableDrive),
+      m_programPath(platform::ProgramFilePath()),
+      m_isRemovable([](const QString &path) { return IsRemovableDrive(path); }),
       m_localAppData(platform::LocalAppDataFolder()), m_start(StartDetached),
       m_viewer(&platform::Viewer())
 {
@@ -84,6 +85,7 @@ bool CQ7SettingDlg::Init()
 {
     // The language is chosen from the viewer and the record once the record is loaded; the
     // viewer's registry value is read by that choice.
+    setWindowIcon(LoadIconResource(kIconId));
     if (Relocate()) return false;
     DebugLog(QStringLiteral("Setting Dialog Init Start"));
     m_settings = std::make_unique<CameraSettings>();

@@ -1,10 +1,16 @@
 #include "dialogs/relocation.h"
 
 #include "file/debug_log.h"
+#include "formatter/card_backup.h"
 #include "platform/platform.h"
 
 #include <QDir>
 #include <QFileInfo>
+
+bool IsRemovableDrive(const QString &path, const CardHost &host)
+{
+    return IsRemovableCard(path, host);
+}
 
 bool StartDetached(const QString &program, const QStringList &arguments, const QString &workingDir)
 {
@@ -21,7 +27,8 @@ QString RelocateProgram(const QString &programPath, const QString &programFolder
     for (const QString &file : platform::ProgramFileSet(programPath)) {
         const QString to = target + QLatin1Char('/') + file;
         platform::CreateFolder(QFileInfo(to).absolutePath());
-        if (!platform::CopyFileOver(from.filePath(file), to)) return QString();
+        // An earlier copy is replaced only by a complete new one.
+        if (!CopyOver(from.filePath(file), to)) return QString();
     }
     const QString copy = target + QLatin1Char('/') + QFileInfo(programPath).fileName();
     const QString workingDir = platform::DriveRoot(copy);
