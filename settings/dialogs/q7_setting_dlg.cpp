@@ -7,6 +7,7 @@
 #include "file/debug_log.h"
 #include "locale/texts.h"
 #include "locale/viewer.h"
+#include "platform/card.h"
 #include "platform/platform.h"
 #include "skin/rbutton.h"
 #include "skin/rstatic_text.h"
@@ -55,7 +56,7 @@ CQ7SettingDlg::CQ7SettingDlg(const QString &cardFolder, const DialogProfile &pro
                           Qt::WindowMinimizeButtonHint),
       m_profile(profile), m_cardFolder(cardFolder),
       m_programPath(platform::ProgramFilePath()),
-      m_isRemovable([](const QString &path) { return IsRemovableDrive(path); }),
+      m_isRemovable([](const QString &path) { return platform::IsRemovableDrive(path); }),
       m_localAppData(platform::LocalAppDataFolder()), m_start(StartDetached),
       m_viewer(&platform::Viewer())
 {

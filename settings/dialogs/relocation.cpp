@@ -1,16 +1,10 @@
 #include "dialogs/relocation.h"
 
 #include "file/debug_log.h"
-#include "formatter/card_backup.h"
 #include "platform/platform.h"
 
 #include <QDir>
 #include <QFileInfo>
-
-bool IsRemovableDrive(const QString &path, const CardHost &host)
-{
-    return IsRemovableCard(path, host);
-}
 
 bool StartDetached(const QString &program, const QStringList &arguments, const QString &workingDir)
 {
@@ -28,7 +22,7 @@ QString RelocateProgram(const QString &programPath, const QString &programFolder
         const QString to = target + QLatin1Char('/') + file;
         platform::CreateFolder(QFileInfo(to).absolutePath());
         // An earlier copy is replaced only by a complete new one.
-        if (!CopyOver(from.filePath(file), to)) return QString();
+        if (!platform::CopyOver(from.filePath(file), to)) return QString();
     }
     const QString copy = target + QLatin1Char('/') + QFileInfo(programPath).fileName();
     const QString workingDir = platform::DriveRoot(copy);

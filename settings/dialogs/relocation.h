@@ -3,16 +3,10 @@
 // card can be formatted while the tool runs.
 #pragma once
 
-#include "formatter/card_discovery.h"
-
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-
-// True when path lies on a memory card: the formatter's card test on the disk that holds its
-// file system, so that the tool moves off every card it may format.
-bool IsRemovableDrive(const QString &path, const CardHost &host = CardHost::System());
 
 // Starts program with its arguments in workingDir, detached. False when it could not start.
 using ProgramStarter = std::function<bool(const QString &program, const QStringList &arguments,

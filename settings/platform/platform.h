@@ -40,8 +40,6 @@ QString ProgramFilePath();
 // The files that make up the program, as paths relative to its folder, the program file first:
 // what relocation copies and what the format puts back on the card, so that the copy runs.
 QStringList ProgramFileSet(const QString &programPath);
-// The drive of path is a removable drive (GetDriveTypeW of its root is DRIVE_REMOVABLE).
-bool IsRemovableDrive(const QString &path);
 // The root of the drive that holds path, with its trailing separator ("C:/", or "/").
 QString DriveRoot(const QString &path);
 // The current user's local application-data folder (CSIDL_LOCAL_APPDATA), without a trailing
@@ -49,8 +47,10 @@ QString DriveRoot(const QString &path);
 QString LocalAppDataFolder();
 // CreateDirectoryW: true when the folder exists afterwards.
 bool CreateFolder(const QString &path);
-// CopyFileW with overwriting allowed. A missing source leaves the destination alone.
-bool CopyFileOver(const QString &from, const QString &to);
+// CopyFileW with overwriting allowed, made safe: the copy goes to a temporary file beside `to`
+// that replaces it once complete, so `to` keeps its old contents if the copy fails. A missing
+// source leaves `to` alone (false); copying a file onto itself does nothing (true).
+bool CopyOver(const QString &from, const QString &to);
 // Starts program with one argument in workingDir, shown, without waiting for it
 // (ShellExecuteW "open"). False when it could not be started.
 bool StartProgram(const QString &program, const QString &argument, const QString &workingDir);

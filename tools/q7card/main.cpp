@@ -6,8 +6,9 @@
 #include "file/debug_log.h"
 #include "formatter/card_format.h"
 #include "formatter/fat32_builder.h"
-#include "formatter/sector_devices.h"
 #include "locale/texts.h"
+#include "platform/card.h"
+#include "platform/platform.h"
 #include "skin/format_progress.h"
 
 #include <QCoreApplication>
@@ -149,7 +150,7 @@ int Image(const QString &file, uint64_t sectors, const FormatProfile &profile)
             return 1;
         }
     }
-    std::unique_ptr<FileSectorDevice> dev(FileSectorDevice::OpenImage(file, {255, 63}));
+    std::unique_ptr<SectorDevice> dev = platform::OpenImageDevice(file, {255, 63});
     if (!dev) {
         Print("cannot open " + file);
         return 1;
@@ -191,9 +192,9 @@ int Format(const QString &target, bool yes, const QString &program, const Format
     QString path = QFileInfo(target).absoluteFilePath();
     if (QFileInfo(path).isDir() && !path.endsWith('/')) path += '/';
     job.cardFolder = path;
-    job.backupFolder = QDir::homePath() + "/.local/share/Orbilux/q7card/";
+    job.backupFolder = platform::LocalAppDataFolder() + "/Orbilux/q7card/";
     QDir().mkpath(job.backupFolder);
-    if (!IsRemovableCard(job.cardFolder, job.host)) {
+    if (!platform::IsRemovableDrive(job.cardFolder, job.host)) {
         Print(target + ": not on a removable card; nothing done");
         return 1;
     }

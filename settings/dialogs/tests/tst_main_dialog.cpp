@@ -9,6 +9,7 @@
 #include "fake_system.h"
 #include "xvfb_server.h"
 #include "file/debug_log.h"
+#include "platform/card.h"
 #include "platform/platform.h"
 #include "platform/tests/support/platform_test_support.h"
 #include "skin/control_id.h"
@@ -538,7 +539,7 @@ TEST(Relocation, TheToolMovesOffEveryCardItMayFormat)
         sys.AddDisk(tc.disk, tc.removable, tc.bus, tc.type);
         sys.AddPartition(tc.disk, tc.disk + "p1", 179, 1);
         sys.AddMount(179, 1, card, "vfat", "/dev/" + tc.disk + "p1");
-        EXPECT_EQ(IsRemovableDrive(folder, sys.host), tc.moves);
+        EXPECT_EQ(platform::IsRemovableDrive(folder, sys.host), tc.moves);
 
         bool started = false;
         DebugLogCapture log;
@@ -547,7 +548,7 @@ TEST(Relocation, TheToolMovesOffEveryCardItMayFormat)
         NoViewer viewer;
         dlg.SetViewerProbe(&viewer);
         dlg.SetRelocation(
-            [&](const QString &f) { return IsRemovableDrive(f, sys.host); }, sys.root + "/local",
+            [&](const QString &f) { return platform::IsRemovableDrive(f, sys.host); }, sys.root + "/local",
             [&](const QString &, const QStringList &, const QString &) { return started = true; });
         EXPECT_EQ(dlg.Init(), !tc.moves);
         EXPECT_EQ(started, tc.moves);

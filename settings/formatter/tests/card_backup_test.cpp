@@ -1,4 +1,5 @@
 #include "formatter/card_backup.h"
+#include "platform/platform.h"
 #include "test_files.h"
 
 #include <QDir>
@@ -20,11 +21,11 @@ TEST(CopyOverTest, CopiesAndReplaces)
     const QString from = dir.filePath("from"), to = dir.filePath("to");
     WriteFile(from, "new contents");
     QFile::setPermissions(from, QFile::permissions(from) | QFile::ExeOwner);
-    EXPECT_TRUE(CopyOver(from, to));
+    EXPECT_TRUE(platform::CopyOver(from, to));
     EXPECT_EQ(ReadAll(to), "new contents");
     EXPECT_TRUE(QFile::permissions(to) & QFile::ExeOwner) << "a program stays a program";
     WriteFile(from, "newer");
-    EXPECT_TRUE(CopyOver(from, to));
+    EXPECT_TRUE(platform::CopyOver(from, to));
     EXPECT_EQ(ReadAll(to), "newer");
     // Nothing but the copy is left in the folder.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"from", "to"}));
@@ -39,8 +40,8 @@ TEST(CopyOverTest, AFileCopiedOntoItselfStaysAsItIs)
     ASSERT_TRUE(QDir().mkpath(dir.filePath("sub")));
     for (const QString &same : {file, dir.filePath("link.cfg"), dir.filePath("sub/../setup.cfg")}) {
         SCOPED_TRACE(same.toStdString());
-        EXPECT_TRUE(CopyOver(file, same));
-        EXPECT_TRUE(CopyOver(same, file));
+        EXPECT_TRUE(platform::CopyOver(file, same));
+        EXPECT_TRUE(platform::CopyOver(same, file));
         EXPECT_EQ(ReadAll(file), "settings record");
     }
 }
@@ -51,9 +52,9 @@ TEST(CopyOverTest, AFailedCopyLeavesTheDestinationAlone)
     const QString to = dir.filePath("to");
     WriteFile(to, "the only copy");
     // No source, a folder as source, a destination folder that does not exist.
-    EXPECT_FALSE(CopyOver(dir.filePath("missing"), to));
-    EXPECT_FALSE(CopyOver(dir.path(), to));
-    EXPECT_FALSE(CopyOver(to, dir.filePath("no/such/folder/to")));
+    EXPECT_FALSE(platform::CopyOver(dir.filePath("missing"), to));
+    EXPECT_FALSE(platform::CopyOver(dir.path(), to));
+    EXPECT_FALSE(platform::CopyOver(to, dir.filePath("no/such/folder/to")));
     EXPECT_EQ(ReadAll(to), "the only copy");
 }
 
@@ -70,7 +71,7 @@ TEST(CopyOverTest, AFullMediumKeepsTheOldFile)
     WriteFile(to, "settings record");
     const QString big = dir.filePath("big");
     WriteFile(big, QByteArray(256 * 1024, 'x'));
-    EXPECT_FALSE(CopyOver(big, to));
+    EXPECT_FALSE(platform::CopyOver(big, to));
     EXPECT_EQ(ReadAll(to), "settings record");
     EXPECT_EQ(QDir(card).entryList(QDir::Files | QDir::Hidden), QStringList{"setup.cfg"})
         << "no partial copy left";

@@ -1,6 +1,6 @@
 #include "formatter/card_format.h"
 #include "formatter/fat32_builder.h"
-#include "formatter/sector_devices.h"
+#include "platform/linux/sector_devices.h"
 #include "fake_system.h"
 #include "peer_tools.h"
 #include "test_format_ui.h"

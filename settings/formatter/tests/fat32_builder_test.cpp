@@ -1,5 +1,5 @@
 #include "formatter/fat32_builder.h"
-#include "formatter/sector_devices.h"
+#include "platform/linux/sector_devices.h"
 #include "memory_device.h"
 #include "peer_tools.h"
 

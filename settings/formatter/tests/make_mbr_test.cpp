@@ -1,6 +1,6 @@
-#include "formatter/card_discovery.h"
+#include "platform/linux/card_discovery.h"
 #include "formatter/make_mbr.h"
-#include "formatter/sector_devices.h"
+#include "platform/linux/sector_devices.h"
 #include "fake_system.h"
 #include "peer_tools.h"
 

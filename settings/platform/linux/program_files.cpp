@@ -5,18 +5,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSaveFile>
 #include <QStandardPaths>
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
+#include <filesystem>
+#include <system_error>
 
 namespace
 {
-bool ReadFlag(const QString &path)
+bool SameFile(const QString &a, const QString &b)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    return f.readAll().trimmed() == "1";
+    // By identity, not by name: a case-insensitive card or a link may name one file twice.
+    std::error_code ec;
+    return std::filesystem::equivalent(std::filesystem::path(a.toStdU16String()),
+                                       std::filesystem::path(b.toStdU16String()), ec) &&
+           !ec;
 }
 } // namespace
 
@@ -32,21 +35,6 @@ QStringList ProgramFileSet(const QString &programPath)
 {
     // One file: the Qt libraries are the system's.
     return {QFileInfo(programPath).fileName()};
-}
-
-// The sysfs "removable" flag of the block device that holds the path's file system (for a
-// partition, of its disk).
-bool IsRemovableDrive(const QString &path)
-{
-    struct stat st;
-    if (stat(QFile::encodeName(path).constData(), &st) != 0) return false;
-    const QString dev =
-        QStringLiteral("/sys/dev/block/%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev));
-    if (!QFileInfo::exists(dev)) return false;
-    // A partition has no flag of its own; its disk is the parent folder.
-    if (QFileInfo::exists(dev + QStringLiteral("/partition")))
-        return ReadFlag(QFileInfo(dev).canonicalFilePath() + QStringLiteral("/../removable"));
-    return ReadFlag(dev + QStringLiteral("/removable"));
 }
 
 // One tree: the root of the copy's file system, as the drive root was.
@@ -66,12 +54,24 @@ bool CreateFolder(const QString &path)
     return QDir().mkpath(path);
 }
 
-bool CopyFileOver(const QString &from, const QString &to)
+bool CopyOver(const QString &from, const QString &to)
 {
-    if (!QFileInfo(from).isFile()) return false;
-    QFile::remove(to);
-    if (!QFile::copy(from, to)) return false;
-    QFile::setPermissions(to, QFile::permissions(from));
+    QFile in(from);
+    if (!QFileInfo(from).isFile() || !in.open(QIODevice::ReadOnly)) return false;
+    if (QFileInfo::exists(to) && SameFile(from, to)) return true;
+    // QSaveFile writes a temporary file beside `to`, flushes it to the medium and renames it
+    // over `to` on commit; a failed or cancelled copy leaves `to` untouched.
+    QSaveFile out(to);
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    char buf[64 * 1024];
+    for (;;) {
+        const qint64 n = in.read(buf, sizeof buf);
+        if (n < 0 || (n > 0 && out.write(buf, n) != n)) return false; // discards the temporary file
+        if (n == 0) break;
+    }
+    if (!out.commit()) return false;
+    // A program must stay a program; a card's file system may not keep permissions at all.
+    QFile::setPermissions(to, in.permissions());
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 #include "platform/windows/program_runtime.h"
+#include "platform/windows/wide.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,9 +14,26 @@
 
 namespace
 {
-const wchar_t *Wide(const QString &text)
+// Both paths name one file (by volume and file index: a card's case-insensitive names or a
+// second path to the same file do not fool it).
+bool SameFile(const QString &a, const QString &b)
 {
-    return reinterpret_cast<const wchar_t *>(text.utf16());
+    const auto open = [](const QString &path) {
+        return CreateFileW(Wide(QDir::toNativeSeparators(path)), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    };
+    const HANDLE ha = open(a);
+    const HANDLE hb = open(b);
+    BY_HANDLE_FILE_INFORMATION ia = {}, ib = {};
+    const bool same = ha != INVALID_HANDLE_VALUE && hb != INVALID_HANDLE_VALUE &&
+                      GetFileInformationByHandle(ha, &ia) && GetFileInformationByHandle(hb, &ib) &&
+                      ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+                      ia.nFileIndexHigh == ib.nFileIndexHigh &&
+                      ia.nFileIndexLow == ib.nFileIndexLow;
+    if (ha != INVALID_HANDLE_VALUE) CloseHandle(ha);
+    if (hb != INVALID_HANDLE_VALUE) CloseHandle(hb);
+    return same;
 }
 
 // One command-line argument as CommandLineToArgvW reads it back: quoted when it holds blanks,
@@ -63,11 +81,6 @@ QString DriveRoot(const QString &path)
     return slash < 0 ? qt + QLatin1Char('/') : qt.left(slash + 1);
 }
 
-bool IsRemovableDrive(const QString &path)
-{
-    return GetDriveTypeW(Wide(NativePath(DriveRoot(path)))) == DRIVE_REMOVABLE;
-}
-
 QString LocalAppDataFolder()
 {
     wchar_t path[MAX_PATH] = {};
@@ -81,9 +94,22 @@ bool CreateFolder(const QString &path)
            GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-bool CopyFileOver(const QString &from, const QString &to)
+bool CopyOver(const QString &from, const QString &to)
 {
-    return CopyFileW(Wide(NativePath(from)), Wide(NativePath(to)), FALSE);
+    if (!QFileInfo(from).isFile()) return false;
+    if (SameFile(from, to)) return true;
+    // CopyFileW into a new file beside `to`, which then takes its place; a copy that fails
+    // halfway leaves `to` as it was.
+    const QString folder = NativePath(QFileInfo(to).absolutePath());
+    wchar_t temporary[MAX_PATH] = {};
+    if (!GetTempFileNameW(Wide(folder), L"q7c", 0, temporary)) return false;
+    if (!CopyFileW(Wide(NativePath(from)), temporary, FALSE) ||
+        !MoveFileExW(temporary, Wide(NativePath(to)),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(temporary);
+        return false;
+    }
+    return true;
 }
 
 bool StartProgram(const QString &program, const QString &argument, const QString &workingDir)

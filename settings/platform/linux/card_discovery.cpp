@@ -1,4 +1,4 @@
-#include "formatter/card_discovery.h"
+#include "platform/linux/card_discovery.h"
 
 #include <QDir>
 #include <QFile>

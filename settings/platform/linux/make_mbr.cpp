@@ -1,7 +1,8 @@
 #include "formatter/make_mbr.h"
 
 #include "file/debug_log.h"
-#include "formatter/sector_devices.h"
+#include "platform/linux/card_discovery.h"
+#include "platform/linux/sector_devices.h"
 
 #include <QFile>
 
@@ -28,7 +29,8 @@ int ReadMBR(const QString &diskDevice)
 
 } // namespace
 
-int MakeMBR(FormatContext &context, const QString &cardFolder, const FormatProfile &profile, const CardHost &host)
+int MakeMBR(FormatContext &context, const QString &cardFolder, const FormatProfile &profile,
+            const CardHost &host)
 {
     if (profile.logsMakeMBRStart) DebugLog("Start MakeMBR() ---");
     const CardVolume card = FindCard(cardFolder, host);
