@@ -140,7 +140,7 @@ void FormatWorker(PopupLink &link, const QString &root, const FormatJob &job, pl
     }
     link.SetPos(pos);
     if (p.logsProcedure) LogTime("end");
-    card.SetVolumeLabel(p.label);
+    card.WriteVolumeLabel(p.label);
     Wait1s();
     link.Close();
 }

@@ -60,7 +60,7 @@ class FormatCard
     virtual QuickFormatRun QuickFormat(const FormatProfile &profile,
                                        const FormatPacket &packet) = 0;
     // Worker thread: SetVolumeLabelW, whatever the format's result.
-    virtual void SetVolumeLabel(const char *label) = 0;
+    virtual void WriteVolumeLabel(const char *label) = 0;
 
     // After the worker: the card is back where it was, so that its files can go back on it.
     virtual bool IsBack() const = 0;

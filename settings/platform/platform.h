@@ -45,7 +45,8 @@ QString DriveRoot(const QString &path);
 // The current user's local application-data folder (CSIDL_LOCAL_APPDATA), without a trailing
 // separator; empty when the system does not tell it.
 QString LocalAppDataFolder();
-// CreateDirectoryW: true when the folder exists afterwards.
+// CreateDirectoryW, level by level for the folders above that are missing: true when the
+// folder exists afterwards.
 bool CreateFolder(const QString &path);
 // CopyFileW with overwriting allowed, made safe: the copy goes to a temporary file beside `to`
 // that replaces it once complete, so `to` keeps its old contents if the copy fails. A missing

@@ -112,7 +112,10 @@ OpenDialog::~OpenDialog() = default;
 void Settle()
 {
     QCoreApplication::sendPostedEvents();
-    QTest::qWait(QGuiApplication::platformName() == QLatin1String("offscreen") ? 0 : 150);
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        RunPendingEvents();
+    else
+        QTest::qWait(150);
     QCoreApplication::sendPostedEvents();
 }
 

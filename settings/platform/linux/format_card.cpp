@@ -162,7 +162,7 @@ class LinuxFormatCard : public platform::FormatCard
     }
 
     // SetVolumeLabelW: fatlabel on the card's volume.
-    void SetVolumeLabel(const char *label) override
+    void WriteVolumeLabel(const char *label) override
     {
         const CardVolume &card = m_now;
         if (!MayTouch(card)) return;

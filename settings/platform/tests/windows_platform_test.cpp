@@ -1,6 +1,6 @@
 // The Windows side of the platform layer, on the system's own calls (under Wine in the build's
 // prefix): the debug output as a debugger receives it, the viewer's registry value and window,
-// the registry's time zones and the current zone, the program's files, drive types and the
+// the registry's time zones and the current zone, the program's files and copies, and the
 // relocation with a real start of the copy.
 #include "builds/model_profile.h"
 #include "dialogs/relocation.h"
@@ -234,19 +234,12 @@ TEST(ProgramFiles, TheRunningProgramAndItsSet)
     EXPECT_TRUE(set.contains("libstdc++-6.dll"));
 }
 
-TEST(ProgramFiles, DrivesAndTheirTypes)
+TEST(ProgramFiles, DriveRootsAndNativePaths)
 {
     EXPECT_EQ(platform::DriveRoot("C:/users/me/AppData/Local/Orbilux/K420_Setting.exe"), "C:/");
     EXPECT_EQ(platform::DriveRoot("E:\\SETTING\\"), "E:/");
     EXPECT_EQ(platform::DriveRoot("E:"), "E:/");
     EXPECT_EQ(platform::NativePath("E:/SETTING/"), "E:\\SETTING\\");
-    EXPECT_FALSE(platform::IsRemovableDrive("C:/windows/"));
-    EXPECT_FALSE(platform::IsRemovableDrive("Z:/tmp/"));
-    EXPECT_FALSE(platform::IsRemovableDrive(QDir::tempPath()));
-    // The prefix maps R: to a folder as a removable drive (cmake/wine-prefix.sh).
-    EXPECT_TRUE(platform::IsRemovableDrive("R:/"));
-    EXPECT_TRUE(platform::IsRemovableDrive("R:\\SETTING\\"));
-    EXPECT_FALSE(platform::IsRemovableDrive("Q:/")) << "no such drive";
 }
 
 TEST(ProgramFiles, FoldersAndCopies)
@@ -257,13 +250,16 @@ TEST(ProgramFiles, FoldersAndCopies)
     EXPECT_TRUE(platform::CreateFolder(base + "/new"));
     EXPECT_TRUE(QFileInfo(base + "/new").isDir());
     EXPECT_TRUE(platform::CreateFolder(base + "/new")) << "an existing folder is fine";
-    EXPECT_FALSE(platform::CreateFolder(base + "/missing/deeper"));
+    EXPECT_TRUE(platform::CreateFolder(base + "/missing/deeper"));
+    EXPECT_TRUE(QFileInfo(base + "/missing/deeper").isDir());
 
     QFile a(base + "/a");
     ASSERT_TRUE(a.open(QIODevice::WriteOnly));
     a.write("first");
     a.close();
-    EXPECT_TRUE(platform::CopyFileOver(base + "/a", base + "/new/b"));
+    EXPECT_FALSE(platform::CreateFolder(base + "/a")) << "a file in the way";
+    EXPECT_FALSE(platform::CreateFolder(base + "/a/below"));
+    EXPECT_TRUE(platform::CopyOver(base + "/a", base + "/new/b"));
     QFile b(base + "/new/b");
     ASSERT_TRUE(b.open(QIODevice::ReadOnly));
     EXPECT_EQ(b.readAll(), "first");
@@ -271,13 +267,20 @@ TEST(ProgramFiles, FoldersAndCopies)
     ASSERT_TRUE(a.open(QIODevice::WriteOnly | QIODevice::Truncate));
     a.write("second, longer");
     a.close();
-    EXPECT_TRUE(platform::CopyFileOver(base + "/a", base + "/new/b")) << "overwriting allowed";
+    EXPECT_TRUE(platform::CopyOver(base + "/a", base + "/new/b")) << "overwriting allowed";
     ASSERT_TRUE(b.open(QIODevice::ReadOnly));
     EXPECT_EQ(b.readAll(), "second, longer");
     b.close();
-    EXPECT_FALSE(platform::CopyFileOver(base + "/none", base + "/new/b"));
+    EXPECT_FALSE(platform::CopyOver(base + "/none", base + "/new/b"));
     ASSERT_TRUE(b.open(QIODevice::ReadOnly));
     EXPECT_EQ(b.readAll(), "second, longer") << "a missing source leaves the copy alone";
+    b.close();
+    // Onto itself, by another name (Windows names are not case-sensitive): nothing happens.
+    EXPECT_TRUE(platform::CopyOver(base + "/new/b", base + "/NEW/B"));
+    ASSERT_TRUE(b.open(QIODevice::ReadOnly));
+    EXPECT_EQ(b.readAll(), "second, longer");
+    b.close();
+    EXPECT_EQ(QDir(base + "/new").entryList(QDir::Files), QStringList{"b"}) << "no copy left over";
 }
 
 QString ReadUtf16(const QString &path)

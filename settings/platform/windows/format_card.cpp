@@ -92,7 +92,7 @@ class WindowsFormatCard : public platform::FormatCard
         return run;
     }
 
-    void SetVolumeLabel(const char *label) override
+    void WriteVolumeLabel(const char *label) override
     {
         if (!m_host.setVolumeLabel(platform::NativePath(m_root), QString::fromLatin1(label)))
             DebugLogF("SetVolumeLabelW(%s) failed\n",

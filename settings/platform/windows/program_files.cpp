@@ -90,8 +90,13 @@ QString LocalAppDataFolder()
 
 bool CreateFolder(const QString &path)
 {
-    return CreateDirectoryW(Wide(NativePath(path)), nullptr) ||
-           GetLastError() == ERROR_ALREADY_EXISTS;
+    // CreateDirectoryW makes one level; the missing ones above are made first.
+    const QString folder = QDir::cleanPath(QDir::fromNativeSeparators(path));
+    if (QFileInfo(folder).isDir()) return true;
+    const QString parent = QFileInfo(folder).path();
+    if (parent != folder && !QFileInfo(parent).isDir() && !CreateFolder(parent)) return false;
+    return CreateDirectoryW(Wide(NativePath(folder)), nullptr) ||
+           (GetLastError() == ERROR_ALREADY_EXISTS && QFileInfo(folder).isDir());
 }
 
 bool CopyOver(const QString &from, const QString &to)

@@ -212,13 +212,18 @@ int DiskNumberOf(wchar_t letter)
     return ok && e->NumberOfDiskExtents >= 1 ? int(e->Extents[0].DiskNumber) : -1;
 }
 
+std::unique_ptr<RawDisk> OpenRawDisk(const QString &path)
+{
+    const HANDLE h = OpenRaw(path, FILE_FLAG_WRITE_THROUGH);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<HandleDisk>(h, false, DiskGeometry{});
+}
+
 std::unique_ptr<RawDisk> OpenPhysicalDisk(int number)
 {
     const QString path = QStringLiteral("\\\\.\\PhysicalDrive%1").arg(number);
     DebugLog(path);
-    const HANDLE h = OpenRaw(path, FILE_FLAG_WRITE_THROUGH);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
-    return std::make_unique<HandleDisk>(h, false, DiskGeometry{});
+    return OpenRawDisk(path);
 }
 
 std::unique_ptr<RawVolume> OpenVolume(wchar_t letter)

@@ -15,8 +15,10 @@ bool VersionTest();
 // Extents[0].DiskNumber when the call succeeds with at least one extent, otherwise -1.
 int DiskNumberOf(wchar_t letter);
 
-// "\\.\PhysicalDrive<number>", logged, then opened for reading and writing with write-through
-// (and, under the version test, the raw handles' security). Null when it cannot be opened.
+// A raw disk or volume path opened for reading and writing with write-through (and, under the
+// version test, the raw handles' security). Null when it cannot be opened.
+std::unique_ptr<RawDisk> OpenRawDisk(const QString &path);
+// "\\.\PhysicalDrive<number>", logged, then opened as OpenRawDisk does.
 std::unique_ptr<RawDisk> OpenPhysicalDisk(int number);
 
 // "\\?\<letter>:" opened for reading and writing, with the same security rule; null on failure.

@@ -57,7 +57,9 @@ QList<RegistryValue> ReadValues(HKEY zone)
 }
 } // namespace
 
-QList<RegistryKey> platform::TimeZoneDatabase()
+namespace
+{
+QList<RegistryKey> ReadDatabase()
 {
     QList<RegistryKey> database;
     HKEY root = nullptr;
@@ -84,6 +86,15 @@ QList<RegistryKey> platform::TimeZoneDatabase()
         database.append(key);
     }
     RegCloseKey(root);
+    return database;
+}
+} // namespace
+
+QList<RegistryKey> platform::TimeZoneDatabase()
+{
+    // Read once: the tool builds its catalogue once a run, and some thousand registry reads
+    // are not free (under Wine each one asks its server).
+    static const QList<RegistryKey> database = ReadDatabase();
     return database;
 }
 

@@ -52,7 +52,10 @@ QImage Shot(QWidget& w)
 
 void Settle()
 {
-    QTest::qWait(QGuiApplication::platformName() == QLatin1String("offscreen") ? 0 : 150);
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        RunPendingEvents();
+    else
+        QTest::qWait(150);
 }
 
 bool ShowAndWait(QWidget& w)

@@ -12,6 +12,10 @@
 int &TestProgramArgc();
 char **TestProgramArgv();
 
+// Runs the events that are due, as QTest::qWait(0) does but without its timed event loop, which
+// on Windows keeps a dialog's exec() from ending when the dialog was closed inside it.
+void RunPendingEvents();
+
 // A program run to its end, with what it wrote to the debug log.
 struct ProgramRun {
     bool finished = false; // started, and ended within the time given

@@ -1,5 +1,8 @@
 #include "platform_test_support.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -30,4 +33,10 @@ char **TestProgramArgv()
         return v;
     }();
     return argv.data();
+}
+
+void RunPendingEvents()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
