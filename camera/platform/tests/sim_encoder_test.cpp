@@ -8,6 +8,7 @@
 
 #include <jpeglib.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -234,6 +235,44 @@ TEST(SimEncoder, HeldListsMakeTheEncoderDropFramesInsteadOfGrowing)
     EXPECT_LE(heldBufs, 16u) << "each channel hands out a bounded number of buffers";
     EXPECT_GT(c.dropped[0], 0u);
     EXPECT_FALSE(ofChannel(after, 0).empty()) << "frames flow again once released";
+}
+
+// A watcher outside the process (the emulated board's console) learns once a second what the
+// encoders have handed out and dropped.
+TEST(SimEncoder, ReportsTheFramesHandedOutOnceASecond)
+{
+    char path[] = "/tmp/q7reportXXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    setenv("Q7_SIM_REPORT", path, 1);
+    startChain(VSYS_USECASE_DUAL_STREAM_CAPTURE, false, false, 10000000);
+    std::vector<Frame> frames = collect(2500);
+    SimCounters c = sim_counters();
+    stopChain();
+    unsetenv("Q7_SIM_REPORT");
+
+    FILE *f = fopen(path, "r");
+    ASSERT_NE(f, nullptr);
+    std::vector<std::array<unsigned long long, 4>> lines;
+    std::array<unsigned long long, 4> v;
+    while (fscanf(f, "sim: produced %llu %llu dropped %llu %llu\n", &v[0], &v[1], &v[2], &v[3]) ==
+           4)
+        lines.push_back(v);
+    EXPECT_TRUE(feof(f)) << "every line has the report's form";
+    fclose(f);
+    unlink(path);
+    ASSERT_GE(lines.size(), 2u);
+    ASSERT_LE(lines.size(), 4u) << "one line a second, not one a frame";
+    for (size_t i = 1; i < lines.size(); i++) {
+        EXPECT_GE(lines[i][0], lines[i - 1][0] + 25) << "about 30 main frames between lines";
+        EXPECT_GE(lines[i][1], lines[i - 1][1] + 25);
+    }
+    // The last line is at most a second behind the counters.
+    EXPECT_LE(lines.back()[0], c.produced[0]);
+    EXPECT_GE(lines.back()[0] + 31, c.produced[0]);
+    EXPECT_EQ(lines.back()[2], c.dropped[0]);
+    EXPECT_GE(ofChannel(frames, 0).size() + 1, (size_t)lines.back()[0]);
 }
 
 // Writes `bytes` to a temporary file and returns its path.
