@@ -724,6 +724,9 @@ int q7_app_main(int argc, char **argv)
     cfg.frameRate = 30;
 
     if (automatic) {
+        // Both cameras are recorded: the sub camera at the size the event files declare.
+        cfg.subWidth = 1280;
+        cfg.subHeight = 720;
         q7_main(CAM_MODE_BOTH);
         System_deInit();
         return 0;

@@ -34,7 +34,8 @@ bool MakeSparseImage(const QString &path, uint64_t sectors)
     return f.resize(qint64(sectors * 512));
 }
 
-QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode)
+QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode,
+                         QString *output)
 {
     // Copies only the data extents of the sparse image; the holes read as zeros either way.
     const QString part = scratch + "/part.img";
@@ -62,6 +63,7 @@ QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QSt
     QString text;
     const int rc = RunTool("fsck.fat", {"-n", part}, &text);
     if (exitCode) *exitCode = rc;
+    if (output) *output = text;
     // One finding per line; indented lines say what fsck.fat would do about the one before.
     QStringList findings;
     for (const QString &line : text.split('\n', Qt::SkipEmptyParts)) {
