@@ -4,6 +4,7 @@
 #include "avi/blockbuffer.h"
 
 #include <string.h>
+#include <unistd.h>
 #include <sys/types.h>
 
 static const FOURCC kRIFF = AVI_FOURCC('R', 'I', 'F', 'F');
@@ -342,6 +343,15 @@ void AVIFileAbort(AVIFILE *pAVIFile)
         fclose(pAVIFile->pFile);
     AVIFileFreeIndex(pAVIFile);
     avi_free(pAVIFile);
+}
+
+int AVIFileSync(AVIFILE *pAVIFile)
+{
+    if (!pAVIFile || !pAVIFile->pFile)
+        return -1;
+    if (fflush(pAVIFile->pFile) != 0)
+        return -1;
+    return fdatasync(fileno(pAVIFile->pFile)) == 0 ? 0 : -1;
 }
 
 int AVIFileClose(AVIFILE *pAVIFile)

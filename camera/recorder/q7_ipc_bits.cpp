@@ -26,6 +26,12 @@ uint32_t save_cnt; // snapshot images of the current request; intake thread only
 bool g_started[IPCBITS_THR_NUM];
 bool g_running;
 
+// A power cut loses what the kernel has not yet written to the card, and a file's length in its
+// directory entry can stay short of its data until then (data no repair can see). Bringing the
+// open files to the card this often bounds what a cut loses to this interval.
+const int64_t kCardSyncMs = 2000;
+int64_t g_lastSyncMs; // recorder thread only, once running
+
 const uint32_t kPcmBytes = 32000;
 const uint32_t kUlawBytes = 16000;
 // How often a wait that a stop must end looks at its stop flag.
@@ -201,6 +207,23 @@ void recordAudio(Q7_IPCBITS_CTRL *c, BITS_BUF_INFO *slot)
         LIBAVI_write_frame(hAVI, &f);
 }
 
+int64_t nowMs(void)
+{
+    struct timeval tv;
+    q7_gettime(&tv);
+    return (int64_t)tv.tv_sec * 1000 + tv.tv_usec / 1000;
+}
+
+void syncCard(void)
+{
+    int64_t now = nowMs();
+    // A clock set back starts the interval afresh.
+    if (now - g_lastSyncMs < kCardSyncMs && now >= g_lastSyncMs) return;
+    g_lastSyncMs = now;
+    LIBAVI_syncAvi(hAVI);
+    PRELIST_sync_event();
+}
+
 void *ipcBits_recordFxn(void *arg)
 {
     Q7_IPCBITS_CTRL *c = (Q7_IPCBITS_CTRL *)arg;
@@ -222,6 +245,7 @@ void *ipcBits_recordFxn(void *arg)
             recordAudio(c, slot);
             returnSlot(&g_bufInfoTblAud, &c->audEmptyQue, slot);
         }
+        syncCard();
         OSA_waitMsecs(1);
     }
     if (hAVI != nullptr) LIBAVI_closeAvi(hAVI);
@@ -434,6 +458,7 @@ int q7_ipcBitsInit(int camMode, APP_CFG *cfg)
     c.prerecSec = cfg->prerecEnable ? 10 : 0;
     hAVI = nullptr;
     save_cnt = 0;
+    g_lastSyncMs = nowMs();
 
     // Without pre-record the list starts off too, so that no event opens an empty file.
     if (PRELIST_init_instance(c.prerecSec, 10, cfg->mainWidth, cfg->mainHeight) == 0)

@@ -295,6 +295,14 @@ int prerec_open(const char *folder, uint32_t width, uint32_t height, int frameRa
     return h != nullptr ? 0 : -1;
 }
 
+int PRELIST_sync_event(void)
+{
+    OSA_mutexLock(&gPREREC_ctrl.lock);
+    int rc = LIBAVI_syncAvi(hEvt);
+    OSA_mutexUnlock(&gPREREC_ctrl.lock);
+    return rc;
+}
+
 void PRELIST_set_prerec_duration(int ms)
 {
     PREREC_CTRL &c = gPREREC_ctrl;

@@ -254,7 +254,7 @@ void expectRepairedWithoutLoss(const CutFile &cut, const std::string &copy)
     }
 }
 
-void setClockSecond(int sec, int minutes)
+int64_t setClockSecond(int sec, int minutes)
 {
     q7_set_clock_offset(0);
     struct timeval now;
@@ -262,7 +262,9 @@ void setClockSecond(int sec, int minutes)
     time_t t = now.tv_sec;
     struct tm tm;
     localtime_r(&t, &tm);
-    q7_set_clock_offset((int64_t)(sec - tm.tm_sec) + 60 * (int64_t)minutes);
+    int64_t offset = (int64_t)(sec - tm.tm_sec) + 60 * (int64_t)minutes;
+    q7_set_clock_offset(offset);
+    return offset;
 }
 
 } // namespace rectest

@@ -85,7 +85,7 @@ CutFile readCutFile(const std::string &path);
 void expectRepairedWithoutLoss(const CutFile &cut, const std::string &repaired);
 
 // Moves the pipeline's clock (q7_set_clock_offset) so that the local time is now at second `sec`
-// of a minute, `minutes` minutes after the current one.
-void setClockSecond(int sec, int minutes = 0);
+// of a minute, `minutes` minutes after the current one; returns the offset it set.
+int64_t setClockSecond(int sec, int minutes = 0);
 
 } // namespace rectest
