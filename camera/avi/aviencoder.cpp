@@ -364,8 +364,11 @@ int AVIFileClose(AVIFILE *pAVIFile)
         AVI_LOG("Invalid pFile pointer!!! \n");
         return -1;
     }
-    // Write errors show as a short file, as they do for the chunks.
-    AVIFileWriteTail(pAVIFile);
+    // Write errors show as a short file, as they do for the chunks. The finished file goes to the
+    // medium at once: until then a power cut could leave only what the last sync brought there,
+    // with the directory entry's length short of the data.
+    if (AVIFileWriteTail(pAVIFile) == AVI_TAIL_OK)
+        fdatasync(fileno(pAVIFile->pFile));
     AVIFileAbort(pAVIFile);
     return 0;
 }

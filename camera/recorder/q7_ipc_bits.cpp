@@ -31,6 +31,8 @@ bool g_running;
 // open files to the card this often bounds what a cut loses to this interval.
 const int64_t kCardSyncMs = 2000;
 int64_t g_lastSyncMs; // recorder thread only, once running
+// A file was opened (or the folder made or emptied) since the last sync; recorder thread only.
+bool g_contDirChanged;
 
 const uint32_t kPcmBytes = 32000;
 const uint32_t kUlawBytes = 16000;
@@ -221,6 +223,12 @@ void syncCard(void)
     if (now - g_lastSyncMs < kCardSyncMs && now >= g_lastSyncMs) return;
     g_lastSyncMs = now;
     LIBAVI_syncAvi(hAVI);
+    if (g_contDirChanged) {
+        // The new file's entry, and the folder's own when it was just made.
+        q7_sync_dir(board_path(Q7_CONT_DIR).c_str());
+        q7_sync_dir(board_path("/mmc").c_str());
+        g_contDirChanged = false;
+    }
     PRELIST_sync_event();
 }
 
@@ -421,6 +429,7 @@ int avi_change(Q7_IPCBITS_CTRL *c)
         ui_draw_txt("AVI save fail");
         return -1;
     }
+    g_contDirChanged = true;
     ui_draw_txt(c->aviPath);
     return 0;
 }
@@ -459,6 +468,7 @@ int q7_ipcBitsInit(int camMode, APP_CFG *cfg)
     hAVI = nullptr;
     save_cnt = 0;
     g_lastSyncMs = nowMs();
+    g_contDirChanged = true;
 
     // Without pre-record the list starts off too, so that no event opens an empty file.
     if (PRELIST_init_instance(c.prerecSec, 10, cfg->mainWidth, cfg->mainHeight) == 0)

@@ -1,5 +1,6 @@
 #include "recorder/q7_util.h"
 
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -84,6 +85,15 @@ void q7_filelist_enter(const char *path)
     // A card that is gone or read-only keeps its file; the ring goes on regardless.
     if (slot[0] != '\0') remove(slot);
     snprintf(slot, Q7_PATH_LEN, "%s", path);
+}
+
+int q7_sync_dir(const char *dir)
+{
+    int fd = open(dir, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return -1;
+    int rc = fsync(fd);
+    close(fd);
+    return rc == 0 ? 0 : -1;
 }
 
 void q7_prepare_cont_folder(void)

@@ -43,6 +43,11 @@ void q7_filelist_clear(void);
 // Puts `path` into the next slot, deleting the file of the name it held (failures ignored).
 void q7_filelist_enter(const char *path);
 
+// Brings a folder's entries (files created, deleted or grown in it) onto the card: a file's own
+// sync leaves the entry of a new file, and the folder's entry in its parent, to the kernel's
+// write-back. 0, or -1 when the folder cannot be opened or synced. `dir` is a real path.
+int q7_sync_dir(const char *dir);
+
 // Deletes every earlier continuous recording, or creates the folder; then empties the ring.
 void q7_prepare_cont_folder(void);
 // Path of the continuous file for the current minute: "M_REC_", "S_REC_" or "REC_" by mode.
