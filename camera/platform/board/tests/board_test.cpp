@@ -412,8 +412,11 @@ TEST(EmulatedBoard, PowerCutsLeaveACardThatChecksAndRecordingsThatRepair)
 {
     ASSERT_FALSE(kit().initrd.empty()) << kit().error;
     const int cuts = envInt("Q7_BOARD_CUTS", 3);
+    // Seconds of recording before a cut, at most (at least 3).
+    const int longest = std::max(4, envInt("Q7_BOARD_RECORD_SECS", 8));
     const unsigned seed = (unsigned)envInt("Q7_BOARD_SEED", (int)(time(nullptr) % 100000));
-    printf("power cuts: %d, seed %u (Q7_BOARD_SEED repeats the run)\n", cuts, seed);
+    printf("power cuts: %d after 3 to %d s of recording, seed %u (Q7_BOARD_SEED repeats the run)\n",
+           cuts, longest, seed);
     std::mt19937 rng(seed);
     avitest::TempDir dir;
     std::string card = dir.file("card.img");
@@ -434,7 +437,7 @@ TEST(EmulatedBoard, PowerCutsLeaveACardThatChecksAndRecordingsThatRepair)
         size_t from = 0;
         ASSERT_TRUE(board.waitFor("new filename /mmc/상시녹화/REC_", 120, 0, &from))
             << board.console();
-        sleepMs(3000 + (int)(rng() % 5000));
+        sleepMs(3000 + (int)(rng() % (unsigned)(1000 * (longest - 3))));
         // The cut falls a random moment after a report of the frames produced so far.
         std::string before = board.console();
         ASSERT_TRUE(board.waitFor("sim: produced ", 5, before.size())) << board.console();
