@@ -205,7 +205,8 @@ CutFile readCutFile(const std::string &path)
 
 // One stream's packets as FFmpeg's demuxer hands them out, concatenated. Quiet: while probing
 // the streams FFmpeg may decode a frame cut short, whose missing tail reads as zeros.
-static Bytes demuxed(const std::string &path, int stream, const char *format, const std::string &out)
+static Bytes demuxed(const std::string &path, int stream, const char *format,
+                     const std::string &out)
 {
     avitest::run("ffmpeg -nostdin -v quiet -y -i '" + path + "' -map 0:" + std::to_string(stream) +
                  " -c copy -f " + format + " '" + out + "'");

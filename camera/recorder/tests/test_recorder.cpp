@@ -178,11 +178,11 @@ TEST_F(Recorder, TheOpenFileReachesTheCardEveryTwoSeconds)
     std::vector<std::string> files = listDir(board.cont());
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(content(files[0]), Content{}) << "less than the interval: still in the buffer";
-    setClockSecond(11); // less than two seconds on, whatever the fraction of the second
+    setClockSecond(11);   // less than two seconds on, whatever the fraction of the second
     video(0, false, 500); // 4
     idle();
     EXPECT_EQ(content(files[0]), Content{});
-    setClockSecond(13); // more than two seconds after the start
+    setClockSecond(13);   // more than two seconds after the start
     video(0, false, 500); // 5
     idle();
     EXPECT_EQ(content(files[0]),

@@ -33,7 +33,7 @@ using namespace rectest;
 namespace
 {
 
-const uint64_t kCardSectors = 2097152; // 1 GiB
+const uint64_t kCardSectors = 2097152;     // 1 GiB
 const char kCardPartition[] = "@@4194304"; // mtools: the partition at sector 8192
 const char kContFolder[] = "::/상시녹화";
 const double kFps = 30.0;
@@ -83,11 +83,10 @@ struct Kit {
             return;
         }
         int status = 0;
-        std::string out =
-            avitest::run(shq(Q7_BOARD_SCRIPT) + " initrd --build " + shq(Q7_BOARD_BUILD) +
-                             " --clips " + shq(main) + " " + shq(sub) + " " +
-                             shq(dir.file("initrd.gz")),
-                         &status);
+        std::string out = avitest::run(shq(Q7_BOARD_SCRIPT) + " initrd --build " +
+                                           shq(Q7_BOARD_BUILD) + " --clips " + shq(main) + " " +
+                                           shq(sub) + " " + shq(dir.file("initrd.gz")),
+                                       &status);
         if (status == 0)
             initrd = dir.file("initrd.gz");
         else
@@ -106,9 +105,8 @@ Kit &kit()
 Bytes prepareCard(const avitest::TempDir &dir, const std::string &image)
 {
     int status = 0;
-    std::string out = avitest::run(shq(Q7CARD_PATH) + " image " + shq(image) + " " +
-                                       std::to_string(kCardSectors),
-                                   &status);
+    std::string out = avitest::run(
+        shq(Q7CARD_PATH) + " image " + shq(image) + " " + std::to_string(kCardSectors), &status);
     EXPECT_EQ(status, 0) << out;
 
     CameraSettings s;
@@ -117,7 +115,8 @@ Bytes prepareCard(const avitest::TempDir &dir, const std::string &image)
     s.configVersion = 1u << 16 | 5;
     ResetSettings(s, K420_Setting);
     std::string cfg = dir.file("setup.cfg");
-    avitest::writeFile(cfg, Bytes(kCameraSettingsSize, 0)); // Save writes over a file, never creates one
+    avitest::writeFile(cfg,
+                       Bytes(kCameraSettingsSize, 0)); // Save writes over a file, never creates one
     EXPECT_TRUE(SaveSettings(s, QString::fromStdString(cfg), K420_Setting));
     Bytes saved = avitest::readFile(cfg);
     EXPECT_EQ(saved, Bytes(s.bytes(), s.bytes() + kCameraSettingsSize));
@@ -154,10 +153,10 @@ std::vector<std::string> copyRecordings(const std::string &image, const std::str
             name.find(part) == std::string::npos)
             continue;
         int status = 0;
-        std::string out = mtool("mcopy", image,
-                                "-n " + shq(std::string(kContFolder) + "/" + name) + " " +
-                                    shq(to + "/" + name),
-                                &status);
+        std::string out =
+            mtool("mcopy", image,
+                  "-n " + shq(std::string(kContFolder) + "/" + name) + " " + shq(to + "/" + name),
+                  &status);
         EXPECT_EQ(status, 0) << out;
         names.push_back(name);
     }
@@ -172,8 +171,8 @@ bool lastReport(const std::string &console, size_t from, unsigned long long v[4]
     size_t pos = console.rfind("sim: produced ");
     if (pos == std::string::npos || pos < from) return false;
     if (at) *at = pos;
-    return sscanf(console.c_str() + pos, "sim: produced %llu %llu dropped %llu %llu", &v[0],
-                  &v[1], &v[2], &v[3]) == 4;
+    return sscanf(console.c_str() + pos, "sim: produced %llu %llu dropped %llu %llu", &v[0], &v[1],
+                  &v[2], &v[3]) == 4;
 }
 
 // The emulated board, booted by scripts/board with its console in a file.
@@ -389,7 +388,7 @@ bool cutReportLine(const std::string &line)
         "Leaving filesystem unchanged.",
     };
     if (line.empty() || line.rfind("fsck.fat ", 0) == 0 || line.find(": ") != std::string::npos)
-        return true; // the banner and the summary ("part.img: 2 files, ...")
+        return true;                 // the banner and the summary ("part.img: 2 files, ...")
     if (line[0] == '/') return true; // the file that the next lines are about
     for (const char *k : known)
         if (line.rfind(k, 0) == 0) return true;
@@ -443,7 +442,8 @@ TEST(EmulatedBoard, PowerCutsLeaveACardThatChecksAndRecordingsThatRepair)
         ASSERT_TRUE(board.waitFor("sim: produced ", 5, before.size())) << board.console();
         auto seen = std::chrono::steady_clock::now();
         sleepMs((int)(rng() % 900));
-        double late = std::chrono::duration<double>(std::chrono::steady_clock::now() - seen).count();
+        double late =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - seen).count();
         board.cut();
         std::string console = board.console();
         unsigned long long v[4];
