@@ -180,7 +180,7 @@ TEST(EndToEnd, AutomaticModeRunsBothCamerasUntilKeyF1IsPressed)
     EXPECT_EQ(countOf(r.out, "KEY_F1\n"), 1u);
     EXPECT_EQ(countOf(r.out, " Main Menu\r\n"), 0u) << "no menu in the automatic mode";
     EXPECT_EQ(countLines(r.log, "Vsys_init useCase=16"), 1u);
-    EXPECT_EQ(countLines(r.log, "Vcap_init width=0 height=0"), 1u) << "the sub size stays 0 x 0";
+    EXPECT_EQ(countLines(r.log, "Vcap_init width=1280 height=720"), 1u) << "both cameras recorded";
     EXPECT_EQ(countLines(r.log, "Vsys_exit"), 1u);
     EXPECT_EQ(r.log.back(), "System_deInit");
 }
