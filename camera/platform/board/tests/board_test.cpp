@@ -85,11 +85,11 @@ struct Kit {
         // Q7_BOARD_BUILD in the environment boots another armhf build (one to compare with).
         const char *build = getenv("Q7_BOARD_BUILD");
         int status = 0;
-        std::string out = avitest::run(shq(Q7_BOARD_SCRIPT) + " initrd --build " +
-                                           shq(build && *build ? build : Q7_BOARD_BUILD) +
-                                           " --clips " + shq(main) + " " +
-                                           shq(sub) + " " + shq(dir.file("initrd.gz")),
-                                       &status);
+        std::string out =
+            avitest::run(shq(Q7_BOARD_SCRIPT) + " initrd --build " +
+                             shq(build && *build ? build : Q7_BOARD_BUILD) + " --clips " +
+                             shq(main) + " " + shq(sub) + " " + shq(dir.file("initrd.gz")),
+                         &status);
         if (status == 0)
             initrd = dir.file("initrd.gz");
         else
@@ -392,8 +392,11 @@ bool cutReportLine(const std::string &line)
         "Reclaimed ",
         "Leaving filesystem unchanged.",
     };
-    if (line.empty() || line.rfind("fsck.fat ", 0) == 0 || line.find(": ") != std::string::npos)
-        return true;                 // the banner and the summary ("part.img: 2 files, ...")
+    const bool summary =
+        line.find(": ") != std::string::npos && line.find(" files, ") != std::string::npos &&
+        line.find(" clusters") == line.size() - 9; // "part.img: 2 files, 7/9 clusters"
+    if (line.empty() || line.rfind("fsck.fat ", 0) == 0 || summary)
+        return true;                 // the banner and the summary
     if (line[0] == '/') return true; // the file that the next lines are about
     for (const char *k : known)
         if (line.rfind(k, 0) == 0) return true;
