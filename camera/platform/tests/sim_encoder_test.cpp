@@ -8,7 +8,6 @@
 
 #include <jpeglib.h>
 
-#include <array>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -254,25 +253,30 @@ TEST(SimEncoder, ReportsTheFramesHandedOutOnceASecond)
 
     FILE *f = fopen(path, "r");
     ASSERT_NE(f, nullptr);
-    std::vector<std::array<unsigned long long, 4>> lines;
-    std::array<unsigned long long, 4> v;
-    while (fscanf(f, "sim: produced %llu %llu dropped %llu %llu\n", &v[0], &v[1], &v[2], &v[3]) ==
-           4)
-        lines.push_back(v);
+    // One report a line: produced on channels 0 and 1, dropped on channels 0 and 1.
+    struct Report {
+        unsigned long produced[2], dropped[2];
+    };
+    std::vector<Report> lines;
+    Report r;
+    while (fscanf(f, "sim: produced %lu %lu dropped %lu %lu\n", &r.produced[0], &r.produced[1],
+                  &r.dropped[0], &r.dropped[1]) == 4)
+        lines.push_back(r);
     EXPECT_TRUE(feof(f)) << "every line has the report's form";
     fclose(f);
     unlink(path);
     ASSERT_GE(lines.size(), 2u);
     ASSERT_LE(lines.size(), 4u) << "one line a second, not one a frame";
     for (size_t i = 1; i < lines.size(); i++) {
-        EXPECT_GE(lines[i][0], lines[i - 1][0] + 25) << "about 30 main frames between lines";
-        EXPECT_GE(lines[i][1], lines[i - 1][1] + 25);
+        EXPECT_GE(lines[i].produced[0], lines[i - 1].produced[0] + 25)
+            << "about 30 main frames between lines";
+        EXPECT_GE(lines[i].produced[1], lines[i - 1].produced[1] + 25);
     }
     // The last line is at most a second behind the counters.
-    EXPECT_LE(lines.back()[0], c.produced[0]);
-    EXPECT_GE(lines.back()[0] + 31, c.produced[0]);
-    EXPECT_EQ(lines.back()[2], c.dropped[0]);
-    EXPECT_GE(ofChannel(frames, 0).size() + 1, (size_t)lines.back()[0]);
+    EXPECT_LE(lines.back().produced[0], c.produced[0]);
+    EXPECT_GE(lines.back().produced[0] + 31, c.produced[0]);
+    EXPECT_EQ(lines.back().dropped[0], c.dropped[0]);
+    EXPECT_GE(ofChannel(frames, 0).size() + 1, (size_t)lines.back().produced[0]);
 }
 
 // Writes `bytes` to a temporary file and returns its path.
