@@ -1,0 +1,225 @@
+// The four device test threads started again and again while their previous run is still
+// stopping, with their device silent and with it sending: one thread on a device at a time, no
+// hang, every run stopped in time.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <pty.h>
+#include <signal.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "devices/bma.h"
+#include "devices/dev_thread.h"
+#include "devices/dio_if.h"
+#include "devices/gps.h"
+#include "devices/key.h"
+#include "stand_ins.h"
+
+namespace {
+
+// How many descriptors of this process are open on `target` (a resolved path).
+int openOn(const std::string &target)
+{
+    int n = 0;
+    DIR *d = opendir("/proc/self/fd");
+    if (d == nullptr)
+        return -1;
+    while (struct dirent *e = readdir(d)) {
+        char link[PATH_MAX];
+        std::string fd = std::string("/proc/self/fd/") + e->d_name;
+        ssize_t len = readlink(fd.c_str(), link, sizeof(link) - 1);
+        if (len > 0 && std::string(link, (size_t)len) == target)
+            n++;
+    }
+    closedir(d);
+    return n;
+}
+
+// Watches how many descriptors beyond the test's own are open on the device while it lives;
+// `most` is the highest count.
+class DeviceWatch {
+public:
+    DeviceWatch(const std::string &target, int own)
+        : thread_([this, target, own] {
+              while (!stop_) {
+                  int n = openOn(target) - own;
+                  if (n > most)
+                      most = n;
+                  usleep(500);
+              }
+          })
+    {
+    }
+    ~DeviceWatch()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+    std::atomic<int> most{0};
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Keeps writing to a device stand-in (never blocking) while it lives.
+class Sender {
+public:
+    Sender(int fd, std::string bytes)
+        : thread_([this, fd, bytes] {
+              while (!stop_) {
+                  if (write(fd, bytes.data(), bytes.size()) < 0 && errno != EAGAIN)
+                      break;
+                  usleep(2000);
+              }
+          })
+    {
+    }
+    ~Sender()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+std::string eventBytes(uint16_t type, uint16_t code, int32_t value)
+{
+    struct input_event ev;
+    memset(&ev, 0, sizeof(ev));
+    ev.type = type;
+    ev.code = code;
+    ev.value = value;
+    return std::string((const char *)&ev, sizeof(ev));
+}
+
+struct RestartCase {
+    const char *name;
+    int (*create)(ThreadCtrl *);
+    const char *device; // the board path the test opens (and watches)
+    bool sending;
+};
+
+class Restarts : public ::testing::TestWithParam<RestartCase> {};
+
+TEST_P(Restarts, OneThreadAtATimeAndEveryRunStopsInTime)
+{
+    const RestartCase &c = GetParam();
+    signal(SIGPIPE, SIG_IGN);
+    BoardRoot root;
+    ThreadCtrl ctrl;
+    memset(&ctrl, 0, sizeof(ctrl));
+
+    // The device stand-in, and what the test writes to it.
+    int master = -1, slave = -1, holder = -1;
+    std::string target;
+    std::string bytes;
+    if (strcmp(c.device, "/dev/ttyO2") == 0) {
+        char name[128];
+        ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+        ASSERT_EQ(symlink(name, root.path(c.device).c_str()), 0);
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        target = name;
+        bytes = "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n";
+        root.makeFifo("/dev/q7_io"); // the module's power line
+        holder = open(root.path("/dev/q7_io").c_str(), O_RDWR | O_NONBLOCK);
+    } else {
+        root.makeFifo(c.device);
+        // Held open for reading and writing, so that the device never hangs up between runs.
+        holder = open(root.path(c.device).c_str(), O_RDWR | O_NONBLOCK);
+        target = root.path(c.device);
+        if (strcmp(c.device, "/dev/input/event1") == 0)
+            bytes = eventBytes(EV_ABS, ABS_X, 5) + eventBytes(EV_SYN, SYN_REPORT, 0);
+        else
+            bytes = eventBytes(EV_KEY, 62, 1); // card inserted: printed, never ends the test
+    }
+    ASSERT_GE(holder, 0);
+    int sendFd = master >= 0 ? master : holder;
+
+    const int own = openOn(target); // the test's own ends of the stand-in
+    std::mt19937 rng(15);
+    {
+        ConsoleCapture out(stdout);
+        ConsoleCapture err(stderr);
+        DeviceWatch watch(target, own);
+        std::unique_ptr<Sender> sender;
+        if (c.sending && strcmp(c.device, "/dev/q7_io") != 0)
+            sender.reset(new Sender(sendFd, bytes));
+        for (int run = 0; run < 8; run++) {
+            SCOPED_TRACE(run);
+            ASSERT_EQ(c.create(&ctrl), 0) << "the previous run did not end in time";
+            usleep((useconds_t)(rng() % 60000));
+        }
+        // The last run, asked to stop, ends within the stop latency.
+        askQuit(&ctrl);
+        EXPECT_TRUE(waitThreadEnded(&ctrl, 1500));
+        sender.reset();
+        EXPECT_LE(watch.most.load(), 1) << "two threads had the device open";
+        EXPECT_EQ(err.text().find("ASSERT"), std::string::npos) << err.text();
+    }
+    EXPECT_EQ(openOn(target), own);
+    close(holder);
+    if (master >= 0) {
+        close(master);
+        close(slave);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, Restarts,
+    ::testing::Values(RestartCase{"GpsSilent", gps_thr_create, "/dev/ttyO2", false},
+                      RestartCase{"GpsSending", gps_thr_create, "/dev/ttyO2", true},
+                      RestartCase{"AccelerometerSilent", bma_thr_create, "/dev/input/event1", false},
+                      RestartCase{"AccelerometerSending", bma_thr_create, "/dev/input/event1", true},
+                      RestartCase{"DigitalIo", dio_thr_create, "/dev/q7_io", false},
+                      RestartCase{"KeysSilent", key_thr_create, "/dev/input/event0", false},
+                      RestartCase{"KeysSending", key_thr_create, "/dev/input/event0", true}),
+    [](const ::testing::TestParamInfo<RestartCase> &i) { return i.param.name; });
+
+// A record whose thread will not end in time is not started again: nothing is overwritten.
+TEST(Restarts, ARunThatDoesNotEndIsNotReplaced)
+{
+    BoardRoot root;
+    ThreadCtrl ctrl;
+    memset(&ctrl, 0, sizeof(ctrl));
+    std::atomic<bool> release{false};
+    // A stand-in for a thread stuck in a driver: it ignores `quit` until released.
+    static std::atomic<bool> *releaseOf = nullptr;
+    releaseOf = &release;
+    OSA_ThrEntryFunc stuck = [](void *arg) -> void * {
+        while (!*releaseOf)
+            usleep(1000);
+        dev_thr_exit(static_cast<ThreadCtrl *>(arg));
+        return nullptr;
+    };
+    ASSERT_EQ(OSA_thrCreate(&ctrl.thrHndl, stuck, 0, 0, &ctrl), OSA_SOK);
+    OSA_ThrHndl before = ctrl.thrHndl;
+    std::string said;
+    {
+        ConsoleCapture out(stdout);
+        EXPECT_NE(gps_thr_create(&ctrl), 0);
+        said = out.text();
+    }
+    EXPECT_NE(said.find(" [app] err: the previous run of this test has not ended yet"),
+              std::string::npos)
+        << said;
+    EXPECT_TRUE(pthread_equal(ctrl.thrHndl.hndl, before.hndl));
+    EXPECT_EQ(ctrl.quit, 1u) << "it was asked to stop";
+    release = true;
+    EXPECT_TRUE(waitThreadEnded(&ctrl, 2000));
+}
+
+} // namespace
