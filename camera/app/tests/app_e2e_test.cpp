@@ -301,12 +301,14 @@ TEST_P(BoardRoots, NothingOutsideTheRootIsTouched)
     const std::string outer = top + "/outer";
     const std::string root = outer + "/" + c.dirName;
     const std::string cont = root + "/mmc/\xEC\x83\x81\xEC\x8B\x9C\xEB\x85\xB9\xED\x99\x94";
-    const std::string event = root + "/mmc/\xEC\x9D\xB4\xEB\xB2\xA4\xED\x8A\xB8\xEB\x85\xB9\xED\x99\x94";
+    const std::string event =
+        root + "/mmc/\xEC\x9D\xB4\xEB\xB2\xA4\xED\x8A\xB8\xEB\x85\xB9\xED\x99\x94";
     const std::string photo = root + "/mmc/\xEC\x82\xAC\xEC\xA7\x84\xEC\xB4\xAC\xEC\x98\x81";
     const std::string attr = root + "/sys/devices/platform/vpss/display2";
-    for (const std::string &d : {outer, root, root + "/mmc", cont, event, photo, root + "/dev",
-                                 root + "/sys", root + "/sys/devices", root + "/sys/devices/platform",
-                                 root + "/sys/devices/platform/vpss", attr})
+    for (const std::string &d :
+         {outer, root, root + "/mmc", cont, event, photo, root + "/dev", root + "/sys",
+          root + "/sys/devices", root + "/sys/devices/platform",
+          root + "/sys/devices/platform/vpss", attr})
         ASSERT_EQ(mkdir(d.c_str(), 0755), 0) << d;
     makeFile(top + "/above.txt", "above");
     makeFile(outer + "/beside.txt", "beside");

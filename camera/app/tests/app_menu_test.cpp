@@ -224,14 +224,15 @@ TEST(ReadPath, RefusesALongerLineOrANulByte)
 {
     char path[128];
     std::string long127(127, 'p');
-    std::string out = withConsole(long127 + "X\n/mmc/a" + std::string(1, '\0') + "b.avi\nnext\n", [&] {
-        EXPECT_FALSE(menu_read_path(path));
-        EXPECT_STREQ(path, "");
-        EXPECT_FALSE(menu_read_path(path));
-        EXPECT_STREQ(path, "");
-        ASSERT_TRUE(menu_read_path(path));
-        EXPECT_STREQ(path, "next");
-    });
+    std::string out =
+        withConsole(long127 + "X\n/mmc/a" + std::string(1, '\0') + "b.avi\nnext\n", [&] {
+            EXPECT_FALSE(menu_read_path(path));
+            EXPECT_STREQ(path, "");
+            EXPECT_FALSE(menu_read_path(path));
+            EXPECT_STREQ(path, "");
+            ASSERT_TRUE(menu_read_path(path));
+            EXPECT_STREQ(path, "next");
+        });
     EXPECT_NE(out.find(" [app] err: the path is longer than 127 characters, refused\n"),
               std::string::npos)
         << out;

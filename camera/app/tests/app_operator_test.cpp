@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "devices/tests/stand_ins.h"
 #include "graphics/draw_gui.h"
 
 namespace {
@@ -231,85 +232,6 @@ private:
     std::thread reader_;
 };
 
-// How many of the program's descriptors are open on each stand-in device; `most` keeps the
-// highest count seen, sampled while the watch lives.
-class DeviceWatch {
-public:
-    DeviceWatch(pid_t pid, std::vector<std::string> targets) : targets_(targets)
-    {
-        thread_ = std::thread([this, pid] {
-            while (!stop_) {
-                std::map<std::string, int> now;
-                std::string dir = "/proc/" + std::to_string(pid) + "/fd";
-                if (DIR *d = opendir(dir.c_str())) {
-                    while (struct dirent *e = readdir(d)) {
-                        char link[PATH_MAX];
-                        ssize_t n = readlink((dir + "/" + e->d_name).c_str(), link, sizeof(link));
-                        if (n > 0)
-                            now[std::string(link, (size_t)n)]++;
-                    }
-                    closedir(d);
-                }
-                std::lock_guard<std::mutex> lk(lock_);
-                for (const std::string &t : targets_)
-                    most_[t] = std::max(most_[t], now[t]);
-                sleepMs(1);
-            }
-        });
-    }
-    ~DeviceWatch()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-    int most(const std::string &target)
-    {
-        std::lock_guard<std::mutex> lk(lock_);
-        return most_[target];
-    }
-
-private:
-    std::vector<std::string> targets_;
-    std::atomic<bool> stop_{false};
-    std::mutex lock_;
-    std::map<std::string, int> most_;
-    std::thread thread_;
-};
-
-// Keeps writing `bytes` to a stand-in device without ever blocking, while it lives.
-class Sender {
-public:
-    Sender(int fd, std::string bytes, int everyMs)
-        : thread_([this, fd, bytes, everyMs] {
-              while (!stop_) {
-                  if (write(fd, bytes.data(), bytes.size()) < 0 && errno != EAGAIN)
-                      break;
-                  sleepMs(everyMs);
-              }
-          })
-    {
-    }
-    ~Sender()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-
-private:
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
-std::string inputEvent(uint16_t type, uint16_t code, int32_t value)
-{
-    struct input_event ev;
-    memset(&ev, 0, sizeof(ev));
-    ev.type = type;
-    ev.code = code;
-    ev.value = value;
-    return std::string((const char *)&ev, sizeof(ev));
-}
-
 // The board root: the card's folders, the plane, and stand-ins for every device of the tests.
 struct Board {
     Board()
@@ -484,20 +406,20 @@ TEST(Operator, AtTheSerialTerminal)
     const std::string accel = board.root + "/dev/input/event1";
     const std::string io = board.root + "/dev/q7_io";
     {
-        DeviceWatch watch(term.app(), {board.gpsLine, key, accel, io});
-        std::unique_ptr<Sender> senders[3];
+        FdWatch watch(term.app(), {board.gpsLine, key, accel, io});
+        std::unique_ptr<KeepSending> senders[3];
         for (int phase = 0; phase < 2; phase++) {
             if (phase == 1) {
-                senders[0].reset(new Sender(
+                senders[0].reset(new KeepSending(
                     board.gpsMaster,
                     "$GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W*6A\r\n",
                     20));
-                senders[1].reset(new Sender(board.holders["/dev/input/event1"],
-                                            inputEvent(EV_ABS, ABS_X, 5) +
-                                                inputEvent(EV_SYN, SYN_REPORT, 0),
-                                            20));
-                senders[2].reset(
-                    new Sender(board.holders["/dev/input/event0"], inputEvent(EV_KEY, 62, 1), 50));
+                senders[1].reset(new KeepSending(board.holders["/dev/input/event1"],
+                                                 inputEventBytes(EV_ABS, ABS_X, 5) +
+                                                     inputEventBytes(EV_SYN, SYN_REPORT, 0),
+                                                 20));
+                senders[2].reset(new KeepSending(board.holders["/dev/input/event0"],
+                                                 inputEventBytes(EV_KEY, 62, 1), 50));
             }
             // What each test prints of its device while it sends.
             const struct {

@@ -1,20 +1,16 @@
 // The four device test threads started again and again while their previous run is still
 // stopping, with their device silent and with it sending: one thread on a device at a time, no
 // hang, every run stopped in time.
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <limits.h>
 #include <pty.h>
 #include <signal.h>
 #include <string.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <memory>
 #include <random>
 #include <string>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -26,85 +22,6 @@
 #include "stand_ins.h"
 
 namespace {
-
-// How many descriptors of this process are open on `target` (a resolved path).
-int openOn(const std::string &target)
-{
-    int n = 0;
-    DIR *d = opendir("/proc/self/fd");
-    if (d == nullptr)
-        return -1;
-    while (struct dirent *e = readdir(d)) {
-        char link[PATH_MAX];
-        std::string fd = std::string("/proc/self/fd/") + e->d_name;
-        ssize_t len = readlink(fd.c_str(), link, sizeof(link) - 1);
-        if (len > 0 && std::string(link, (size_t)len) == target)
-            n++;
-    }
-    closedir(d);
-    return n;
-}
-
-// Watches how many descriptors beyond the test's own are open on the device while it lives;
-// `most` is the highest count.
-class DeviceWatch {
-public:
-    DeviceWatch(const std::string &target, int own)
-        : thread_([this, target, own] {
-              while (!stop_) {
-                  int n = openOn(target) - own;
-                  if (n > most)
-                      most = n;
-                  usleep(500);
-              }
-          })
-    {
-    }
-    ~DeviceWatch()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-    std::atomic<int> most{0};
-
-private:
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
-// Keeps writing to a device stand-in (never blocking) while it lives.
-class Sender {
-public:
-    Sender(int fd, std::string bytes)
-        : thread_([this, fd, bytes] {
-              while (!stop_) {
-                  if (write(fd, bytes.data(), bytes.size()) < 0 && errno != EAGAIN)
-                      break;
-                  usleep(2000);
-              }
-          })
-    {
-    }
-    ~Sender()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-
-private:
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
-
-std::string eventBytes(uint16_t type, uint16_t code, int32_t value)
-{
-    struct input_event ev;
-    memset(&ev, 0, sizeof(ev));
-    ev.type = type;
-    ev.code = code;
-    ev.value = value;
-    return std::string((const char *)&ev, sizeof(ev));
-}
 
 struct RestartCase {
     const char *name;
@@ -142,22 +59,22 @@ TEST_P(Restarts, OneThreadAtATimeAndEveryRunStopsInTime)
         holder = open(root.path(c.device).c_str(), O_RDWR | O_NONBLOCK);
         target = root.path(c.device);
         if (strcmp(c.device, "/dev/input/event1") == 0)
-            bytes = eventBytes(EV_ABS, ABS_X, 5) + eventBytes(EV_SYN, SYN_REPORT, 0);
+            bytes = inputEventBytes(EV_ABS, ABS_X, 5) + inputEventBytes(EV_SYN, SYN_REPORT, 0);
         else
-            bytes = eventBytes(EV_KEY, 62, 1); // card inserted: printed, never ends the test
+            bytes = inputEventBytes(EV_KEY, 62, 1); // card inserted: printed, never ends the test
     }
     ASSERT_GE(holder, 0);
     int sendFd = master >= 0 ? master : holder;
 
-    const int own = openOn(target); // the test's own ends of the stand-in
+    const int own = openFdsOn(getpid(), target); // the test's own ends of the stand-in
     std::mt19937 rng(15);
     {
         ConsoleCapture out(stdout);
         ConsoleCapture err(stderr);
-        DeviceWatch watch(target, own);
-        std::unique_ptr<Sender> sender;
+        FdWatch watch(getpid(), {target});
+        std::unique_ptr<KeepSending> sender;
         if (c.sending && strcmp(c.device, "/dev/q7_io") != 0)
-            sender.reset(new Sender(sendFd, bytes));
+            sender.reset(new KeepSending(sendFd, bytes, 2));
         for (int run = 0; run < 8; run++) {
             SCOPED_TRACE(run);
             ASSERT_EQ(c.create(&ctrl), 0) << "the previous run did not end in time";
@@ -167,10 +84,10 @@ TEST_P(Restarts, OneThreadAtATimeAndEveryRunStopsInTime)
         askQuit(&ctrl);
         EXPECT_TRUE(waitThreadEnded(&ctrl, 1500));
         sender.reset();
-        EXPECT_LE(watch.most.load(), 1) << "two threads had the device open";
+        EXPECT_LE(watch.most(target) - own, 1) << "two threads had the device open";
         EXPECT_EQ(err.text().find("ASSERT"), std::string::npos) << err.text();
     }
-    EXPECT_EQ(openOn(target), own);
+    EXPECT_EQ(openFdsOn(getpid(), target), own);
     close(holder);
     if (master >= 0) {
         close(master);
@@ -182,8 +99,10 @@ INSTANTIATE_TEST_SUITE_P(
     Devices, Restarts,
     ::testing::Values(RestartCase{"GpsSilent", gps_thr_create, "/dev/ttyO2", false},
                       RestartCase{"GpsSending", gps_thr_create, "/dev/ttyO2", true},
-                      RestartCase{"AccelerometerSilent", bma_thr_create, "/dev/input/event1", false},
-                      RestartCase{"AccelerometerSending", bma_thr_create, "/dev/input/event1", true},
+                      RestartCase{"AccelerometerSilent", bma_thr_create, "/dev/input/event1",
+                                  false},
+                      RestartCase{"AccelerometerSending", bma_thr_create, "/dev/input/event1",
+                                  true},
                       RestartCase{"DigitalIo", dio_thr_create, "/dev/q7_io", false},
                       RestartCase{"KeysSilent", key_thr_create, "/dev/input/event0", false},
                       RestartCase{"KeysSending", key_thr_create, "/dev/input/event0", true}),
