@@ -108,6 +108,34 @@ INSTANTIATE_TEST_SUITE_P(
                       RestartCase{"KeysSending", key_thr_create, "/dev/input/event0", true}),
     [](const ::testing::TestParamInfo<RestartCase> &i) { return i.param.name; });
 
+// Without its device a test's thread ends at once, often while the next run is being created:
+// restarted quickly again and again, every run starts and nothing hangs.
+TEST(Restarts, QuickRestartsWithTheDeviceMissing)
+{
+    BoardRoot root; // no device at all
+    const struct {
+        const char *name;
+        int (*create)(ThreadCtrl *);
+    } tests[] = {{"gps", gps_thr_create},
+                 {"accelerometer", bma_thr_create},
+                 {"dio", dio_thr_create},
+                 {"keys", key_thr_create}};
+    ConsoleCapture out(stdout);
+    ConsoleCapture err(stderr);
+    for (const auto &t : tests) {
+        SCOPED_TRACE(t.name);
+        ThreadCtrl ctrl;
+        memset(&ctrl, 0, sizeof(ctrl));
+        for (int run = 0; run < 25; run++) {
+            ASSERT_EQ(t.create(&ctrl), 0) << run;
+            if (run % 2)
+                askQuit(&ctrl); // as the device menu's 0 does
+        }
+        EXPECT_TRUE(waitThreadEnded(&ctrl, 1500));
+    }
+    EXPECT_EQ(err.text().find("ASSERT"), std::string::npos) << err.text();
+}
+
 // A record whose thread will not end in time is not started again: nothing is overwritten.
 TEST(Restarts, ARunThatDoesNotEndIsNotReplaced)
 {
