@@ -5,6 +5,7 @@
 
 #include <string.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 static const FOURCC kRIFF = AVI_FOURCC('R', 'I', 'F', 'F');
 static const FOURCC kLIST = AVI_FOURCC('L', 'I', 'S', 'T');
@@ -189,6 +190,10 @@ static INDEX *newIndexNode(AVIFILE *f)
 int AVIFileIndexChunk(AVIFILE *pAVIFile, AVISTREAMHEADER *hdr, FOURCC ckid, DWORD flags, DWORD size,
                       DWORD samples)
 {
+    if ((uint64_t)pAVIFile->movi_size + 8 + size > AVI_MAX_FILE_LENGTH) {
+        AVI_LOG("File too large for the index\n");
+        return -1;
+    }
     INDEX *node = newIndexNode(pAVIFile);
     if (!node) {
         AVI_LOG("Can't Create Index Node\n");
@@ -202,7 +207,8 @@ int AVIFileIndexChunk(AVIFILE *pAVIFile, AVISTREAMHEADER *hdr, FOURCC ckid, DWOR
     else
         root.first = node;
     root.last = node;
-    pAVIFile->nOffset += (int32_t)(8 + size);
+    // Offsets past 2 GiB are still valid DWORDs in the index; keep the sum unsigned.
+    pAVIFile->nOffset = (int32_t)((DWORD)pAVIFile->nOffset + 8 + size);
     pAVIFile->idx_cnt += 1;
     pAVIFile->movi_size += 8 + size;
     if (size > hdr->dwSuggestedBufferSize)
@@ -302,35 +308,48 @@ int AVIStreamClose(AVISTREAM *pStream)
     return 0;
 }
 
-int AVIFileWriteTail(AVIFILE *pAVIFile)
+uint64_t AVIFileCompleteLength(const AVIFILE *pAVIFile, uint64_t moviPos)
+{
+    const uint64_t rounded = ((uint64_t)pAVIFile->movi_size + 3) & ~(uint64_t)3;
+    return moviPos + 12 + rounded + 8 + 16 * (uint64_t)pAVIFile->idx_cnt;
+}
+
+int AVIFileWriteTail(AVIFILE *pAVIFile, int cutAfterIndex)
 {
     FILE *fp = pAVIFile->pFile;
+    const uint64_t length = AVIFileCompleteLength(pAVIFile, pAVIFile->nHeadWritten);
+    if (length > AVI_MAX_FILE_LENGTH)
+        return AVI_TAIL_ERANGE;
     if (fseeko(fp, (off_t)pAVIFile->nHeadWritten, SEEK_SET) != 0)
         return AVI_TAIL_ESEEK_MOVI;
     DWORD rounded = (pAVIFile->movi_size + 3) & ~3u;
     pAVIFile->Tail.ck_movi.ckSize = rounded + 4;
     if (fwrite(&pAVIFile->Tail.ck_movi, sizeof(CK_LIST), 1, fp) != 1)
-        return AVI_TAIL_EWRITE;
+        return AVI_TAIL_EWRITE_MOVI;
 
     DWORD e = pAVIFile->nHeadWritten + pAVIFile->Tail.ck_movi.ckSize + 8;
     if (fseeko(fp, (off_t)e, SEEK_SET) != 0)
         return AVI_TAIL_ESEEK_IDX1;
     pAVIFile->Tail.ck_idx1.ckSize = 16 * pAVIFile->idx_cnt;
     if (fwrite(&pAVIFile->Tail.ck_idx1, sizeof(CK), 1, fp) != 1)
-        return AVI_TAIL_EWRITE;
+        return AVI_TAIL_EWRITE_IDX1;
     for (INDEX *n = pAVIFile->IndexRoot.first; n; n = n->next) {
         if (fwrite(&n->data, sizeof(AVIINDEXENTRY), 1, fp) != 1)
-            return AVI_TAIL_EWRITE;
+            return AVI_TAIL_EWRITE_IDX1;
     }
+    // The index reaches the file here, so that a card too full for it fails as a write.
+    if (fflush(fp) != 0)
+        return AVI_TAIL_EWRITE_IDX1;
+    if (cutAfterIndex && ftruncate(fileno(fp), (off_t)length) != 0)
+        return AVI_TAIL_ETRUNCATE;
 
     if (fseeko(fp, 0, SEEK_SET) != 0)
         return AVI_TAIL_ESEEK_HEAD;
     pAVIFile->Head.ck_riff.ckSize = e + pAVIFile->Tail.ck_idx1.ckSize;
     if (fwrite(&pAVIFile->Head, sizeof(AVIHEADBLOCK), 1, fp) != 1)
-        return AVI_TAIL_EWRITE;
-    // Buffered data reaches the file only now; a failure here is a failed write as well.
+        return AVI_TAIL_EWRITE_HEAD;
     if (fflush(fp) != 0)
-        return AVI_TAIL_EWRITE;
+        return AVI_TAIL_EWRITE_HEAD;
     return AVI_TAIL_OK;
 }
 
@@ -355,7 +374,7 @@ int AVIFileClose(AVIFILE *pAVIFile)
         return -1;
     }
     // Write errors show as a short file, as they do for the chunks.
-    AVIFileWriteTail(pAVIFile);
+    AVIFileWriteTail(pAVIFile, 0);
     AVIFileAbort(pAVIFile);
     return 0;
 }

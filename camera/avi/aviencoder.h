@@ -230,23 +230,39 @@ void AVIFileAbort(AVIFILE *pAVIFile);
 
 // Shared with the repair, which rebuilds a file exactly as a close would have.
 
+// The 32-bit sizes and offsets of an AVI 1.0 file (RIFF size, movi size, idx1 offsets) describe
+// files below 4 GiB only.
+#define AVI_MAX_FILE_LENGTH 0xFFFFFFFFull
+
 // Accounts one chunk of `size` bytes: appends its index entry at nOffset, advances nOffset,
 // idx_cnt and movi_size, and updates dwSuggestedBufferSize and dwLength (+= samples) of `hdr`.
-// Fails (-1) without changing anything when no index node can be had.
+// Fails (-1) without changing anything when no index node can be had, or when the movi data
+// would no longer fit in a file below AVI_MAX_FILE_LENGTH.
 int AVIFileIndexChunk(AVIFILE *pAVIFile, AVISTREAMHEADER *hdr, FOURCC ckid, DWORD flags, DWORD size,
                       DWORD samples);
 // The close rule of a video stream: suggested buffer × 10, and the main header takes it and the
 // frame count when the frame size matches.
 void AVIStreamApplyCloseRule(AVIFILE *pAVIFile, AVISTREAMBLOCK *pBlock);
 
+// Length of the file once the tail is written with the movi list at `moviPos`: up to the end of
+// idx1, computed without the 32-bit wrap.
+uint64_t AVIFileCompleteLength(const AVIFILE *pAVIFile, uint64_t moviPos);
+
 enum {
     AVI_TAIL_OK = 0,
     AVI_TAIL_ESEEK_MOVI = -1,
     AVI_TAIL_ESEEK_IDX1 = -2,
     AVI_TAIL_ESEEK_HEAD = -3,
-    AVI_TAIL_EWRITE = -4,
+    AVI_TAIL_EWRITE_MOVI = -4,
+    AVI_TAIL_EWRITE_IDX1 = -5,
+    AVI_TAIL_EWRITE_HEAD = -6,
+    AVI_TAIL_ETRUNCATE = -7,
+    AVI_TAIL_ERANGE = -8,
 };
 // With nHeadWritten at the movi list: writes the movi list size, idx1 and its entries, and the
-// 88-byte head with the RIFF size. Returns AVI_TAIL_OK or the step that failed.
-int AVIFileWriteTail(AVIFILE *pAVIFile);
+// 88-byte head with the RIFF size. With `cutAfterIndex`, the file is cut after idx1 before the
+// head goes out, so a file that still says RIFF size 0 is never left with bytes past its index.
+// Returns AVI_TAIL_OK or the step that failed; AVI_TAIL_ERANGE (a file of 4 GiB or more) before
+// writing anything.
+int AVIFileWriteTail(AVIFILE *pAVIFile, int cutAfterIndex);
 void AVIFileFreeIndex(AVIFILE *pAVIFile);

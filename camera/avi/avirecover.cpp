@@ -2,6 +2,7 @@
 
 #include "avi/avimem.h"
 
+#include <errno.h>
 #include <stdarg.h>
 #include <string.h>
 #include <sys/types.h>
@@ -15,15 +16,33 @@ static const FOURCC kVids = AVI_FOURCC('v', 'i', 'd', 's');
 static const FOURCC kAuds = AVI_FOURCC('a', 'u', 'd', 's');
 static const FOURCC kTxts = AVI_FOURCC('t', 'x', 't', 's');
 static const FOURCC kLIST = AVI_FOURCC('L', 'I', 'S', 'T');
+static const FOURCC kJUNK = AVI_FOURCC('J', 'U', 'N', 'K');
+static const FOURCC kIdx1 = AVI_FOURCC('i', 'd', 'x', '1');
+
+// How far past a damaged chunk header the next one is looked for: the largest chunk this system
+// writes, with its header.
+static const off_t kResyncSpan = AVI_MAX_CHUNK_SIZE + 8;
+// The search reads the file in pieces of this size.
+static const size_t kResyncBlock = 16384;
 
 // Far more than any format record this system writes (at most 40 bytes).
 static const DWORD kMaxFormatSize = 1024;
+
+// Bytes between a damaged chunk header and the next chunk found after it.
+struct RcSpan {
+    off_t pos;
+    DWORD len;
+};
 
 struct RcCtx {
     AVIFILE *f;
     AVISTREAM *streams; // `count` entries, each owning its block
     DWORD count;
     off_t fileLength;
+    off_t moviPos; // the movi list header
+    RcSpan *spans; // damaged spans in file order, `spanCount` of them
+    DWORD spanCount, spanCap;
+    DWORD spanBytes;
     bool report; // print the console report of the headers
 };
 
@@ -240,12 +259,130 @@ static int readHeaders(RcCtx *c)
         if (readStreamHeader(c, &c->streams[i]) != 0)
             return -1;
     }
+    c->moviPos = ftello(f->pFile);
     // A short read leaves the movi header zeroed; the scan then finds no chunk.
     if (fread(&f->Tail.ck_movi, sizeof(CK_LIST), 1, f->pFile) == 1 &&
         (f->Tail.ck_movi.ckID != kLIST || f->Tail.ck_movi.ckType != AVI_FOURCC('m', 'o', 'v', 'i'))) {
         setErr("Invalid movi header ckID[0x%x].\n", f->Tail.ck_movi.ckID);
         return -1;
     }
+    return 0;
+}
+
+static bool readAt(FILE *fp, off_t pos, void *buf, size_t n)
+{
+    return fseeko(fp, pos, SEEK_SET) == 0 && fread(buf, n, 1, fp) == 1;
+}
+
+// The stream whose chunk identifier is `id`, or -1.
+static int streamOf(const RcCtx *c, FOURCC id)
+{
+    for (DWORD i = 0; i < c->count; i++)
+        if (c->streams[i].ck_data.ckID == id)
+            return (int)i;
+    return -1;
+}
+
+static bool isStreamChunk(const RcCtx *c, const CK &ck)
+{
+    return ck.ckSize <= AVI_MAX_CHUNK_SIZE && streamOf(c, ck.ckID) >= 0;
+}
+
+// The idx1 of a close that was cut short after writing it.
+static bool isIndex(const CK &ck)
+{
+    return ck.ckID == kIdx1 && ck.ckSize % 16 == 0;
+}
+
+// A chunk header found by the search holds when what follows its stated end is the end of the
+// file, another chunk of this file, or idx1 (after the 0 to 3 bytes that round the movi size).
+// A JUNK header does not count: the damage it covers was not a chunk when it was found, and a
+// repair run again must find what the first run found.
+static bool confirmed(RcCtx *c, off_t pos, const CK &ck)
+{
+    const off_t next = pos + 8 + (off_t)ck.ckSize;
+    if (next + 8 > c->fileLength)
+        return true;
+    unsigned char b[11];
+    const size_t n = c->fileLength - next >= 11 ? 11 : (size_t)(c->fileLength - next);
+    if (!readAt(c->f->pFile, next, b, n))
+        return false;
+    CK after;
+    memcpy(&after, b, sizeof(CK));
+    if (isStreamChunk(c, after))
+        return true;
+    for (size_t k = 0; k + sizeof(CK) <= n && k < 4; k++) {
+        memcpy(&after, b + k, sizeof(CK));
+        if (isIndex(after))
+            return true;
+    }
+    return false;
+}
+
+// Looks past the damaged chunk header at `from` for the next confirmed chunk header, at most
+// kResyncSpan bytes on. Its position, or -1 when there is none or idx1 comes first.
+static off_t resync(RcCtx *c, off_t from)
+{
+    unsigned char buf[kResyncBlock + sizeof(CK) - 1];
+    const off_t end = c->fileLength - (off_t)sizeof(CK); // the last position a header fits at
+    const off_t last = from + kResyncSpan < end ? from + kResyncSpan : end;
+    for (off_t base = from + 1; base <= last; base += (off_t)kResyncBlock) {
+        const off_t rest = c->fileLength - base;
+        const size_t n = rest < (off_t)sizeof(buf) ? (size_t)rest : sizeof(buf);
+        if (!readAt(c->f->pFile, base, buf, n))
+            return -1;
+        for (size_t i = 0; i + sizeof(CK) <= n && base + (off_t)i <= last; i++) {
+            CK ck;
+            memcpy(&ck, buf + i, sizeof(CK));
+            if (isIndex(ck))
+                return -1;
+            if (isStreamChunk(c, ck) && confirmed(c, base + (off_t)i, ck))
+                return base + (off_t)i;
+        }
+    }
+    return -1;
+}
+
+static void setTooLarge(void)
+{
+    setErr("File too large to index (4 GiB or more).\n");
+}
+
+// Whether `n` more bytes of movi data keep the sizes within 32 bits; the message says so if not.
+static bool moviHasRoom(const AVIFILE *f, uint64_t n)
+{
+    if ((uint64_t)f->movi_size + n <= AVI_MAX_FILE_LENGTH)
+        return true;
+    setTooLarge();
+    return false;
+}
+
+// Accounts `n` bytes of the movi data that get no index entry.
+static int passOver(AVIFILE *f, uint64_t n)
+{
+    if (!moviHasRoom(f, n))
+        return -1;
+    f->nOffset = (int32_t)((DWORD)f->nOffset + (DWORD)n);
+    f->movi_size += (DWORD)n;
+    return 0;
+}
+
+static int keepSpan(RcCtx *c, off_t pos, DWORD len)
+{
+    if (c->spanCount == c->spanCap) {
+        DWORD cap = c->spanCap ? 2 * c->spanCap : 16;
+        RcSpan *grown = (RcSpan *)avi_realloc(c->spans, sizeof(RcSpan) * cap);
+        if (!grown) {
+            setErr("Not enough memory for the index.\n");
+            return -1;
+        }
+        c->spans = grown;
+        c->spanCap = cap;
+    }
+    c->spans[c->spanCount++] = {pos, len};
+    c->spanBytes += len;
+    if (c->report)
+        AVI_LOG("Damaged data at offset[%u]: %u bytes skipped\n", (unsigned)pos, (unsigned)len);
     return 0;
 }
 
@@ -257,6 +394,10 @@ static int recoveryStart(RcCtx *c, AVIRC_INFO *info)
     f->nOffset = 4;
     if (c->report)
         AVI_LOG("recoveryStart() run!! \n");
+    if ((uint64_t)c->fileLength > AVI_MAX_FILE_LENGTH) {
+        setTooLarge();
+        return -1;
+    }
     // Counts are taken afresh: a close interrupted after rewriting a stream header has already
     // put its final values there.
     for (DWORD i = 0; i < c->count; i++) {
@@ -265,11 +406,11 @@ static int recoveryStart(RcCtx *c, AVIRC_INFO *info)
         if (h.fccType == kVids)
             h.dwSuggestedBufferSize = 0;
     }
-    off_t pos = ftello(fp);
+    off_t pos = c->moviPos + (off_t)sizeof(CK_LIST);
     bool any = false;
     for (;;) {
         CK ck;
-        if (fread(&ck, sizeof(CK), 1, fp) != 1) {
+        if (!readAt(fp, pos, &ck, sizeof(CK))) {
             if (!any) {
                 setErr("Empty recorded data.\n");
                 return -1;
@@ -277,90 +418,166 @@ static int recoveryStart(RcCtx *c, AVIRC_INFO *info)
             break;
         }
         any = true;
-        pos += 8;
         if (ck.ckSize == 0) {
             // Not indexed, but it stays in the movi data: later offsets must count it.
-            f->nOffset += 8;
-            f->movi_size += 8;
+            if (passOver(f, 8) != 0)
+                return -1;
+            pos += 8;
             continue;
         }
-        DWORD si = 0;
-        while (si < c->count && c->streams[si].ck_data.ckID != ck.ckID)
-            si++;
-        if (si == c->count) {
-            // Not a chunk of this file: a torn write, or the idx1 of an interrupted close.
-            if (c->report)
-                AVI_LOG("Unknown chunk ckSize(0x%x) ckID[0x%x] ends the scan\n", ck.ckSize, ck.ckID);
+        if (isIndex(ck))
             break;
+        const int si = streamOf(c, ck.ckID);
+        const off_t end = pos + 8 + (off_t)ck.ckSize;
+        if (ck.ckID == kJUNK && ck.ckSize <= AVI_MAX_CHUNK_SIZE && end <= c->fileLength) {
+            // Damage an earlier repair covered up.
+            if (passOver(f, 8 + (uint64_t)ck.ckSize) != 0)
+                return -1;
+            pos = end;
+            continue;
         }
-        if (pos + (off_t)ck.ckSize > c->fileLength && ck.ckSize > AVI_MAX_CHUNK_SIZE) {
-            // A torn header; indexing it would grow the file by its stated size.
-            if (c->report)
-                AVI_LOG("Last read ckSize(0x%x) ckID[0x%x] \n", ck.ckSize, ck.ckID);
-            break;
+        if (si < 0 || ck.ckSize > AVI_MAX_CHUNK_SIZE) {
+            // A torn write, a corrupted header, or the rest of a cluster that never reached the
+            // card: go on from the next chunk header that the chunk after it confirms.
+            const off_t next = resync(c, pos);
+            if (next < 0) {
+                if (c->report)
+                    AVI_LOG("Last read ckSize(0x%x) ckID[0x%x] \n", ck.ckSize, ck.ckID);
+                break;
+            }
+            const DWORD len = (DWORD)(next - pos);
+            if (keepSpan(c, pos, len) != 0 || passOver(f, len) != 0)
+                return -1;
+            pos = next;
+            continue;
         }
         AVISTREAMHEADER &h = c->streams[si].pStreamBlock->AviStrHeader;
         DWORD flags = AVIIF_LIST;
-        DWORD head = 0;
         if (h.fccType == kVids) {
             unsigned char b[5];
-            head = ck.ckSize < 5 ? ck.ckSize : 5;
+            const DWORD head = ck.ckSize < 5 ? ck.ckSize : 5;
             if (fread(b, head, 1, fp) != 1)
                 break;
             flags = (head == 5 && b[4] == 0x27) ? AVIIF_KEYFRAME : 0;
         }
-        if (fseeko(fp, (off_t)(ck.ckSize - head), SEEK_CUR) != 0) {
-            if (c->report)
-                AVI_LOG("Last read ckSize(0x%x) ckID[0x%x] \n", ck.ckSize, ck.ckID);
-            break;
-        }
-        if (AVIFileIndexChunk(f, &h, ck.ckID, flags, ck.ckSize, 1) != 0)
+        if (!moviHasRoom(f, 8 + (uint64_t)ck.ckSize))
             return -1;
+        if (AVIFileIndexChunk(f, &h, ck.ckID, flags, ck.ckSize, 1) != 0) {
+            setErr("Not enough memory for the index.\n");
+            return -1;
+        }
         if (info) {
             info->chunks[si]++;
             if (flags == AVIIF_KEYFRAME)
                 info->keyFrames[si]++;
         }
-        pos += ck.ckSize;
+        // A chunk cut short by the power loss is kept whole; the file ends inside it.
+        pos = end;
     }
-    if (c->report)
+    if (c->report) {
         AVI_LOG("recovery Done!! \n");
+        if (c->spanCount)
+            AVI_LOG("Damaged spans skipped: %u, %u bytes\n", (unsigned)c->spanCount,
+                    (unsigned)c->spanBytes);
+    }
+    if (info) {
+        info->damagedSpans = c->spanCount;
+        info->damagedBytes = c->spanBytes;
+    }
+    return 0;
+}
+
+// A failed step of the rewrite: the system's reason on the console, the step in the message.
+static int rewriteFailed(int err, const char *step, uint64_t at)
+{
+    AVI_LOG("%s\n", strerror(err));
+    setErr("File %s fail offset[%u].\n", step, (unsigned)at);
+    return -1;
+}
+
+// Turns each damaged span that can hold a chunk header into a JUNK chunk over it, so that readers
+// going through the chunks in order pass over it too.
+static int coverDamage(RcCtx *c)
+{
+    FILE *fp = c->f->pFile;
+    for (DWORD i = 0; i < c->spanCount; i++) {
+        const RcSpan &s = c->spans[i];
+        if (s.len < sizeof(CK))
+            continue;
+        const CK junk = {kJUNK, s.len - (DWORD)sizeof(CK)};
+        if (fseeko(fp, s.pos, SEEK_SET) != 0) {
+            const int err = errno;
+            AVI_LOG("File seek fail offset[%ld]!! \n", L32((DWORD)s.pos));
+            return rewriteFailed(err, "seek", (uint64_t)s.pos);
+        }
+        if (fwrite(&junk, sizeof(CK), 1, fp) != 1) {
+            const int err = errno;
+            AVI_LOG("File write fail!! \n");
+            return rewriteFailed(err, "write", (uint64_t)s.pos);
+        }
+    }
     return 0;
 }
 
 static int rewriteHeaders(RcCtx *c)
 {
     AVIFILE *f = c->f;
+    // Nothing is written unless all of it fits: past 4 GiB the 32-bit sizes would wrap.
+    if (AVIFileCompleteLength(f, (uint64_t)c->moviPos) > AVI_MAX_FILE_LENGTH) {
+        setTooLarge();
+        return -1;
+    }
+    if (coverDamage(c) != 0)
+        return -1;
     for (DWORD i = 0; i < c->count; i++) {
         AVISTREAMBLOCK *b = c->streams[i].pStreamBlock;
         AVI_LOG("Header info modify [%d]!! \n", (int)i);
         if (fseeko(f->pFile, (off_t)f->nHeadWritten, SEEK_SET) != 0) {
+            const int err = errno;
             AVI_LOG("File seek fail offset[%ld]!! \n", L32(f->nHeadWritten));
-            return -1;
+            return rewriteFailed(err, "seek", f->nHeadWritten);
         }
+        const DWORD at = f->nHeadWritten;
         f->nHeadWritten += b->ck_strl.ckSize + 8;
         AVIStreamApplyCloseRule(f, b);
         if (fwrite(b, AVI_STREAMBLOCK_DISK_SIZE, 1, f->pFile) != 1) {
+            const int err = errno;
             AVI_LOG("File write fail!! \n");
-            return -1;
+            return rewriteFailed(err, "write", at);
         }
     }
     const DWORD movi = f->nHeadWritten;
-    switch (AVIFileWriteTail(f)) {
+    // The bytes past the index are cut off: what the scan left out is not part of the file.
+    const int rc = AVIFileWriteTail(f, 1);
+    const int err = errno;
+    const DWORD idx1 = movi + f->Tail.ck_movi.ckSize + 8;
+    switch (rc) {
     case AVI_TAIL_OK:
         break;
     case AVI_TAIL_ESEEK_MOVI:
         AVI_LOG("File seek fail offset[%ld]!! \n", L32(movi));
-        return -1;
+        return rewriteFailed(err, "seek", movi);
     case AVI_TAIL_ESEEK_IDX1:
-        AVI_LOG("File seek fail offset[%d]!! \n", (int)(movi + f->Tail.ck_movi.ckSize + 8));
-        return -1;
+        AVI_LOG("File seek fail offset[%d]!! \n", (int)idx1);
+        return rewriteFailed(err, "seek", idx1);
     case AVI_TAIL_ESEEK_HEAD:
         AVI_LOG("File seek fail offset[0]!! \n");
+        return rewriteFailed(err, "seek", 0);
+    case AVI_TAIL_EWRITE_MOVI:
+        AVI_LOG("File write fail!! \n");
+        return rewriteFailed(err, "write", movi);
+    case AVI_TAIL_EWRITE_IDX1:
+        AVI_LOG("File write fail!! \n");
+        return rewriteFailed(err, "write", idx1);
+    case AVI_TAIL_ETRUNCATE:
+        AVI_LOG("File write fail!! \n");
+        return rewriteFailed(err, "truncate", AVIFileCompleteLength(f, movi));
+    case AVI_TAIL_ERANGE:
+        setTooLarge();
         return -1;
     default:
         AVI_LOG("File write fail!! \n");
-        return -1;
+        return rewriteFailed(err, "write", 0);
     }
     AVI_LOG("Header info modified!! \n");
     return 0;
@@ -394,6 +611,7 @@ static void rcClose(RcCtx *c)
             avi_free(c->streams[i].pStreamBlock);
         avi_free(c->streams);
     }
+    avi_free(c->spans);
     avi_free(pVidFormat);
     avi_free(pAudFormat);
     pVidFormat = nullptr;

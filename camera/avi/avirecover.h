@@ -1,6 +1,7 @@
 // Repair of AVI files cut short by a power loss: the chunks that reached the card are walked, the
 // index is rebuilt, and the headers, the movi size, idx1 and the RIFF size are written in place
-// exactly as a normal close would have written them.
+// exactly as a normal close would have written them. Damaged data between chunks is passed over
+// and covered with a JUNK chunk; the file ends after its index.
 #pragma once
 
 #include "avi/aviencoder.h"
@@ -17,10 +18,13 @@ struct AVIRC_INFO {
     AVISTREAMHEADER strh[AVI_MAX_STREAMS]; // as stored in the file
     DWORD chunks[AVI_MAX_STREAMS];         // chunks found in the movi data
     DWORD keyFrames[AVI_MAX_STREAMS];
-    int needsRepair; // RIFF or movi size is 0
+    int needsRepair;    // RIFF or movi size is 0
+    DWORD damagedSpans; // spans of damaged data between chunks, passed over
+    DWORD damagedBytes; // bytes in them
 };
 // Reads the headers and walks the chunks without writing; 0, or -1 with AVIrcGetErrMsg() set.
 int AVIrcInspect(const char *path, AVIRC_INFO *info);
 
-// Larger than any chunk this system writes (the playback's staging buffer holds every chunk).
+// Larger than any chunk this system writes (the playback's staging buffer holds every chunk);
+// a chunk header stating more is damaged.
 #define AVI_MAX_CHUNK_SIZE 1036800u

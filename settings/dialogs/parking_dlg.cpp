@@ -58,6 +58,8 @@ CParkingDlg::CParkingDlg(QWidget *parent, CameraSettings &settings, const Dialog
     m_impact = NewTrackBar(1160);
     m_sensitivity =
         static_cast<CSubSlider *>(NewTrackBar(1161, true, CSubSlider::kMotionSensitivity));
+    // KZ7100 counts the sensitivity's positions from 1; the tooltip still shows 1, 3, 5.
+    if (profile.motionSensitivityFromOne) m_sensitivity->SetFirstPosition(1);
     m_timer = static_cast<CSubSlider *>(NewTrackBar(1162, true, CSubSlider::kStopTimer));
     m_cutoff12 = static_cast<CSubSlider *>(NewTrackBar(1163, true, CSubSlider::kCutoff12V));
     m_cutoff24 = static_cast<CSubSlider *>(NewTrackBar(1164, true, CSubSlider::kCutoff24V));

@@ -29,6 +29,8 @@ int RunSettingProgram(int argc, char **argv, const DialogProfile &profile)
     QApplication app(argc, argv);
     InitSettingsResources();
     LoadSkinFonts();
+    // The popups and message boxes carry the program's icon as its main window does.
+    app.setWindowIcon(LoadIconResource(CQ7SettingDlg::kIconId));
     CQ7SettingApp settingApp(profile);
     return settingApp.Run(QCoreApplication::arguments());
 }

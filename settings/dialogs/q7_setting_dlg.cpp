@@ -54,7 +54,8 @@ CQ7SettingDlg::CQ7SettingDlg(const QString &cardFolder, const DialogProfile &pro
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowMinimizeButtonHint),
       m_profile(profile), m_cardFolder(cardFolder),
-      m_programPath(QCoreApplication::applicationFilePath()), m_isRemovable(IsRemovableDrive),
+      m_programPath(QCoreApplication::applicationFilePath()),
+      m_isRemovable([](const QString &path) { return IsRemovableDrive(path); }),
       m_localAppData(LocalAppDataFolder()), m_start(StartDetached)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -85,6 +86,7 @@ bool CQ7SettingDlg::Init()
 {
     // The language is chosen from the viewer and the record once the record is loaded; the
     // viewer's registry value is read by that choice.
+    setWindowIcon(LoadIconResource(kIconId));
     if (Relocate()) return false;
     DebugLog(QStringLiteral("Setting Dialog Init Start"));
     m_settings = std::make_unique<CameraSettings>();

@@ -38,6 +38,7 @@ class CQ7SettingDlg : public QDialog
         kIdCancel = 2303,
         kIdSave = 2304,
     };
+    static constexpr int kIconId = 128;
     static constexpr int kWindowWidth = 622;
     static constexpr int kWindowHeight = 587;
 

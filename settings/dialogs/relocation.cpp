@@ -1,6 +1,7 @@
 #include "dialogs/relocation.h"
 
 #include "file/debug_log.h"
+#include "formatter/card_backup.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,30 +9,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-
-namespace
+bool IsRemovableDrive(const QString &path, const CardHost &host)
 {
-bool ReadFlag(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    return f.readAll().trimmed() == "1";
-}
-} // namespace
-
-bool IsRemovableDrive(const QString &path)
-{
-    struct stat st;
-    if (stat(QFile::encodeName(path).constData(), &st) != 0) return false;
-    const QString dev =
-        QStringLiteral("/sys/dev/block/%1:%2").arg(major(st.st_dev)).arg(minor(st.st_dev));
-    if (!QFileInfo::exists(dev)) return false;
-    // A partition has no flag of its own; its disk is the parent folder.
-    if (QFileInfo::exists(dev + QStringLiteral("/partition")))
-        return ReadFlag(QFileInfo(dev).canonicalFilePath() + QStringLiteral("/../removable"));
-    return ReadFlag(dev + QStringLiteral("/removable"));
+    return IsRemovableCard(path, host);
 }
 
 QString LocalAppDataFolder()
@@ -50,9 +30,8 @@ QString RelocateProgram(const QString &programPath, const QString &programFolder
     const QString target = localAppData + QStringLiteral("/Orbilux");
     QDir().mkpath(target);
     const QString copy = target + QLatin1Char('/') + QFileInfo(programPath).fileName();
-    QFile::remove(copy);
-    if (!QFile::copy(programPath, copy)) return QString();
-    QFile::setPermissions(copy, QFile::permissions(programPath));
+    // An earlier copy is replaced only by a complete new one.
+    if (!CopyOver(programPath, copy)) return QString();
     // The root of the copy's file system, as the drive root was.
     const QString workingDir = QStringLiteral("/");
     // One argument, blanks and all: the copy must see the folder it was started from.

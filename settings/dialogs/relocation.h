@@ -3,14 +3,16 @@
 // card can be formatted while the tool runs.
 #pragma once
 
+#include "formatter/card_discovery.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 
-// True when path lies on a removable disk: the sysfs "removable" flag of the block device
-// that holds its file system (for a partition, of its disk).
-bool IsRemovableDrive(const QString &path);
+// True when path lies on a memory card: the formatter's card test on the disk that holds its
+// file system, so that the tool moves off every card it may format.
+bool IsRemovableDrive(const QString &path, const CardHost &host = CardHost::System());
 
 // ~/.local/share (XDG_DATA_HOME when set): the local application-data folder.
 QString LocalAppDataFolder();

@@ -156,13 +156,12 @@ CardVolume FindCard(const QString &folderOrDevice, const CardHost &host)
     const QStringList disks = DisksOf(node);
     // A device-mapper or multi-device volume stands on other devices: it has no single disk.
     const bool composite = !QDir(node.dir + "/slaves").isEmpty(QDir::Dirs | QDir::NoDotAndDotDot);
+    card.disks = disks;
     if (!composite && disks.size() == 1) {
         card.diskName = disks[0];
         card.diskDevice = DevNode(host, card.diskName);
-        const QString diskDir = host.sysRoot + "/block/" + card.diskName;
-        const QString type = ReadAttr(diskDir + "/device/type");
-        card.removable = ReadAttr(diskDir + "/removable") == "1" || card.diskName.startsWith("mmcblk") ||
-                         type == "SD" || type == "MMC";
+        card.facts = ReadDiskFacts(card.diskName, host);
+        card.memoryCard = IsMemoryCard(card.facts);
     }
 
     // The disks that hold what the running system needs.
@@ -178,11 +177,76 @@ CardVolume FindCard(const QString &folderOrDevice, const CardHost &host)
     return card;
 }
 
-bool IsRemovableCard(const QString &folder, const CardHost &host)
+DiskFacts ReadDiskFacts(const QString &diskName, const CardHost &host)
 {
-    const CardVolume card = FindCard(folder, host);
-    return (card.mounted || !card.volumeDevice.isEmpty()) && !card.diskName.isEmpty() && card.removable &&
-           !card.systemDisk;
+    DiskFacts facts;
+    const QString dir = host.sysRoot + "/block/" + diskName;
+    facts.removable = ReadAttr(dir + "/removable") == "1";
+    // Device mapper, md, loop and the like live under devices/virtual and have no device.
+    const QString canonical = QFileInfo(dir).canonicalFilePath();
+    facts.hasDevice = !canonical.isEmpty() && !canonical.contains("/devices/virtual/") && QFileInfo::exists(dir + "/device");
+    if (!facts.hasDevice) return facts;
+    facts.bus = QFileInfo(QFileInfo(dir + "/device/subsystem").canonicalFilePath()).fileName();
+    // SCSI devices have a type too (a number); only the MMC bus names the kind of card.
+    if (facts.bus == "mmc") facts.mmcType = ReadAttr(dir + "/device/type");
+    return facts;
+}
+
+bool IsUsableCard(const CardVolume &card)
+{
+    return !card.volumeDevice.isEmpty() && !card.diskName.isEmpty() && card.memoryCard && !card.systemDisk;
+}
+
+bool IsRemovableCard(const QString &folder, const CardHost &host) { return IsUsableCard(FindCard(folder, host)); }
+
+bool IsOnCard(const QString &path, const CardVolume &card, const CardHost &host)
+{
+    if (card.disks.isEmpty()) return false;
+    // A folder that does not exist yet would be made on the file system of its nearest parent.
+    QString existing = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    while (!QFileInfo::exists(existing) && existing != QFileInfo(existing).path()) existing = QFileInfo(existing).path();
+    const CardVolume other = FindCard(existing, host);
+    if (other.mounted && card.mounted && other.mountPoint == card.mountPoint) return true;
+    for (const QString &d : other.disks)
+        if (card.disks.contains(d)) return true;
+    return false;
+}
+
+QStringList ProgramsUsing(const QString &mountPoint, const CardHost &host)
+{
+    const auto target = [](const QString &link) {
+        char buf[4096];
+        const ssize_t n = ::readlink(QFile::encodeName(link).constData(), buf, sizeof buf - 1);
+        return n > 0 ? QFile::decodeName(QByteArray(buf, int(n))) : QString();
+    };
+    const QString self = QString::number(::getpid());
+    QStringList programs;
+    for (const QString &pid : QDir(host.procRoot).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        pid.toInt(&number);
+        if (!number) continue;
+        const QString dir = host.procRoot + "/" + pid;
+        QStringList links = {dir + "/cwd", dir + "/root", dir + "/exe"};
+        for (const QString &fd : QDir(dir + "/fd").entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+            links << dir + "/fd/" + fd;
+        bool uses = false;
+        for (const QString &l : links) uses = uses || OnPath(target(l), mountPoint);
+        // Files mapped into memory: libraries or a program started from the card.
+        QFile maps(dir + "/maps");
+        if (!uses && maps.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : maps.readAll().split('\n')) {
+                const int slash = line.indexOf('/');
+                if (slash >= 0 && OnPath(QFile::decodeName(line.mid(slash)), mountPoint)) {
+                    uses = true;
+                    break;
+                }
+            }
+        }
+        if (!uses) continue;
+        const QString name = ReadAttr(dir + "/comm");
+        programs << (pid == self ? QStringLiteral("%1 (this program, %2)") : QStringLiteral("%1 (%2)")).arg(name, pid);
+    }
+    return programs;
 }
 
 QString VolumeFileSystem(const QString &volumeDevice)

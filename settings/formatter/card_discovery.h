@@ -1,7 +1,9 @@
 // Finding the card behind a folder on Linux: the mount table gives the folder's file system and
-// its device, sysfs the whole disk that holds it and whether that disk is removable, libblkid
-// the file system on the volume itself.
+// its device, sysfs the whole disk that holds it and the facts that tell whether it is a memory
+// card, libblkid the file system on the volume itself, /proc the programs that hold it.
 #pragma once
+
+#include "formatter/card_decision.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,6 +16,7 @@ struct CardHost {
     QString sysRoot = "/sys";
     QString mountInfo = "/proc/self/mountinfo";
     QString devRoot = "/dev";
+    QString procRoot = "/proc";
     QString mkfsFat = "mkfs.fat";
     QString fatlabel = "fatlabel";
     std::function<bool(const QString &mountPoint)> unmount;
@@ -40,16 +43,31 @@ struct CardVolume {
     QString volumeDevice;      // the volume's block device node
     QString diskName;          // the whole disk under /sys/block; empty: no single disk
     QString diskDevice;
-    bool removable = false;    // sysfs removable = 1, or an SD/MMC card
+    QStringList disks;         // every whole disk the volume stands on
+    DiskFacts facts;           // of diskName
+    bool memoryCard = false;   // IsMemoryCard(facts)
     bool systemDisk = false;   // holds a file system the running system needs
 };
 
 // The card behind a folder (or behind a block device node of its volume).
 CardVolume FindCard(const QString &folderOrDevice, const CardHost &host);
 
-// The removable-drive test: the folder (or volume device) lies on a removable disk that the
-// running system does not need.
+// What sysfs tells about a whole disk (a name under /sys/block).
+DiskFacts ReadDiskFacts(const QString &diskName, const CardHost &host);
+
+// The guard of every write: a volume on one whole disk that is a memory card and holds nothing
+// the running system needs.
+bool IsUsableCard(const CardVolume &card);
+
+// The removable-drive test: the folder (or volume device) lies on such a card.
 bool IsRemovableCard(const QString &folder, const CardHost &host);
+
+// Whether a path lies on the disk of the card: a format of the card rewrites it.
+bool IsOnCard(const QString &path, const CardVolume &card, const CardHost &host);
+
+// The programs that keep files under the mount point open (or run from there, or work there):
+// "name (pid)" each, the calling process named as this program.
+QStringList ProgramsUsing(const QString &mountPoint, const CardHost &host);
 
 // The volume's file system as the Windows tool named it ("FAT32", "FAT", "exFAT", "NTFS", or
 // the type in capitals); empty when it cannot be read.

@@ -1,6 +1,7 @@
 #include "formatter/card_format.h"
 
 #include "file/debug_log.h"
+#include "formatter/card_backup.h"
 #include "formatter/make_mbr.h"
 #include "skin/format_progress.h"
 
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTime>
 
 #include <fcntl.h>
@@ -15,12 +17,19 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 std::atomic<int> g_nFormatDone{0};
 
 const char kFormatterMissingText[] = "mkfs.fat (dosfstools) could not be started";
+const char kBackupFailedText[] = "The memory card was not formatted: its files could not be saved off the card.\r\n%1\r\n";
+const char kRemountFailedText[] = "The memory card could not be opened again. Take it out and put it back in.\r\n"
+                                  "Its files were kept in %1\r\n";
+const char kCardBusyText[] = "The memory card is in use. Close these programs and try again: %1\r\n";
+const char kCardBusyUnknownText[] = "The memory card is in use by another program. Close it and try again.\r\n";
+const char kBackupKeptText[] = "Not every file could be put back on the card; they were kept in %1\r\n";
 
 namespace {
 
@@ -37,14 +46,6 @@ void LogTime(const char *what)
 {
     const QTime t = QTime::currentTime();
     DebugLogF("%s - %02d:%02d:%02d\n", what, t.hour(), t.minute(), t.second());
-}
-
-// CopyFileW with overwriting allowed: a missing source leaves the destination alone.
-bool CopyOver(const QString &from, const QString &to)
-{
-    if (!QFileInfo(from).isFile()) return false;
-    QFile::remove(to);
-    return QFile::copy(from, to);
 }
 
 // The worker reaches the popup through this; a close that comes before the popup's window is
@@ -83,11 +84,51 @@ private:
 
 void Wait1s() { std::this_thread::sleep_for(std::chrono::milliseconds(1000)); }
 
-// Only a removable card that the system does not need is ever labelled or formatted.
-bool MayTouch(const CardVolume &card)
+// Only a memory card that the system does not need is ever labelled or formatted.
+bool MayTouch(const CardVolume &card) { return IsUsableCard(card); }
+
+// What became of the card's file system during the format, as the mount and unmount calls saw
+// it; the worker writes it, the procedure reads it after the worker has ended.
+struct MountWatch {
+    std::mutex mutex;
+    bool mounted = true; // where the user had it
+    bool busy = false;   // an unmount was refused
+    QStringList busyPrograms;
+};
+
+// The host whose mount and unmount report to the watch. The programs holding a busy card are
+// looked up at once, while they still hold it.
+CardHost Watched(const CardHost &host, const std::shared_ptr<MountWatch> &watch)
 {
-    return !card.diskName.isEmpty() && card.removable && !card.systemDisk && !card.volumeDevice.isEmpty();
+    CardHost h = host;
+    h.unmount = [host, watch](const QString &mp) {
+        const bool ok = host.unmount && host.unmount(mp);
+        const QStringList holders = ok ? QStringList() : ProgramsUsing(mp, host);
+        std::lock_guard<std::mutex> lock(watch->mutex);
+        if (ok) {
+            watch->mounted = false;
+        } else if (!watch->busy) {
+            watch->busy = true;
+            watch->busyPrograms = holders;
+        }
+        return ok;
+    };
+    h.mount = [host, watch](const QString &dev, const QString &mp) {
+        const bool ok = host.mount && host.mount(dev, mp);
+        std::lock_guard<std::mutex> lock(watch->mutex);
+        if (ok) watch->mounted = true;
+        return ok;
+    };
+    return h;
 }
+
+QString RootOf(const CardVolume &card)
+{
+    if (!card.mounted) return {};
+    return card.mountPoint.endsWith('/') ? card.mountPoint : card.mountPoint + "/";
+}
+
+QString EndLine(const QString &text) { return text.endsWith("\r\n") ? text : text + "\r\n"; }
 
 // Runs a dosfstools program on the card's volume with the volume unmounted; -1: not started.
 int RunOnVolume(const CardVolume &card, const CardHost &host, const QString &program, const QStringList &args)
@@ -139,19 +180,21 @@ bool FlushDevice(const QString &device)
 
 // The quick format: mkfs.fat -F 32 with the model's label on the card's volume. Its stages
 // (started, finished, flushed, the new volume read back as FAT32) are the structure packets.
-void FormatProc(PopupLink &link, const CardVolume &card, const FormatJob &job)
+void FormatProc(PopupLink &link, const CardVolume &card, const FormatJob &job, const CardHost &host)
 {
     DebugLog("FormatProc()\n");
     const FormatProfile &p = *job.profile;
     bool ok = false;
     if (MayTouch(card)) {
         bool started = false;
-        if (card.mounted && !(job.host.unmount && job.host.unmount(card.mountPoint))) {
+        if (card.mounted && !(host.unmount && host.unmount(card.mountPoint))) {
+            // A busy card: the final message names the programs that hold it.
             DebugLogF("cannot unmount %s\n", card.mountPoint.toUtf8().constData());
+            g_nFormatDone = 0;
         } else {
             QProcess mkfs;
             mkfs.setProcessChannelMode(QProcess::MergedChannels);
-            mkfs.start(job.host.mkfsFat, {"-F", "32", "-n", p.label, card.volumeDevice});
+            mkfs.start(host.mkfsFat, {"-F", "32", "-n", p.label, card.volumeDevice});
             started = mkfs.waitForStarted(10000);
             if (started) {
                 FormatCallback(link, 15, nullptr);
@@ -165,16 +208,16 @@ void FormatProc(PopupLink &link, const CardVolume &card, const FormatJob &job)
                 ok = ok && VolumeFileSystem(card.volumeDevice) == "FAT32";
                 if (ok) FormatCallback(link, 15, nullptr);
             }
-            if (card.mounted && !(job.host.mount && job.host.mount(card.volumeDevice, card.mountPoint)))
+            if (card.mounted && !(host.mount && host.mount(card.volumeDevice, card.mountPoint)))
                 DebugLogF("cannot mount %s on %s\n", card.volumeDevice.toUtf8().constData(),
                           card.mountPoint.toUtf8().constData());
-        }
-        if (!started) {
-            link.Ui().ShowWorkerMessage(Text(p, 162), kFormatterMissingText);
-            g_nFormatDone = 0;
-        } else {
-            const uint8_t success = ok ? 1 : 0;
-            FormatCallback(link, 11, &success);
+            if (!started) {
+                link.Ui().ShowWorkerMessage(Text(p, 162), kFormatterMissingText);
+                g_nFormatDone = 0;
+            } else {
+                const uint8_t success = ok ? 1 : 0;
+                FormatCallback(link, 11, &success);
+            }
         }
     } else {
         g_nFormatDone = 0;
@@ -184,7 +227,7 @@ void FormatProc(PopupLink &link, const CardVolume &card, const FormatJob &job)
     link.Close();
 }
 
-void FormatWorker(PopupLink &link, const QString &root, const FormatJob &job)
+void FormatWorker(PopupLink &link, const QString &root, const FormatJob &job, const CardHost &host)
 {
     const FormatProfile &p = *job.profile;
     if (p.logsProcedure) {
@@ -197,15 +240,15 @@ void FormatWorker(PopupLink &link, const QString &root, const FormatJob &job)
     }
     // The card as it is now: the label and the quick format go to this volume, whatever the
     // mount table says after the rebuild.
-    const CardVolume card = FindCard(root, job.host);
+    const CardVolume card = FindCard(root, host);
     FormatContext context;
     context.window = link.Ui().PopupWindow();
-    const int result = MakeMBR(context, root, p, job.host);
+    const int result = MakeMBR(context, root, p, host);
     LogMakeMBRResult(result);
 
     if (result == RETURN_HASMBR) {
         DebugLog("MBR 있음\n");
-        FormatProc(link, card, job);
+        FormatProc(link, card, job, host);
         if (p.logsProcedure) LogTime("end");
         return;
     }
@@ -223,7 +266,7 @@ void FormatWorker(PopupLink &link, const QString &root, const FormatJob &job)
     }
     link.SetPos(pos);
     if (p.logsProcedure) LogTime("end");
-    SetVolumeLabel(card, job.host, p.label);
+    SetVolumeLabel(card, host, p.label);
     Wait1s();
     link.Close();
 }
@@ -240,16 +283,16 @@ void LogMakeMBRResult(int result)
         DebugLog(QString());
 }
 
-QString CardRoot(const QString &cardFolder, const CardHost &host)
-{
-    const CardVolume card = FindCard(cardFolder, host);
-    if (!card.mounted) return {};
-    return card.mountPoint.endsWith('/') ? card.mountPoint : card.mountPoint + "/";
-}
+QString CardRoot(const QString &cardFolder, const CardHost &host) { return RootOf(FindCard(cardFolder, host)); }
 
 bool ConfirmCardFormat(FormatUi &ui, const FormatProfile &profile)
 {
     return ui.AskYesNo(Text(profile, 162), TwoLines(profile, 163));
+}
+
+QStringList DefaultFreshBackupRoots()
+{
+    return {QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Orbilux", QDir::tempPath()};
 }
 
 void SDCardFormat(const FormatJob &job)
@@ -257,45 +300,81 @@ void SDCardFormat(const FormatJob &job)
     const FormatProfile &p = *job.profile;
     FormatUi &ui = *job.ui;
     if (p.logsProcedure) DebugLog("Start SDCardFormat() ---");
-    if (job.cardFolder.isEmpty() || !IsRemovableCard(job.cardFolder, job.host)) return;
-    QString root = CardRoot(job.cardFolder, job.host);
+    if (job.cardFolder.isEmpty()) return;
+    const CardVolume card = FindCard(job.cardFolder, job.host);
+    if (!IsUsableCard(card)) return;
+    QString root = RootOf(card);
     // An unmounted volume has no files to rescue; the worker formats the device itself.
     const bool rescue = !root.isEmpty();
     if (!rescue) root = job.cardFolder;
 
     if (p.logsProcedure) DebugLog(job.cardFolder);
-    const QString programDir =
-        job.backupFolder.isEmpty() ? QFileInfo(job.programFile).absolutePath() + "/" : job.backupFolder;
-    const QString programName = QFileInfo(job.programFile).fileName();
-    const struct {
-        QString card, backup;
-    } rescued[] = {
-        {job.cardFolder + "setup.cfg", programDir + "setup.cfg"},
-        {root + "MLO", programDir + "MLO"},
-        {root + "boot.scr", programDir + "boot.scr"},
-    };
-    for (const auto &f : rescued) {
-        if (rescue && CopyOver(f.card, f.backup) && p.logsProcedure)
-            DebugLogF("COPY file from [ %s ] to [ %s ]", f.card.toUtf8().constData(), f.backup.toUtf8().constData());
+    CardBackup backup;
+    if (rescue) {
+        const QString preferred =
+            job.backupFolder.isEmpty() ? QFileInfo(job.programFile).absolutePath() + "/" : job.backupFolder;
+        const OnCardTest onCard = [&](const QString &path) { return IsOnCard(path, card, job.host); };
+        QString why;
+        bool made = PlanCardBackup(job.cardFolder, root, job.programFile, preferred, job.freshBackupRoots, onCard,
+                                   backup, &why);
+        if (!made) {
+            why = "no folder off the card could be made in " + why;
+        } else {
+            QString failed;
+            made = MakeCardBackup(
+                backup,
+                [&](const QString &from, const QString &to) {
+                    if (p.logsProcedure)
+                        DebugLogF("COPY file from [ %s ] to [ %s ]", from.toUtf8().constData(), to.toUtf8().constData());
+                },
+                &failed);
+            if (!made) why = failed + " could not be copied to " + backup.folder;
+        }
+        if (!made) {
+            // Nothing has been written: the card keeps everything it had.
+            DebugLog(why);
+            DiscardCardBackup(backup);
+            ui.ShowMessage(Text(p, 162), QString(kBackupFailedText).arg(why));
+            if (p.logsProcedure) DebugLog("--- End SDCardFormat()");
+            return;
+        }
     }
 
     ui.CreatePopup(Text(p, 162), TwoLines(p, 178), 400, 150);
     g_nFormatDone = 0;
+    const auto watch = std::make_shared<MountWatch>();
+    const CardHost host = Watched(job.host, watch);
     PopupLink link(ui);
-    std::thread worker([&link, root, &job] { FormatWorker(link, root, job); });
+    std::thread worker([&link, root, &job, &host] { FormatWorker(link, root, job, host); });
     ui.RunPopup([&link] { link.Shown(); });
     // The worker's last act was closing the popup.
     worker.join();
     ui.DestroyPopup();
 
+    QString text = g_nFormatDone == 1 ? Text(p, 179) : TwoLines(p, 181);
     if (rescue) {
-        QDir().mkpath(job.cardFolder);
-        CopyOver(rescued[0].backup, rescued[0].card);
-        if (!job.programFile.isEmpty()) CopyOver(job.programFile, job.cardFolder + programName);
-        CopyOver(rescued[1].backup, rescued[1].card);
-        CopyOver(rescued[2].backup, rescued[2].card);
+        // The files go back only onto the card itself: with its file system not mounted where it
+        // was, the card folder is an empty folder of this PC.
+        const CardVolume now = FindCard(root, job.host);
+        const bool cardBack = watch->mounted && now.mounted && now.mountPoint == card.mountPoint &&
+                              now.diskName == card.diskName;
+        if (!cardBack) {
+            DebugLogF("%s is not mounted again; the files stay in %s", card.mountPoint.toUtf8().constData(),
+                      backup.folder.toUtf8().constData());
+            g_nFormatDone = 0;
+            text = EndLine(TwoLines(p, 181)) + QString(kRemountFailedText).arg(QDir::toNativeSeparators(backup.folder));
+        } else {
+            if (RestoreCardBackup(backup)) {
+                DiscardCardBackup(backup);
+            } else if (backup.fresh) {
+                text = EndLine(text) + QString(kBackupKeptText).arg(QDir::toNativeSeparators(backup.folder));
+            }
+        }
     }
-
-    ui.ShowMessage(Text(p, 162), g_nFormatDone == 1 ? Text(p, 179) : TwoLines(p, 181));
+    if (g_nFormatDone != 1 && watch->busy) {
+        text = EndLine(text) + (watch->busyPrograms.isEmpty() ? QString(kCardBusyUnknownText)
+                                                              : QString(kCardBusyText).arg(watch->busyPrograms.join(", ")));
+    }
+    ui.ShowMessage(Text(p, 162), text);
     if (p.logsProcedure) DebugLog("--- End SDCardFormat()");
 }

@@ -7,6 +7,7 @@
 #include "formatter/format_profile.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -37,12 +38,18 @@ public:
     virtual void ShowWorkerMessage(const QString &caption, const QString &text) = 0;
 };
 
+// Where a fresh backup folder is made when the program's folder is on the card: the local
+// application-data folder of the tool, else the system's temporary folder.
+QStringList DefaultFreshBackupRoots();
+
 struct FormatJob {
     // The folder that holds setup.cfg, ending in '/'; or the block device of an unmounted card
     // volume, which is formatted without rescuing files.
     QString cardFolder;
     QString programFile;  // the running program file, put back into the card folder (none: not)
     QString backupFolder; // where the files wait (empty: the program file's folder)
+    // Where the files wait instead when that folder is on the card itself.
+    QStringList freshBackupRoots = DefaultFreshBackupRoots();
     const FormatProfile *profile = &K420_Format;
     CardHost host = CardHost::System();
     FormatUi *ui = nullptr;
@@ -66,3 +73,13 @@ void LogMakeMBRResult(int result);
 
 // The texts shown when the system formatter is missing.
 extern const char kFormatterMissingText[];
+// Added to the final message: the files could not be saved off the card (%1: why), so nothing
+// was formatted.
+extern const char kBackupFailedText[];
+// The card's file system could not be mounted again (%1: the folder that keeps the files).
+extern const char kRemountFailedText[];
+// An unmount was refused: %1 the programs that hold the card.
+extern const char kCardBusyText[];
+extern const char kCardBusyUnknownText[];
+// Files of a fresh backup folder that could not all be put back (%1: the folder).
+extern const char kBackupKeptText[];

@@ -154,9 +154,10 @@ bool ComputeLayout(uint64_t sectorCount, FormatLayout &layout)
     layout.clusterCount = layout.fatSectors * 128 - 2;
     layout.volumeSectors = layout.clusterCount * kSectorsPerCluster;
     if (layout.fatSectors == 0 || layout.volumeSectors > layout.lastSector) return false;
-    // A FAT32 volume has from 65,525 clusters (fewer make every reader take it for FAT16) to
-    // the last cluster number 0x0FFFFFF6 (more make a volume no reader accepts).
-    return layout.clusterCount >= kMinFat32Clusters && layout.clusterCount <= 0x0FFFFFF5 - 2;
+    // A FAT32 volume has from 65,525 data clusters (with fewer every reader takes it for FAT16;
+    // what counts is the clusters behind the FATs, not what the FAT could address) to the last
+    // cluster number 0x0FFFFFF6 (more make a volume no reader accepts).
+    return DataClusters(layout) >= kMinFat32Clusters && layout.clusterCount <= 0x0FFFFFF5 - 2;
 }
 
 Sector ClearingSector()
@@ -256,6 +257,13 @@ bool MakePartitionTable(FormatContext &context, FormatLayout &layout)
     DiskGeometry geometry{};
     if (!device.Geometry(geometry) || geometry.heads == 0 || geometry.sectorsPerTrack == 0) return false;
     return device.WriteSector(0, MakeMBRSector(geometry, layout.volumeSectors));
+}
+
+uint32_t DataClusters(const FormatLayout &layout)
+{
+    const uint64_t meta = uint64_t(layout.reservedSectors) + uint64_t(kFatCount) * layout.fatSectors;
+    if (layout.sectorsPerCluster == 0 || layout.volumeSectors <= meta) return 0;
+    return uint32_t((layout.volumeSectors - meta) / layout.sectorsPerCluster);
 }
 
 int WriteFAT32Area(FormatContext &context, const Sector &bootSector, uint32_t *nextSector)

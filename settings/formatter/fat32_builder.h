@@ -96,8 +96,13 @@ struct FormatContext {
 int ProgressPercent(uint32_t index, uint32_t total, ProgressScale scale);
 
 // False when the card is too small or too large for a FAT32 volume of this layout (the
-// smallest card that takes it has 532,465 sectors).
+// smallest card that takes it has 533,489 sectors). A card refused for its cluster count still
+// gets the formula's layout.
 bool ComputeLayout(uint64_t sectorCount, FormatLayout &layout);
+
+// The clusters of the data area: what follows the reserved sectors and the two FATs inside the
+// volume. This count, not the FAT's capacity, tells a reader FAT32 from FAT16.
+uint32_t DataClusters(const FormatLayout &layout);
 
 Sector ClearingSector();
 // The 16-byte entry of the one partition.

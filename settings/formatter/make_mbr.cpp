@@ -38,8 +38,8 @@ int MakeMBR(FormatContext &context, const QString &cardFolder, const FormatProfi
         DebugLogF("MakeMBR: %s holds the running system\n", card.diskName.toUtf8().constData());
         return ERR_PHYSUCALDRIVE;
     }
-    if (!card.diskName.isEmpty() && !card.removable) {
-        DebugLogF("MakeMBR: %s is not removable\n", card.diskName.toUtf8().constData());
+    if (!card.diskName.isEmpty() && !card.memoryCard) {
+        DebugLogF("MakeMBR: %s is not a memory card\n", card.diskName.toUtf8().constData());
         return ERR_PHYSUCALDRIVE;
     }
     if (card.volumeDevice.isEmpty()) return ERR_FORMAT_TYPE_UNKNOWN;

@@ -2,6 +2,7 @@
 
 #include "skin/skin_log.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -118,6 +119,18 @@ QImage LoadPngResource(int id)
         return QImage();
     }
     return img.convertToFormat(QImage::Format_ARGB32);
+}
+
+QIcon LoadIconResource(int id)
+{
+    InitSkinResources();
+    QIcon icon;
+    const QString folder = QStringLiteral(":/ICON/%1").arg(id);
+    for (const QString& size : QDir(folder).entryList(QDir::Files))
+        icon.addFile(folder + QLatin1Char('/') + size);
+    if (icon.isNull())
+        SkinLog("icon resource %d not found", id);
+    return icon;
 }
 
 void DrawPng(SkinCanvas& canvas, int id)

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -43,6 +44,9 @@ struct SkinTextStyle {
 // Loads PNG resource `id`; a null image (and a log line) when it is missing or undecodable.
 // Pixels come as stored (non-premultiplied ARGB), so marker frames can be read.
 QImage LoadPngResource(int id);
+
+// Icon resource `id` with every size it is drawn in; an empty icon when it is missing.
+QIcon LoadIconResource(int id);
 
 // Draws image `id` unscaled at the canvas origin, blended over what is there.
 void DrawPng(SkinCanvas& canvas, int id);

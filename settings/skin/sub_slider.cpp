@@ -58,7 +58,7 @@ QString CSubSlider::ToolTipText(int kind, int position)
 QString CSubSlider::ToolTipText() const
 {
     // The thumb's position: during a drag or a step it leads the value.
-    return ToolTipText(m_nValueKind, sliderPosition());
+    return ToolTipText(m_nValueKind, sliderPosition() - m_firstPosition);
 }
 
 void CSubSlider::ShowValueTip()

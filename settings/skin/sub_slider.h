@@ -15,6 +15,9 @@ public:
 
     void SetValueKind(int kind) { m_nValueKind = kind; }
     int ValueKind() const { return m_nValueKind; }
+    // The position that stands for the table's first entry: 0, or 1 for a track bar that counts
+    // its positions from 1.
+    void SetFirstPosition(int position) { m_firstPosition = position; }
 
     // The tooltip text for the current position.
     QString ToolTipText() const;
@@ -24,4 +27,5 @@ private:
     void ShowValueTip();
 
     int m_nValueKind = 0;
+    int m_firstPosition = 0;
 };

@@ -5,6 +5,7 @@
 #include "avi/avirecover.h"
 #include "avi/udavi.h"
 
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -45,15 +46,28 @@ static int info(const char *path)
             printf(" (the header says %u)", (unsigned)h.dwLength);
         putchar('\n');
     }
+    if (in.damagedSpans)
+        printf("  %u damaged spans between chunks, %u bytes\n", (unsigned)in.damagedSpans,
+               (unsigned)in.damagedBytes);
     return 0;
 }
 
 static int repair(const char *path)
 {
+    // The camera's repair keeps its last message when the file cannot be opened at all; here each
+    // file gets its own reason.
+    FILE *fp = fopen(path, "r+");
+    if (!fp) {
+        printf(" WARNING: [%s], file recovery FAIL : %s!!! \n", path, strerror(errno));
+        return -1;
+    }
+    fclose(fp);
     AVIRC_INFO before;
     const bool known = AVIrcInspect(path, &before) == 0;
     if (LIBAVI_recoverFile((char *)path) != 0) {
-        printf(" WARNING: [%s], file recovery FAIL : %s!!! \n", path, LIBAVI_recoverGetErrMsg());
+        // Only a failed allocation leaves no text; the repair's console lines tell which.
+        const char *msg = LIBAVI_recoverGetErrMsg();
+        printf(" WARNING: [%s], file recovery FAIL : %s!!! \n", path, *msg ? msg : "out of memory");
         return -1;
     }
     printf("%s: %s\n", path, known && !before.needsRepair ? "complete, left as it is" : "repaired");

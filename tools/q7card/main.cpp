@@ -124,7 +124,7 @@ int Layout(uint64_t sectors)
 {
     FormatLayout l{};
     if (!ComputeLayout(sectors, l)) {
-        Print(QStringLiteral("%1 sectors: no FAT32 layout (the card needs at least 532465 sectors)").arg(sectors));
+        Print(QStringLiteral("%1 sectors: no FAT32 layout (the card needs at least 533489 sectors)").arg(sectors));
         return 1;
     }
     const auto entry = MakePartitionEntry({255, 63}, l.volumeSectors);

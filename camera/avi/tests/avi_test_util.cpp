@@ -232,4 +232,44 @@ Bytes powerCut(const Bytes &closed, const Bytes &headerAtOpen, size_t length)
     return cut;
 }
 
+std::vector<IndexEntry> readIndex(const Bytes &b)
+{
+    std::vector<IndexEntry> out;
+    size_t movi = moviOffset(b);
+    size_t idx = movi + 8 + u32(b, movi + 4);
+    if (fourcc(b, idx) != "idx1")
+        return out;
+    uint32_t n = u32(b, idx + 4) / 16;
+    for (uint32_t i = 0; i < n && idx + 8 + 16 * (size_t)(i + 1) <= b.size(); i++) {
+        size_t e = idx + 8 + 16 * (size_t)i;
+        out.push_back({fourcc(b, e), u32(b, e + 4), u32(b, e + 8), u32(b, e + 12)});
+    }
+    return out;
+}
+
+std::string completeFileFault(const Bytes &b)
+{
+    if (b.size() < 12 || fourcc(b, 0) != "RIFF" || fourcc(b, 8) != "AVI ")
+        return "no RIFF AVI header";
+    if (u32(b, 4) != b.size() - 8)
+        return "RIFF size " + std::to_string(u32(b, 4)) + " in a file of " +
+               std::to_string(b.size());
+    const size_t movi = moviOffset(b);
+    if (fourcc(b, movi) != "LIST" || fourcc(b, movi + 8) != "movi")
+        return "no movi list at " + std::to_string(movi);
+    const size_t idx = movi + 8 + u32(b, movi + 4);
+    if (fourcc(b, idx) != "idx1")
+        return "the movi list does not end at idx1";
+    if (u32(b, idx + 4) % 16 != 0 || idx + 8 + u32(b, idx + 4) != b.size())
+        return "idx1 does not end the file";
+    for (const IndexEntry &e : readIndex(b)) {
+        const size_t at = movi + 8 + e.offset;
+        if (at + 8 + (size_t)e.length > idx)
+            return "entry at offset " + std::to_string(e.offset) + " runs past the movi list";
+        if (fourcc(b, at) != e.id || u32(b, at + 4) != e.length)
+            return "entry at offset " + std::to_string(e.offset) + " does not name its chunk";
+    }
+    return "";
+}
+
 } // namespace avitest

@@ -71,4 +71,16 @@ std::vector<size_t> chunkOffsets(const Bytes &file);
 // to `length`.
 Bytes powerCut(const Bytes &closed, const Bytes &headerAtOpen, size_t length);
 
+// One entry of a file's idx1.
+struct IndexEntry {
+    std::string id;
+    uint32_t flags, offset, length;
+};
+// The idx1 entries of a complete file of this system; empty when there is no idx1.
+std::vector<IndexEntry> readIndex(const Bytes &file);
+// What is wrong with a complete file of this system, or "" when nothing is: the RIFF size is the
+// length - 8, the movi list ends where idx1 begins, idx1 ends the file, and every index entry
+// names the chunk header at its offset (identifier and size) inside the movi list.
+std::string completeFileFault(const Bytes &file);
+
 } // namespace avitest

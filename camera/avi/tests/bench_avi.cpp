@@ -2,12 +2,16 @@
 // about 41.7 kB, 1800 sub frames of about 8.3 kB and 480 audio blocks of 2000 bytes.
 //   write:  LIBAVI_write_frame for the minute  vs  ffmpeg -c copy of the same streams into AVI
 //   repair: LIBAVI_recoverFile of the minute cut short  vs  ffmpeg -i cut.avi -c copy fixed.avi
+//   damaged repair: the same minute with one damaged span (a 32 KiB cluster of stale bytes over a
+//           chunk header)  vs  the undamaged repair  vs  ffmpeg -i damaged.avi -c copy fixed.avi
 // and the heap allocations per LIBAVI_write_frame.
+#include "avi/avirecover.h"
 #include "avi/udavi.h"
 #include "avi_test_util.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fcntl.h>
 #include <memory>
@@ -51,8 +55,8 @@ struct Minute {
     TempDir dir;
     std::vector<Chunk> chunks;
     uint64_t bytes = 0;
-    std::string mainEs, subEs, audioRaw, full, cut;
-    Bytes cutBytes;
+    std::string mainEs, subEs, audioRaw, full, cut, damaged;
+    Bytes cutBytes, damagedBytes;
     bool ok = false;
 };
 Minute *g_minute;
@@ -104,12 +108,41 @@ Minute &minute()
         m.cutBytes = powerCut(closed, atOpen, offs.back() + 8 + m.chunks.back().data.size() / 2);
     m.cut = m.dir.file("cut.avi");
     writeFile(m.cut, m.cutBytes);
+    // The cluster that holds the header of the middle chunk holds stale bytes.
+    m.damagedBytes = m.cutBytes;
+    if (m.ok) {
+        const size_t cluster = 32768, from = offs[offs.size() / 2] / cluster * cluster;
+        uint32_t x = 12345;
+        for (size_t i = from; i < from + cluster; i++) {
+            x = x * 1103515245u + 12345u;
+            m.damagedBytes[i] = (uint8_t)(x >> 16);
+        }
+    }
+    m.damaged = m.dir.file("damaged.avi");
+    writeFile(m.damaged, m.damagedBytes);
+    AVIRC_INFO info;
+    if (m.ok && (AVIrcInspect(m.damaged.c_str(), &info) != 0 || info.damagedSpans != 1))
+        m.ok = false;
+    else if (m.ok)
+        fprintf(stderr, "damaged minute: 1 span of %u bytes\n", (unsigned)info.damagedBytes);
     fprintf(stderr, "minute: %zu chunks, %.1f MB of frame data (main %.1f kB, sub %.1f kB per frame)\n",
             m.chunks.size(), m.bytes / 1e6, es0.size() / 1800.0 / 1e3, es1.size() / 1800.0 / 1e3);
     return m;
 }
 
-double g_seconds[4]; // write, ffmpeg write, repair, ffmpeg repair: seconds per iteration
+// Seconds per iteration of each repetition: write, ffmpeg write, repair, ffmpeg repair, damaged
+// repair, ffmpeg of the damaged file.
+std::vector<double> g_runs[6];
+
+// The median over the repetitions (--benchmark_repetitions), 0 when the benchmark did not run.
+double seconds(int i)
+{
+    std::vector<double> v = g_runs[i];
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
 
 void runQuiet(benchmark::State &state, const std::string &cmd)
 {
@@ -162,18 +195,14 @@ void BM_FfmpegWriteMinute(benchmark::State &state)
     state.counters["MB/s"] = benchmark::Counter((double)m.bytes * state.iterations() / 1e6, benchmark::Counter::kIsRate);
 }
 
-void BM_LibaviRepairMinute(benchmark::State &state)
+// Repairs a fresh copy of `bytes` per iteration; only the repair is timed.
+void repairLoop(benchmark::State &state, const Bytes &bytes)
 {
-    Minute &m = minute();
-    if (!m.ok) {
-        state.SkipWithError("no clip (ffmpeg)");
-        return;
-    }
-    std::string work = m.dir.file("repair.avi");
+    std::string work = minute().dir.file("repair.avi");
     int devnull = open("/dev/null", O_WRONLY);
     for (auto _ : state) {
         state.PauseTiming();
-        writeFile(work, m.cutBytes);
+        writeFile(work, bytes);
         fflush(stdout);
         int saved = dup(1);
         dup2(devnull, 1);
@@ -188,6 +217,38 @@ void BM_LibaviRepairMinute(benchmark::State &state)
         state.ResumeTiming();
     }
     close(devnull);
+}
+
+void BM_LibaviRepairMinute(benchmark::State &state)
+{
+    Minute &m = minute();
+    if (!m.ok) {
+        state.SkipWithError("no clip (ffmpeg)");
+        return;
+    }
+    repairLoop(state, m.cutBytes);
+}
+
+void BM_LibaviRepairDamagedMinute(benchmark::State &state)
+{
+    Minute &m = minute();
+    if (!m.ok) {
+        state.SkipWithError("no clip (ffmpeg)");
+        return;
+    }
+    repairLoop(state, m.damagedBytes);
+}
+
+void BM_FfmpegCopyDamagedMinute(benchmark::State &state)
+{
+    Minute &m = minute();
+    if (!m.ok) {
+        state.SkipWithError("no clip (ffmpeg)");
+        return;
+    }
+    std::string cmd = "ffmpeg -nostdin -y -v error -i '" + m.damaged + "' -c copy '" + m.dir.file("fixed.avi") + "'";
+    for (auto _ : state)
+        runQuiet(state, cmd);
 }
 
 void BM_FfmpegCopyCutMinute(benchmark::State &state)
@@ -206,6 +267,8 @@ BENCHMARK(BM_LibaviWriteMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->I
 BENCHMARK(BM_FfmpegWriteMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_LibaviRepairMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 BENCHMARK(BM_FfmpegCopyCutMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_LibaviRepairDamagedMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+BENCHMARK(BM_FfmpegCopyDamagedMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 // Keeps each benchmark's real time per iteration for the ratios printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -213,11 +276,13 @@ public:
     void ReportRuns(const std::vector<Run> &runs) override
     {
         for (const Run &r : runs) {
-            static const char *names[4] = {"BM_LibaviWriteMinute", "BM_FfmpegWriteMinute",
-                                           "BM_LibaviRepairMinute", "BM_FfmpegCopyCutMinute"};
-            for (int i = 0; i < 4; i++)
-                if (r.benchmark_name().rfind(names[i], 0) == 0 && r.iterations)
-                    g_seconds[i] = r.real_accumulated_time / (double)r.iterations;
+            static const char *names[6] = {"BM_LibaviWriteMinute",   "BM_FfmpegWriteMinute",
+                                           "BM_LibaviRepairMinute",  "BM_FfmpegCopyCutMinute",
+                                           "BM_LibaviRepairDamagedMinute", "BM_FfmpegCopyDamagedMinute"};
+            for (int i = 0; i < 6; i++)
+                if (r.run_type == Run::RT_Iteration && r.iterations &&
+                    r.benchmark_name().rfind(std::string(names[i]) + "/", 0) == 0)
+                    g_runs[i].push_back(r.real_accumulated_time / (double)r.iterations);
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -230,12 +295,19 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    if (g_seconds[0] > 0 && g_seconds[1] > 0)
+    double t[6];
+    for (int i = 0; i < 6; i++)
+        t[i] = seconds(i);
+    if (t[0] > 0 && t[1] > 0)
         printf("write:  LIBAVI %.1f ms, ffmpeg %.1f ms per minute: LIBAVI is %.1fx as fast\n",
-               g_seconds[0] * 1e3, g_seconds[1] * 1e3, g_seconds[1] / g_seconds[0]);
-    if (g_seconds[2] > 0 && g_seconds[3] > 0)
+               t[0] * 1e3, t[1] * 1e3, t[1] / t[0]);
+    if (t[2] > 0 && t[3] > 0)
         printf("repair: LIBAVI %.2f ms, ffmpeg -c copy %.1f ms per minute: LIBAVI is %.0fx as fast\n",
-               g_seconds[2] * 1e3, g_seconds[3] * 1e3, g_seconds[3] / g_seconds[2]);
+               t[2] * 1e3, t[3] * 1e3, t[3] / t[2]);
+    if (t[2] > 0 && t[4] > 0 && t[5] > 0)
+        printf("damaged repair: LIBAVI %.2f ms (%.2fx the undamaged repair), ffmpeg -c copy %.1f ms: "
+               "LIBAVI is %.0fx as fast\n",
+               t[4] * 1e3, t[4] / t[2], t[5] * 1e3, t[5] / t[4]);
     delete g_minute;
     benchmark::Shutdown();
     return 0;

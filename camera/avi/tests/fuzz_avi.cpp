@@ -1,6 +1,8 @@
 // Fuzz target: the repair of an arbitrary file, and the playback's chunk walk over it.
 // An input whose first byte is odd is taken as the movi data behind a recorder header as it
 // stands after open (what a power cut leaves); otherwise it is the whole file.
+#include "avi_test_util.h"
+
 #include "avi/avirecover.h"
 #include "avi/q7_avi_playback.h"
 #include "avi/udavi.h"
@@ -113,18 +115,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     walkChunks(g_path);
 
     AVIRC_INFO info;
-    AVIrcInspect(g_path.c_str(), &info);
-    if (LIBAVI_recoverFile((char *)g_path.c_str()) == 0) {
-        std::vector<uint8_t> once = slurp(g_path);
-        // A repair writes headers and the index; it grows the file by at most one cut-short
-        // chunk, the alignment and the index.
-        size_t bound = file.size() + AVI_MAX_CHUNK_SIZE + 3 + 8 + 16 * (file.size() / 8 + 1);
-        if (once.size() > bound)
+    const bool readable = AVIrcInspect(g_path.c_str(), &info) == 0;
+    const int rc = LIBAVI_recoverFile((char *)g_path.c_str());
+    std::vector<uint8_t> once = slurp(g_path);
+    if (!readable || !info.needsRepair || rc != 0) {
+        // A refusal, or a file that needs no repair: not a byte changes.
+        if (once != file)
             abort();
-        walkChunks(g_path);
-        // A second repair changes nothing.
-        if (LIBAVI_recoverFile((char *)g_path.c_str()) != 0 || slurp(g_path) != once)
-            abort();
+        return 0;
     }
+    // The result is a complete file: RIFF and movi sizes agree with it, and every index entry
+    // names the chunk at its offset.
+    if (!avitest::completeFileFault(once).empty())
+        abort();
+    // It grows by no more than its index (and the rounding before it) and the missing tail of
+    // the one cut-short chunk kept at its stated size, which can only be the last.
+    const std::vector<avitest::IndexEntry> idx = avitest::readIndex(once);
+    const size_t movi = avitest::moviOffset(once);
+    size_t missing = 0;
+    for (size_t i = 0; i < idx.size(); i++) {
+        const size_t end = movi + 8 + idx[i].offset + 8 + idx[i].length;
+        if (end > file.size() && (i + 1 < idx.size() || end - file.size() > AVI_MAX_CHUNK_SIZE))
+            abort();
+        missing = end > file.size() ? end - file.size() : 0;
+    }
+    if (once.size() > file.size() + missing + 3 + 8 + 16 * idx.size())
+        abort();
+    walkChunks(g_path);
+    // A second repair changes nothing.
+    if (LIBAVI_recoverFile((char *)g_path.c_str()) != 0 || slurp(g_path) != once)
+        abort();
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <memory>
+#include <random>
 #include <sstream>
 
 using namespace avitest;
@@ -276,3 +277,131 @@ TEST_F(AviFfmpeg, CutRightAfterMoviHeaderCannotBeRepaired)
     EXPECT_STREQ(LIBAVI_recoverGetErrMsg(), "Empty recorded data.\n");
     EXPECT_EQ(readFile(path), atOpen);
 }
+
+// Damage on the card to a recording cut short by a power loss. Each case damages the file (its
+// chunk headers at `offs`) and returns the damaged byte range; clusters are 32 KiB, as on the
+// cards the camera uses.
+struct CardDamage {
+    const char *name;
+    std::pair<size_t, size_t> (*apply)(Bytes &b, const std::vector<size_t> &offs);
+};
+
+void PrintTo(const CardDamage &d, std::ostream *os)
+{
+    *os << d.name;
+}
+
+const size_t kCluster = 32768;
+
+void scramble(Bytes &b, size_t from, size_t to, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    for (size_t i = from; i < to; i++)
+        b[i] = (uint8_t)rng();
+}
+
+class AviFfmpegDamage : public AviFfmpeg, public testing::WithParamInterface<CardDamage> {};
+
+// The repaired file holds every chunk whose header the damage left alone, as it stands on the
+// card: FFmpeg hands out exactly those, byte for byte, whether it reads by the index or, through
+// a pipe, chunk after chunk.
+TEST_P(AviFfmpegDamage, EveryFrameOutsideTheDamageIsRecovered)
+{
+    const CardDamage &c = GetParam();
+    std::vector<Chunk> chunks = interleave(g_clips->main, &g_clips->sub, true);
+    std::string full = dir.file("full.avi"), path = dir.file("damaged.avi");
+    Bytes atOpen;
+    ASSERT_TRUE(writeRecording(full, recorderParams(true, true), chunks, &atOpen));
+    Bytes closed = readFile(full);
+    auto offs = chunkOffsets(closed);
+    ASSERT_EQ(offs.size(), chunks.size());
+    const size_t lastKept = 8 + 2000; // of the last chunk, which the power cut left short
+    Bytes b = powerCut(closed, atOpen, offs.back() + lastKept);
+    const auto range = c.apply(b, offs);
+    writeFile(path, b);
+
+    CaptureStdout();
+    int rc = LIBAVI_recoverFile((char *)path.c_str());
+    std::string out = GetCapturedStdout();
+    ASSERT_EQ(rc, 0) << c.name << ": " << LIBAVI_recoverGetErrMsg();
+    EXPECT_NE(out.find("Damaged spans skipped: 1, "), std::string::npos) << c.name << "\n" << out;
+    Bytes r = readFile(path);
+    EXPECT_EQ(completeFileFault(r), "") << c.name;
+
+    // What each stream must hold: the chunks whose header the damage left alone, the ones wholly
+    // outside it equal to what the camera wrote, the cut-short last one with its missing tail
+    // reading as zeros.
+    Bytes expect[3];
+    size_t count[3] = {}, lost = 0;
+    for (size_t j = 0; j < offs.size(); j++) {
+        if (offs[j] + 8 > range.first && offs[j] < range.second) {
+            lost++;
+            continue;
+        }
+        const size_t end = offs[j] + 8 + chunks[j].data.size();
+        const bool whole = (end <= range.first || offs[j] >= range.second) && j + 1 < offs.size();
+        Bytes data = whole ? chunks[j].data
+                           : Bytes(r.begin() + (long)offs[j] + 8, r.begin() + (long)end);
+        const int s = chunks[j].dataType;
+        expect[s].insert(expect[s].end(), data.begin(), data.end());
+        count[s]++;
+    }
+    ASSERT_GT(lost, 0u) << c.name << ": the damage hits no chunk header";
+    int status = -1;
+    std::vector<std::string> got = probePackets(path, &status);
+    EXPECT_EQ(status, 0) << c.name;
+    ASSERT_EQ(got.size(), 4u) << c.name;
+    EXPECT_EQ(got[0], "0,video,H264," + packets(count[0])) << c.name;
+    EXPECT_EQ(got[1], "1,video,H264," + packets(count[1])) << c.name;
+    EXPECT_EQ(got[2], "2,audio,[7][0][0][0]," + packets(count[2])) << c.name;
+    const char *formats[3] = {"h264", "h264", "mulaw"};
+    for (int s = 0; s < 3; s++) {
+        const std::string es = dir.file("stream.es"), map = " -map 0:" + std::to_string(s);
+        run("ffmpeg -nostdin -v quiet -y -i '" + path + "'" + map + " -c copy -f " + formats[s] +
+            " '" + es + "'");
+        EXPECT_TRUE(readFile(es) == expect[s]) << c.name << ": stream " << s << " by the index";
+        run("cat '" + path + "' | ffmpeg -nostdin -v quiet -y -i -" + map + " -c copy -f " +
+            formats[s] + " '" + es + "'");
+        EXPECT_TRUE(readFile(es) == expect[s]) << c.name << ": stream " << s << " in order";
+    }
+
+    CaptureStdout();
+    EXPECT_EQ(LIBAVI_recoverFile((char *)path.c_str()), 0);
+    GetCapturedStdout();
+    EXPECT_TRUE(readFile(path) == r) << c.name << ": a second repair changed the file";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Card, AviFfmpegDamage,
+    testing::Values(
+        CardDamage{"corrupted_identifier",
+                   [](Bytes &b, const std::vector<size_t> &o) {
+                       b[o[30] + 2] = 'q';
+                       return std::make_pair(o[30] + 2, o[30] + 3);
+                   }},
+        CardDamage{"corrupted_size",
+                   [](Bytes &b, const std::vector<size_t> &o) {
+                       b[o[50] + 7] = 0x20;
+                       return std::make_pair(o[50] + 7, o[50] + 8);
+                   }},
+        CardDamage{"cluster_of_zeros",
+                   [](Bytes &b, const std::vector<size_t> &o) {
+                       // The cluster that holds the header of chunk 61 never reached the card.
+                       const size_t from = o[61] / kCluster * kCluster, to = from + kCluster;
+                       std::fill(b.begin() + (long)from, b.begin() + (long)to, 0);
+                       return std::make_pair(from, to);
+                   }},
+        CardDamage{"random_bytes_over_a_boundary",
+                   [](Bytes &b, const std::vector<size_t> &o) {
+                       const size_t from = (o[70] + o[71]) / 2,
+                                    to = o[71] + 8 + (o[72] - o[71] - 8) / 2;
+                       scramble(b, from, to, 11);
+                       return std::make_pair(from, to);
+                   }},
+        CardDamage{"torn_header_then_the_rest_of_its_cluster",
+                   [](Bytes &b, const std::vector<size_t> &o) {
+                       const size_t from = o[90] + 3, to = (from / kCluster + 1) * kCluster;
+                       scramble(b, from, to, 12);
+                       return std::make_pair(from, to);
+                   }}),
+    [](const testing::TestParamInfo<CardDamage> &i) { return std::string(i.param.name); });

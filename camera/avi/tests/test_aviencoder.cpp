@@ -371,3 +371,56 @@ TEST(AviEncoder, FailedIndexNodeWritesNothingAndIndexMatchesFile)
     size_t last = kMovi + 8 + u32(b, idx + 8 + 16 * (chunks - 1) + 8);
     EXPECT_EQ(b[last + 8], 3);
 }
+
+// The 32-bit sizes of AVI 1.0 end at 4 GiB: the index takes no chunk past it, and a tail that
+// would end past it writes nothing (the file stays as a power cut leaves it, for the repair to
+// refuse with its reason) instead of wrapping over the header.
+TEST(AviEncoder, SizesPast4GiBAreRefusedNotWrapped)
+{
+    SmallFile s;
+    s.open();
+    const unsigned char a[6] = {1, 1, 1, 1, 1, 1};
+    ASSERT_EQ(AVIStreamWrite(s.v, 0, 1, a, 6, AVIIF_KEYFRAME), 0);
+    fflush(s.f->pFile);
+    const Bytes before = readFile(s.path);
+    // As if 4 GiB of chunks had gone before.
+    s.f->movi_size = 0xFFFFFFF0u;
+    s.f->nOffset = (int32_t)(4 + s.f->movi_size);
+    CaptureStdout();
+    EXPECT_EQ(AVIStreamWrite(s.v, 0, 1, a, 6, 0), 0); // 8 + 6 bytes still fit
+    EXPECT_EQ(AVIStreamWrite(s.v, 0, 1, a, 6, 0), -1);
+    EXPECT_NE(GetCapturedStdout().find("File too large for the index\n"), std::string::npos);
+    EXPECT_EQ(s.f->movi_size, 0xFFFFFFFEu);
+    EXPECT_EQ(s.f->idx_cnt, 2u);
+
+    fflush(s.f->pFile);
+    const Bytes written = readFile(s.path);
+    s.f->nHeadWritten = (DWORD)kMovi;
+    EXPECT_GT(AVIFileCompleteLength(s.f, kMovi), 0xFFFFFFFFull);
+    EXPECT_EQ(AVIFileWriteTail(s.f, 0), AVI_TAIL_ERANGE);
+    fflush(s.f->pFile);
+    EXPECT_TRUE(readFile(s.path) == written) << "nothing written";
+    EXPECT_EQ(written.size(), before.size() + 14);
+    AVIFileAbort(s.f);
+    AVIStreamFree(s.v);
+    AVIStreamFree(s.t);
+}
+
+// With the cut, bytes past the index of a file rewritten in place are gone, before the head
+// with its RIFF size goes out.
+TEST(AviEncoder, TailCutsTheFileAfterTheIndex)
+{
+    SmallFile s;
+    s.open();
+    const unsigned char a[5] = {1, 2, 3, 4, 5};
+    ASSERT_EQ(AVIStreamWrite(s.v, 0, 1, a, 5, AVIIF_KEYFRAME), 0);
+    const Bytes stale(5000, 0xEE);
+    fwrite(stale.data(), 1, stale.size(), s.f->pFile);
+    EXPECT_EQ(AVIStreamClose(s.v), 0);
+    EXPECT_EQ(AVIStreamClose(s.t), 0);
+    ASSERT_EQ(AVIFileWriteTail(s.f, 1), AVI_TAIL_OK);
+    AVIFileAbort(s.f);
+    Bytes b = readFile(s.path);
+    EXPECT_EQ(completeFileFault(b), "");
+    EXPECT_EQ(b.size(), kMovi + 12 + 16 + 8 + 16);
+}

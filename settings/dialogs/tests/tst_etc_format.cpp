@@ -10,13 +10,13 @@
 #include "peer_tools.h"
 #include "skin/prog_popup_dlg.h"
 #include "skin/rbutton.h"
+#include "test_files.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -27,19 +27,6 @@
 
 namespace
 {
-QByteArray ReadAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
 // The windows the format shows, in order, each answered as a user answers it.
 struct Seen {
     QStringList windows;
@@ -171,15 +158,7 @@ TEST_P(FormatFromTheTab, ACardFormattedElsewhereIsRebuilt)
     ASSERT_TRUE(MakeSparseImage(image, kSectors));
     FormatLayout layout{};
     ASSERT_TRUE(ComputeLayout(kSectors, layout));
-    {
-        QProcess p;
-        p.start("sfdisk", {"-q", image});
-        ASSERT_TRUE(p.waitForStarted());
-        p.write("2048,,c\n");
-        p.closeWriteChannel();
-        p.waitForFinished();
-        ASSERT_EQ(p.exitCode(), 0);
-    }
+    ASSERT_EQ(RunTool("sfdisk", {"-q", image}, nullptr, "2048,,c\n"), 0);
     QStringList loops;
     auto attach = [&](uint64_t offset, uint64_t size) {
         QStringList args = {"-f", "--show"};

@@ -28,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace
@@ -885,6 +886,49 @@ TEST_P(EachBuild, ParkingTrackBarsRangesAndTooltipKinds)
         EXPECT_FALSE(tab.Control(id)->isVisible()) << id;
     EXPECT_EQ(tab.Control(1112)->pos(), QPoint(15, 20));
     EXPECT_EQ(tab.Control(1164)->y(), 881);
+}
+
+// The tooltip of every value track bar shows the value its position stores, whatever positions
+// the build's track bar counts.
+TEST_P(EachBuild, ParkingTooltipsShowTheStoredValues)
+{
+    const CameraSettings record = CardRecord(Profile());
+    OpenDialog d(Profile(), &record);
+    ASSERT_TRUE(d.initialised);
+    CTabDlg &tab = d.Tab(kParking);
+    struct Track {
+        int id;
+        std::function<int()> stored;
+        QStringList tips;
+    };
+    const Track tracks[] = {
+        {1161, [&] { return int(d.Record().motionSensitivity); }, {"1", "3", "5"}},
+        {1162,
+         [&] { return int(d.Record().stopTimerHours); },
+         {"1", "2", "4", "6", "12", "24", "36", "48"}},
+        {1163,
+         [&] { return int(d.Record().cutoffVoltage12); },
+         {"11.6", "11.7", "11.8", "11.9", "12.0", "12.1", "12.2", "12.3"}},
+        {1164,
+         [&] { return int(d.Record().cutoffVoltage24); },
+         {"23.2", "23.4", "23.6", "23.8", "24.0", "24.2", "24.4", "24.6"}},
+    };
+    for (const Track &t : tracks) {
+        auto *slider = tab.ControlAs<CSubSlider>(t.id);
+        ASSERT_NE(slider, nullptr) << t.id;
+        QStringList tips, values;
+        for (int pos = slider->minimum(); pos <= slider->maximum(); ++pos) {
+            slider->setValue(pos);
+            tips << slider->ToolTipText();
+            values << QString::number(t.stored());
+        }
+        EXPECT_EQ(tips, t.tips) << t.id;
+        // The whole-number settings store what the tooltip shows; the voltages their position.
+        if (t.id <= 1162)
+            EXPECT_EQ(values, t.tips) << t.id;
+        else
+            EXPECT_EQ(values, (QStringList{"0", "1", "2", "3", "4", "5", "6", "7"})) << t.id;
+    }
 }
 
 TEST_P(EachBuild, AdditionalLayoutAndTheFixedOverwriteBox)

@@ -4,6 +4,7 @@
 #include "fake_system.h"
 #include "peer_tools.h"
 #include "test_format_ui.h"
+#include "test_files.h"
 
 #include "file/debug_log.h"
 #include "locale/texts.h"
@@ -13,6 +14,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -29,19 +32,6 @@ QCoreApplication &App()
     static bool texts = SelectLanguage("english");
     (void)texts;
     return app;
-}
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 bool HasLine(const QStringList &log, const QString &prefix)
@@ -267,13 +257,7 @@ protected:
     // A card formatted elsewhere: one FAT32 partition at 2048.
     void FormattedElsewhere()
     {
-        QProcess p;
-        p.start("sfdisk", {"-q", image});
-        p.waitForStarted();
-        p.write("2048,,c\n");
-        p.closeWriteChannel();
-        p.waitForFinished();
-        ASSERT_EQ(p.exitCode(), 0);
+        ASSERT_EQ(RunTool("sfdisk", {"-q", image}, nullptr, "2048,,c\n"), 0);
         disk = loops.Attach(image);
         if (disk.isEmpty()) GTEST_SKIP() << "losetup refused";
         const QString part = loops.Attach(image, 2048);
@@ -294,14 +278,7 @@ protected:
     // A card this tool formatted before.
     void OwnCard()
     {
-        {
-            std::unique_ptr<FileSectorDevice> dev(FileSectorDevice::OpenImage(image, {255, 63}));
-            FormatContext c;
-            c.device = dev.get();
-            FormatLayout l{};
-            ASSERT_TRUE(MakePartitionTable(c, l));
-            ASSERT_EQ(WriteFAT32Area(c, MakeBPB32Structure(l)), RETURN_FORMAT_SUCCESS);
-        }
+        ASSERT_EQ(WriteOwnLayout(image), RETURN_FORMAT_SUCCESS);
         disk = loops.Attach(image);
         if (disk.isEmpty()) GTEST_SKIP() << "losetup refused";
         sys.AddNode("sdz", disk);
@@ -396,6 +373,292 @@ TEST_F(LoopFormatTest, AMissingSystemFormatterStillClosesThePopup)
     EXPECT_EQ(ui.closes, 1);
     EXPECT_EQ(ui.positions, (std::vector<int>{10, 0}));
     ExpectFilesBack();
+}
+
+// The backup cannot be made: the format does not start and the user is told why.
+TEST_F(CardFormatTest, NoFormatWithoutABackup)
+{
+    AddCard();
+    AddFileVolume("32");
+    const QByteArray volume = ReadAll(sys.root + "/vol.img");
+    const QByteArray disk = ReadAll(sys.root + "/disk.img");
+    struct Case {
+        const char *what;
+        std::function<void(FormatJob &)> arrange;
+        QString why;
+    };
+    const Case cases[] = {
+        {"a backup that cannot be written",
+         [&](FormatJob &) { QDir().mkpath(sys.root + "/prog/setup.cfg"); },
+         folder + "setup.cfg could not be copied to " + sys.root + "/prog/"},
+        {"no folder off the card for a program on it",
+         [&](FormatJob &job) {
+             WriteFile(folder + "K420_Setting", "the settings tool");
+             job.programFile = folder + "K420_Setting";
+             WriteFile(sys.root + "/blocked", "a file, not a folder");
+             job.freshBackupRoots = {sys.root + "/blocked/pc", root + "/on-the-card"};
+         },
+         "no folder off the card could be made in " + sys.root + "/blocked/pc, " + root + "/on-the-card"},
+    };
+    for (const auto &tc : cases) {
+        SCOPED_TRACE(tc.what);
+        FormatJob job = Job();
+        tc.arrange(job);
+        ui.events.clear();
+        g_nFormatDone = 7;
+        SDCardFormat(job);
+        ASSERT_EQ(ui.events.size(), 1u);
+        EXPECT_EQ(ui.events[0], "message Formatting memory card|" + QString(kBackupFailedText).arg(tc.why));
+        EXPECT_EQ(g_nFormatDone, 7) << "no format started";
+        EXPECT_EQ(ReadAll(sys.root + "/vol.img"), volume);
+        EXPECT_EQ(ReadAll(sys.root + "/disk.img"), disk);
+        EXPECT_EQ(ReadAll(folder + "setup.cfg"), "settings record");
+        EXPECT_EQ(ReadAll(root + "/MLO"), "first stage");
+        EXPECT_EQ(ReadAll(root + "/boot.scr"), "boot script");
+        EXPECT_FALSE(QFileInfo::exists(root + "/on-the-card"));
+    }
+}
+
+// The card's file system as a camera leaves it.
+enum class CardKind { FormattedElsewhere, OwnLayout, Fat16 };
+
+// A card on loop devices, made to look like a USB card through the fake sysfs tree, whose file
+// system is mounted at its mount point folder by MtoolsMount: the files live on the FAT volume.
+// The program runs from the card, as it does when the relocation is skipped or fails.
+class CardOnLoopDevices : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        App();
+        if (::geteuid() != 0) GTEST_SKIP() << "loop devices need root; the block-device path is not tested";
+        mountPoint = kMountPoint;
+        folder = mountPoint + "/K420/";
+        program = folder + "K420_Setting";
+        pc = sys.root + "/home/.local/share/Orbilux";
+        image = sys.root + "/card.img";
+        ASSERT_TRUE(MakeSparseImage(image, kSectors));
+        ASSERT_TRUE(ComputeLayout(kSectors, layout));
+        sys.AddDisk("sdz", true);
+        sys.AddPartition("sdz", "sdz1", 65, 145);
+        sys.AddMount(65, 145, mountPoint, "vfat", "/dev/sdz1");
+        sys.host.unmount = [this](const QString &mp) {
+            sys.calls.push_back("umount " + mp);
+            return card.Unmount();
+        };
+        sys.host.mount = [this](const QString &dev, const QString &mp) {
+            sys.calls.push_back("mount " + dev + " " + mp);
+            ReadPartitionTable();
+            return !mountFails && card.Mount(dev);
+        };
+        g_nFormatDone = 7;
+    }
+
+    // The card with its files: setup.cfg and the program in the card folder, MLO and boot.scr in
+    // the root; each file's bytes differ from the others'.
+    void MakeCard(CardKind kind)
+    {
+        if (kind == CardKind::OwnLayout) {
+            ASSERT_EQ(WriteOwnLayout(image), RETURN_FORMAT_SUCCESS);
+        } else {
+            ASSERT_EQ(RunTool("sfdisk", {"-q", image}, nullptr, kind == CardKind::Fat16 ? "2048,,6\n" : "2048,,c\n"), 0);
+        }
+        const QString disk = loops.Attach(image);
+        if (disk.isEmpty()) GTEST_SKIP() << "losetup refused";
+        sys.AddNode("sdz", disk);
+        ReadPartitionTable();
+        if (kind != CardKind::OwnLayout) {
+            ASSERT_EQ(RunTool("mkfs.fat", {"-F", kind == CardKind::Fat16 ? "16" : "32", Volume()}), 0);
+        }
+        ASSERT_TRUE(card.Mount(Volume()));
+        QDir().mkpath(folder);
+        for (const auto &[path, bytes] : Files()) WriteFile(path, bytes);
+        // Onto the card itself, and back into view.
+        ASSERT_TRUE(card.Unmount());
+        ASSERT_TRUE(card.Mount(Volume()));
+        ASSERT_EQ(ReadAll(program), Files().at(program));
+    }
+    std::map<QString, QByteArray> Files() const
+    {
+        QByteArray record(432, '\0');
+        for (int i = 0; i < record.size(); ++i) record[i] = char(i * 7);
+        return {{folder + "setup.cfg", record},
+                {program, QByteArray("\x7f" "ELF the settings tool\n", 23)},
+                {mountPoint + "/MLO", "first stage loader"},
+                {mountPoint + "/boot.scr", "boot script"}};
+    }
+    // The kernel's re-read of the partition table: the partition's loop device follows the
+    // first entry of the MBR.
+    void ReadPartitionTable()
+    {
+        QFile f(image);
+        if (!f.open(QIODevice::ReadOnly)) return;
+        const QByteArray mbr = f.read(512);
+        auto le32 = [&](int at) {
+            uint32_t v = 0;
+            for (int i = 3; i >= 0; --i) v = (v << 8) | uint8_t(mbr[at + i]);
+            return v;
+        };
+        if (mbr.size() != 512 || uint8_t(mbr[510]) != 0x55 || uint8_t(mbr[511]) != 0xAA || mbr[450] == 0) return;
+        const std::pair<uint32_t, uint32_t> part{le32(454), le32(458)};
+        if (part == partition) return;
+        partition = part;
+        QFile::remove(sys.root + "/dev/sdz1");
+        sys.AddNode("sdz1", loops.Attach(image, part.first, part.second));
+    }
+    QString Volume() const { return sys.root + "/dev/sdz1"; }
+    FormatJob Job()
+    {
+        FormatJob job;
+        job.cardFolder = folder;
+        job.programFile = program;
+        job.freshBackupRoots = {pc};
+        job.host = sys.host;
+        job.ui = &ui;
+        return job;
+    }
+    // Every file of the card, byte for byte, on its FAT volume.
+    void ExpectFilesOnTheCard()
+    {
+        for (const auto &[path, bytes] : Files()) EXPECT_EQ(ReadAll(path), bytes) << path.toStdString();
+        ASSERT_TRUE(card.Unmount());
+        for (const auto &[path, bytes] : Files())
+            EXPECT_EQ(card.ReadOnVolume(Volume(), path.mid(mountPoint.size() + 1)), bytes) << path.toStdString();
+        ASSERT_TRUE(card.Mount(Volume()));
+    }
+    QStringList BackupFolders() const { return QDir(pc).entryList({"card-backup-*"}, QDir::Dirs); }
+
+    static constexpr uint64_t kSectors = 600000;
+    FakeSystem sys;
+    Loops loops;
+    // Blanks and shell characters, as a card's label may give its mount point.
+    const QString kMountPoint = sys.root + "/media/my CARD $(true) 'a'";
+    MtoolsMount card{kMountPoint};
+    TestFormatUi ui;
+    QString mountPoint, folder, program, pc, image;
+    FormatLayout layout{};
+    std::pair<uint32_t, uint32_t> partition{0, 0};
+    bool mountFails = false;
+};
+
+class EachCardKind : public CardOnLoopDevices, public ::testing::WithParamInterface<CardKind> {};
+
+TEST_P(EachCardKind, TheFilesAreBackOnTheCardWhateverTheFormatDid)
+{
+    MakeCard(GetParam());
+    DebugLogCapture log;
+    SDCardFormat(Job());
+    ASSERT_EQ(ui.events.size(), 4u) << log.messages().join('|').toStdString();
+    if (GetParam() == CardKind::Fat16) {
+        // Refused: nothing but the label written, and the files still come back.
+        EXPECT_EQ(ui.events[3], kFailure);
+        EXPECT_EQ(VolumeFileSystem(Volume()), "FAT");
+    } else {
+        EXPECT_EQ(ui.events[3], kSuccess) << log.messages().join('|').toStdString();
+        EXPECT_EQ(g_nFormatDone, 1);
+        EXPECT_EQ(partition.first, kPartitionStart);
+    }
+    // The program was copied off the card with the others, into a folder of the PC's own.
+    QStringList copies;
+    for (const QString &m : log.messages())
+        if (m.startsWith("COPY file from [ ")) copies << m;
+    ASSERT_EQ(copies.size(), 4) << copies.join('\n').toStdString();
+    EXPECT_TRUE(copies[3].startsWith("COPY file from [ " + program + " ] to [ " + pc + "/card-backup-"))
+        << copies[3].toStdString();
+    ExpectFilesOnTheCard();
+    EXPECT_TRUE(BackupFolders().isEmpty()) << "the fresh backup folder is removed once all is back";
+    EXPECT_TRUE(card.mounted);
+}
+
+std::string CardKindName(const ::testing::TestParamInfo<CardKind> &info)
+{
+    const char *const names[] = {"FormattedElsewhere", "OwnLayout", "Fat16"};
+    return names[int(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Cards, EachCardKind,
+                         ::testing::Values(CardKind::FormattedElsewhere, CardKind::OwnLayout, CardKind::Fat16),
+                         CardKindName);
+
+// After the rebuild the card does not mount again: the format has failed, nothing is copied into
+// the empty mount point folder, and the files wait where the message says.
+TEST_F(CardOnLoopDevices, ACardThatDoesNotMountAgainKeepsItsFilesInTheBackup)
+{
+    MakeCard(CardKind::FormattedElsewhere);
+    mountFails = true;
+    DebugLogCapture log;
+    SDCardFormat(Job());
+    ASSERT_EQ(ui.events.size(), 4u);
+    const QStringList folders = BackupFolders();
+    ASSERT_EQ(folders.size(), 1);
+    const QString backup = pc + "/" + folders[0] + "/";
+    EXPECT_EQ(ui.events[3], kFailure + QString(kRemountFailedText).arg(backup));
+    EXPECT_EQ(g_nFormatDone, 0);
+    EXPECT_TRUE(log.messages().contains("MBR 생성 성공")) << "the rebuild itself went through";
+    EXPECT_TRUE(QDir(mountPoint).isEmpty()) << QDir(mountPoint).entryList().join(' ').toStdString();
+    for (const auto &[path, bytes] : Files())
+        EXPECT_EQ(ReadAll(backup + QFileInfo(path).fileName()), bytes) << path.toStdString();
+}
+
+TEST_F(CardOnLoopDevices, WithTheProgramOffTheCardItsFolderKeepsTheFiles)
+{
+    MakeCard(CardKind::FormattedElsewhere);
+    const QString programFolder = sys.root + "/prog/";
+    QDir().mkpath(programFolder);
+    WriteFile(programFolder + "K420_Setting", Files().at(program));
+    mountFails = true;
+    FormatJob job = Job();
+    job.programFile = programFolder + "K420_Setting";
+    SDCardFormat(job);
+    ASSERT_EQ(ui.events.size(), 4u);
+    EXPECT_EQ(ui.events[3], kFailure + QString(kRemountFailedText).arg(programFolder));
+    EXPECT_TRUE(BackupFolders().isEmpty());
+    EXPECT_TRUE(QDir(mountPoint).isEmpty());
+    for (const QString name : {"setup.cfg", "MLO", "boot.scr"}) {
+        const QString onCard = name == "setup.cfg" ? folder + name : mountPoint + "/" + name;
+        EXPECT_EQ(ReadAll(programFolder + name), Files().at(onCard)) << name.toStdString();
+    }
+}
+
+// The format went through but the card folder cannot be made on the new card: what could not
+// go back waits in the fresh folder, and the message says where.
+TEST_F(CardOnLoopDevices, FilesThatCannotGoBackStayInTheFreshFolder)
+{
+    MakeCard(CardKind::FormattedElsewhere);
+    sys.host.mount = [this](const QString &dev, const QString &) {
+        ReadPartitionTable();
+        if (!card.Mount(dev)) return false;
+        WriteFile(mountPoint + "/K420", "a file where the card folder goes");
+        return true;
+    };
+    SDCardFormat(Job());
+    ASSERT_EQ(ui.events.size(), 4u);
+    const QStringList folders = BackupFolders();
+    ASSERT_EQ(folders.size(), 1);
+    const QString backup = pc + "/" + folders[0] + "/";
+    EXPECT_EQ(ui.events[3], kSuccess + "\r\n" + QString(kBackupKeptText).arg(backup));
+    for (const auto &[path, bytes] : Files())
+        EXPECT_EQ(ReadAll(backup + QFileInfo(path).fileName()), bytes) << path.toStdString();
+    EXPECT_EQ(ReadAll(mountPoint + "/MLO"), Files().at(mountPoint + "/MLO")) << "what could go back is back";
+}
+
+// A program working in the card folder keeps the card busy: the message names it, whichever
+// way the format would have gone, and the card keeps its files.
+TEST_P(EachCardKind, ABusyCardNamesTheProgramsThatHoldIt)
+{
+    MakeCard(GetParam());
+    QProcess holder;
+    holder.setWorkingDirectory(folder);
+    holder.start("sleep", {"120"});
+    ASSERT_TRUE(holder.waitForStarted());
+    const QString name = QStringLiteral("sleep (%1)").arg(holder.processId());
+    SDCardFormat(Job());
+    holder.kill();
+    holder.waitForFinished();
+    ASSERT_EQ(ui.events.size(), 4u);
+    EXPECT_EQ(ui.events[3], kFailure + QString(kCardBusyText).arg(name));
+    EXPECT_TRUE(ui.workerMessages.empty()) << ui.workerMessages[0].toStdString();
+    EXPECT_EQ(g_nFormatDone, 0);
+    ExpectFilesOnTheCard();
 }
 
 } // namespace

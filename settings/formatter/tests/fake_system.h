@@ -3,9 +3,12 @@
 #pragma once
 
 #include "formatter/card_discovery.h"
+#include "peer_tools.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -37,15 +40,28 @@ public:
         Write("mountinfo", "");
     }
 
-    // A whole disk under a bus folder; removable is its sysfs attribute, type its device/type.
-    void AddDisk(const QString &name, bool removable, const QString &bus = "usb", const QString &type = {})
+    // A whole disk. removable is its sysfs attribute; bus the subsystem of its device ("scsi"
+    // for USB readers and SATA disks, "mmc", "nvme", "virtio"), or "virtual" for a disk without
+    // a device (device mapper, md, loop); type the device's type (an MMC card's SD or MMC).
+    void AddDisk(const QString &name, bool removable, const QString &bus = "scsi", const QString &type = {})
     {
-        const QString d = "sys/devices/" + bus + "/block/" + name;
-        QDir(root).mkpath(d + "/device");
+        const bool isVirtual = bus == "virtual";
+        const QString d = isVirtual ? "sys/devices/virtual/block/" + name : "sys/devices/" + bus + "-host/block/" + name;
+        QDir(root).mkpath(d);
         Write(d + "/removable", removable ? "1\n" : "0\n");
-        if (!type.isEmpty()) Write(d + "/device/type", (type + "\n").toUtf8());
+        if (!isVirtual) {
+            QDir(root).mkpath(d + "/device");
+            QDir(root).mkpath("sys/bus/" + bus);
+            QFile::link(root + "/sys/bus/" + bus, root + "/" + d + "/device/subsystem");
+            if (!type.isEmpty()) Write(d + "/device/type", (type + "\n").toUtf8());
+        }
         QFile::link(root + "/" + d, root + "/sys/block/" + name);
         diskDirs[name] = d;
+    }
+    // A whole disk as the block device of a volume (a disk without partitions, as a loop device).
+    void AddWholeDiskVolume(const QString &disk, int major, int minor)
+    {
+        QFile::link(root + "/" + diskDirs.at(disk), QStringLiteral("%1/sys/dev/block/%2:%3").arg(root).arg(major).arg(minor));
     }
     void AddPartition(const QString &disk, const QString &name, int major, int minor)
     {
@@ -92,4 +108,86 @@ public:
     bool rawAccess = true;
     int mountId = 20;
     std::map<QString, QString> diskDirs;
+};
+
+// The kernel's vfat mount played in user space, since this machine's kernel has no vfat:
+// mounting copies the volume's files into the mount point folder with mtools, unmounting writes
+// the folder back onto the volume and leaves it empty, as an unmounted mount point is. A volume
+// without a FAT file system does not mount; an unmount is refused while a program holds the
+// folder. So the files the format leaves in the folder are judged on the card itself.
+class MtoolsMount {
+public:
+    explicit MtoolsMount(const QString &mountPoint) : m_mountPoint(mountPoint) { QDir().mkpath(mountPoint); }
+
+    bool Mount(const QString &device)
+    {
+        const QString fs = VolumeFileSystem(device);
+        if (mounted || (fs != "FAT32" && fs != "FAT")) return false;
+        ++mounts;
+        // An empty volume has nothing to copy, and mcopy says so.
+        RunTool("mcopy", {"-s", "-n", "-i", device, "::*", m_mountPoint + "/"});
+        m_device = device;
+        mounted = true;
+        return true;
+    }
+    bool Unmount()
+    {
+        if (!mounted) return true;
+        if (!ProgramsUsing(m_mountPoint, CardHost{}).isEmpty()) return false;
+        QDir dir(m_mountPoint);
+        for (const QString &d : ListOnVolume(true)) RunTool("mdeltree", {"-i", m_device, "::/" + d});
+        for (const QString &f : ListOnVolume(false)) RunTool("mdel", {"-i", m_device, "::/" + f});
+        QStringList args = {"-s", "-o", "-i", m_device};
+        const QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        for (const QString &e : entries) args << m_mountPoint + "/" + e;
+        if (!entries.isEmpty() && RunTool("mcopy", args << "::/") != 0) return false;
+        for (const QString &e : entries) {
+            QFileInfo(m_mountPoint + "/" + e).isDir() ? QDir(m_mountPoint + "/" + e).removeRecursively()
+                                                       : QFile::remove(m_mountPoint + "/" + e);
+        }
+        mounted = false;
+        return true;
+    }
+    // A file on the volume itself, read with mtools; "<missing>" when it is not there.
+    QByteArray ReadOnVolume(const QString &device, const QString &path)
+    {
+        const QString local = m_mountPoint + ".read";
+        QFile::remove(local);
+        if (RunTool("mcopy", {"-n", "-i", device, "::/" + path, local}) != 0) return "<missing>";
+        QFile f(local);
+        const QByteArray bytes = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        QFile::remove(local);
+        return bytes;
+    }
+
+    bool mounted = false;
+    int mounts = 0;
+
+private:
+    // The names in the volume's root: its folders or its files.
+    QStringList ListOnVolume(bool folders)
+    {
+        // Standard output only: mtools warns on standard error that a loop device has no
+        // geometry, without ending the line.
+        QProcess mdir;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("MTOOLS_SKIP_CHECK", "1");
+        mdir.setProcessEnvironment(env);
+        mdir.start("mdir", {"-b", "-i", m_device, "::/"});
+        mdir.waitForFinished();
+        const QString out = QString::fromUtf8(mdir.readAllStandardOutput());
+        QStringList names;
+        for (const QString &line : out.split('\n', Qt::SkipEmptyParts)) {
+            // mdir -b prints one path per line, folders ending in '/'.
+            QString name = line.trimmed();
+            if (name.startsWith("::/")) name = name.mid(3);
+            const bool folder = name.endsWith('/');
+            if (folder) name.chop(1);
+            if (!name.isEmpty() && name != "." && name != ".." && folder == folders) names << name;
+        }
+        return names;
+    }
+
+    QString m_mountPoint;
+    QString m_device;
 };

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -66,9 +67,12 @@ TEST(FormatLayoutTest, ComputesTheCardsLayoutFromItsSize)
     const LayoutCase cases[] = {
         {15523840, true, 15152, 15515632},
         {62333952, true, 60865, 62325744},
-        // The formula alone would lay out cards from 9,201 sectors, but below 65,525 clusters
-        // the volume is no FAT32 to any reader.
-        {532465, true, 512, 524272},
+        // The formula alone would lay out cards from 9,201 sectors, but below 65,525 data
+        // clusters the volume is no FAT32 to any reader: 512 FAT sectors address 65,534
+        // clusters, yet only 65,402 fit behind the FATs.
+        {533489, true, 513, 525296},
+        {533488, false, 0, 0},
+        {532465, false, 0, 0},
         {532464, false, 0, 0},
         {9201, false, 0, 0},
         {9200, false, 0, 0},
@@ -269,7 +273,7 @@ TEST(WritePlanTest, WritesThePlanInOrderAndPostsProgress)
 TEST(WritePlanTest, NothingIsPostedWhileTheTotalIsZero)
 {
     App();
-    MemoryDevice dev(532465);
+    MemoryDevice dev(533489);
     ProgressWindow window;
     FormatLayout l{};
     FormatContext c;
@@ -289,18 +293,18 @@ struct MismatchCase {
 
 TEST(WritePlanTest, VerifyMismatchesShareOneBudget)
 {
-    // The smallest card, 512 sectors per FAT: FAT 1 at 8224, FAT 2 at 8736.
-    const uint64_t sectors = 532465;
+    // The smallest card, 513 sectors per FAT: FAT 1 at 8224, FAT 2 at 8737.
+    const uint64_t sectors = 533489;
     const MismatchCase cases[] = {
         {"one mismatch on FSInfo", {{8193, 1}}, RETURN_FORMAT_SUCCESS},
         {"101 repeated cycles", {{8193, 101}}, RETURN_FORMAT_SUCCESS},
         {"the 102nd mismatch", {{8193, 102}}, ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE},
         {"budget not reset between steps", {{8192, 50}, {8224, 52}}, ERR_FORMAT_ERROR_FAT1_SEC_WRITE},
-        {"101 spread over steps", {{8192, 50}, {8736, 51}}, RETURN_FORMAT_SUCCESS},
+        {"101 spread over steps", {{8192, 50}, {8737, 51}}, RETURN_FORMAT_SUCCESS},
         {"boot sector", {{8192, 102}}, ERR_FORMAT_ERROR_BPB1_SEC_WRITE},
         {"backup boot sector", {{8198, 102}}, ERR_FORMAT_ERROR_BPB2_SEC_WRITE},
         {"backup FSInfo", {{8199, 200}}, ERR_FORMAT_ERROR_FSINFO2_SEC_WRITE},
-        {"FAT 2", {{8736, 102}}, ERR_FORMAT_ERROR_FAT2_SEC_WRITE},
+        {"FAT 2", {{8737, 102}}, ERR_FORMAT_ERROR_FAT2_SEC_WRITE},
     };
     for (const auto &tc : cases) {
         SCOPED_TRACE(tc.name);
@@ -309,7 +313,7 @@ TEST(WritePlanTest, VerifyMismatchesShareOneBudget)
         FormatContext c;
         c.device = &dev;
         ASSERT_TRUE(MakePartitionTable(c, l));
-        ASSERT_EQ(l.fatSectors, 512u);
+        ASSERT_EQ(l.fatSectors, 513u);
         dev.corruptReads = tc.corruptReads;
         EXPECT_EQ(WriteFAT32Area(c, MakeBPB32Structure(l)), tc.result);
         // Each mismatch costs one more write-and-compare cycle of its sector.
@@ -337,12 +341,12 @@ TEST(WritePlanTest, RefusedWritesAreTriedElevenTimes)
         {8193, -1, ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE, 11},
         {8195, -1, ERR_FORMAT_ERROR_CLEAR_SEC_WRITE, 11},
         {8210, -1, ERR_FORMAT_ERROR_CLEAR_SEC_WRITE, 11},
-        {8736 + 3, -1, ERR_FORMAT_ERROR_CLEAR_SEC_WRITE, 11},
-        {8736, -1, ERR_FORMAT_ERROR_FAT2_SEC_WRITE, 11},
+        {8737 + 3, -1, ERR_FORMAT_ERROR_CLEAR_SEC_WRITE, 11},
+        {8737, -1, ERR_FORMAT_ERROR_FAT2_SEC_WRITE, 11},
     };
     for (const auto &tc : cases) {
         SCOPED_TRACE(tc.lba);
-        MemoryDevice dev(532465);
+        MemoryDevice dev(533489);
         FormatLayout l{};
         FormatContext c;
         c.device = &dev;
@@ -437,6 +441,59 @@ TEST_F(ImageTest, PeersAcceptTheBuiltCard)
     const QStringList after = FsckFindings(image, l.volumeSectors, dir.path());
     for (const QString &f : after)
         EXPECT_TRUE(f == kLabelFinding || f.startsWith(kFreeCountFinding)) << f.toStdString();
+}
+
+// The smallest cards, each laid out by the formula whether or not the size test takes it: the
+// test must accept exactly the volumes that fsck.fat counts as FAT32 and mtools can write to.
+TEST_F(ImageTest, TheFat32MinimumIsWhatReadersSee)
+{
+    struct Case {
+        uint64_t sectors;
+        bool accepted;
+        uint32_t dataClusters;
+    };
+    const Case cases[] = {
+        {532464, false, 65274},
+        {532465, false, 65402},
+        {533488, false, 65402},
+        {533489, true, 65529},
+        {533490, true, 65529},
+    };
+    const QRegularExpression counted("(\\d+) data clusters");
+    for (const auto &tc : cases) {
+        SCOPED_TRACE(tc.sectors);
+        FormatLayout l{};
+        EXPECT_EQ(ComputeLayout(tc.sectors, l), tc.accepted);
+        EXPECT_EQ(DataClusters(l), tc.dataClusters);
+        ASSERT_TRUE(MakeSparseImage(image, tc.sectors));
+        {
+            std::unique_ptr<FileSectorDevice> dev(FileSectorDevice::OpenImage(image, {255, 63}));
+            ASSERT_TRUE(dev->WriteSector(0, MakeMBRSector({255, 63}, l.volumeSectors)));
+            FormatContext c;
+            c.device = dev.get();
+            ASSERT_EQ(WriteFAT32Area(c, MakeBPB32Structure(l)), RETURN_FORMAT_SUCCESS);
+        }
+        const QString fsck = FsckVerbose(image, l.volumeSectors, dir.path());
+        const QRegularExpressionMatch m = counted.match(fsck);
+        ASSERT_TRUE(m.hasMatch()) << fsck.toStdString();
+        EXPECT_EQ(m.captured(1).toUInt(), tc.dataClusters);
+        EXPECT_EQ(fsck.contains("less than the required minimum"), !tc.accepted) << fsck.toStdString();
+
+        const QString at = image + "@@4194304";
+        const QString local = dir.filePath("local.txt");
+        {
+            QFile f(local);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("camera settings\r\n");
+        }
+        QString out;
+        const bool written = RunTool("mcopy", {"-i", at, local, "::/SETUP.CFG"}, &out) == 0;
+        EXPECT_EQ(written, tc.accepted) << out.toStdString();
+        if (tc.accepted) {
+            ASSERT_EQ(RunTool("mtype", {"-i", at, "::/SETUP.CFG"}, &out), 0);
+            EXPECT_EQ(out, "camera settings\r\n");
+        }
+    }
 }
 
 TEST_F(ImageTest, TwoRunsDifferOnlyInTheVolumeId)

@@ -8,7 +8,6 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -27,10 +26,10 @@ QByteArray FileHash(const QString &path)
 }
 
 // A volume image of the given kind, made by the system's own tools.
-QString MakeVolume(const QString &dir, const QString &kind)
+QString MakeVolume(const QString &dir, const QString &kind, uint64_t sectors = 64 * 2048)
 {
     const QString path = dir + "/vol-" + kind + ".img";
-    MakeSparseImage(path, 64 * 2048);
+    MakeSparseImage(path, sectors);
     if (kind == "fat32") RunTool("mkfs.fat", {"-F", "32", path});
     else if (kind == "fat16") RunTool("mkfs.fat", {"-F", "16", path});
     else if (kind == "ext2") RunTool("mkfs.ext2", {"-q", "-F", path});
@@ -48,7 +47,7 @@ void AddCard(FakeSystem &sys, bool removable = true)
 // sda: the fixed disk with the root file system.
 void AddSystemDisk(FakeSystem &sys)
 {
-    sys.AddDisk("sda", false, "pci");
+    sys.AddDisk("sda", false, "scsi");
     sys.AddPartition("sda", "sda1", 8, 1);
     sys.AddPartition("sda", "sda2", 8, 2);
     sys.AddMount(8, 1, "/", "ext4", "/dev/sda1");
@@ -60,12 +59,12 @@ TEST(CardDiscoveryTest, FindsTheDiskBehindAFolder)
     AddSystemDisk(sys);
     AddCard(sys);
     sys.AddMount(8, 2, "/media/data", "vfat", "/dev/sda2");
-    sys.AddDisk("mmcblk0", false, "mmc");
+    sys.AddDisk("mmcblk0", false, "mmc", "SD");
     sys.AddPartition("mmcblk0", "mmcblk0p1", 179, 1);
     sys.AddMount(179, 1, "/media/my card", "vfat", "/dev/mmcblk0p1");
-    sys.AddDisk("sdy", false, "mmc2", "SD");
-    sys.AddPartition("sdy", "sdy1", 65, 161);
-    sys.AddMount(65, 161, "/media/reader", "vfat", "/dev/sdy1");
+    sys.AddDisk("mmcblk1", false, "mmc", "MMC");
+    sys.AddPartition("mmcblk1", "mmcblk1p1", 179, 9);
+    sys.AddMount(179, 9, "/media/emmc", "vfat", "/dev/mmcblk1p1");
     sys.AddMapped("dm-0", 254, 0, {{"sdz", "sdz1"}});
     sys.AddMount(254, 0, "/media/mapped", "vfat", "/dev/mapper/card");
 
@@ -73,14 +72,14 @@ TEST(CardDiscoveryTest, FindsTheDiskBehindAFolder)
         QString folder;
         bool mounted;
         QString mountPoint, disk, volume;
-        bool removable, system, removableCard;
+        bool memoryCard, system, removableCard;
     };
     const Case cases[] = {
         {"/media/card/DCIM/", true, "/media/card", "sdz", "sdz1", true, false, true},
         {"/media/card", true, "/media/card", "sdz", "sdz1", true, false, true},
         {"/media/cardx/", true, "/", "sda", "sda1", false, true, false},
         {"/media/my card/SETUP/", true, "/media/my card", "mmcblk0", "mmcblk0p1", true, false, true},
-        {"/media/reader/", true, "/media/reader", "sdy", "sdy1", true, false, true},
+        {"/media/emmc/", true, "/media/emmc", "mmcblk1", "mmcblk1p1", false, false, false},
         {"/media/data/x/", true, "/media/data", "sda", "sda2", false, true, false},
         {"/media/mapped/", true, "/media/mapped", "", "dm-0", false, false, false},
     };
@@ -91,13 +90,73 @@ TEST(CardDiscoveryTest, FindsTheDiskBehindAFolder)
         EXPECT_EQ(card.mountPoint, tc.mountPoint);
         EXPECT_EQ(card.diskName, tc.disk);
         EXPECT_EQ(card.volumeDevice, sys.root + "/dev/" + tc.volume);
-        EXPECT_EQ(card.removable, tc.removable);
+        EXPECT_EQ(card.memoryCard, tc.memoryCard);
         EXPECT_EQ(card.systemDisk, tc.system);
         EXPECT_EQ(IsRemovableCard(tc.folder, sys.host), tc.removableCard);
     }
     FakeSystem empty;
     EXPECT_FALSE(FindCard("/media/card/", empty.host).mounted);
     EXPECT_FALSE(IsRemovableCard("/media/card/", empty.host));
+}
+
+// What is a memory card, decided from sysfs alone, and the same decision at every guard: the
+// removable-drive test of the format and the relocation, and MakeMBR's refusal.
+TEST(CardDecisionTest, OnlyMemoryCardsAreCards)
+{
+    struct Case {
+        const char *what;
+        QString disk;
+        bool removable;
+        QString bus, type;
+        bool card;
+    };
+    const Case cases[] = {
+        {"USB card reader", "sdb", true, "scsi", "0", true},
+        {"SD card in a built-in reader", "mmcblk0", false, "mmc", "SD", true},
+        {"SD card in a reader that calls it removable", "mmcblk2", true, "mmc", "SD", true},
+        {"soldered eMMC", "mmcblk1", false, "mmc", "MMC", false},
+        {"SDIO device", "mmcblk3", false, "mmc", "SDIO", false},
+        {"SD type off the MMC bus", "sdd", false, "scsi", "SD", false},
+        {"SATA disk", "sda", false, "scsi", "0", false},
+        {"NVMe disk", "nvme0n1", false, "nvme", "", false},
+        {"virtio disk", "vda", false, "virtio", "", false},
+        {"device mapper", "dm-0", false, "virtual", "", false},
+        {"md array", "md0", false, "virtual", "", false},
+        {"loop device", "loop0", false, "virtual", "", false},
+        {"loop device calling itself removable", "loop1", true, "virtual", "", false},
+    };
+    for (const auto &tc : cases) {
+        SCOPED_TRACE(tc.what);
+        FakeSystem sys;
+        sys.AddDisk(tc.disk, tc.removable, tc.bus, tc.type);
+        // Virtual disks carry their file system without partitions.
+        QString volume = tc.disk;
+        if (tc.bus == "virtual") {
+            sys.AddWholeDiskVolume(tc.disk, 240, 1);
+        } else {
+            volume = tc.disk + "p1";
+            sys.AddPartition(tc.disk, volume, 240, 1);
+            sys.AddNode(tc.disk, MakeVolume(sys.root, "disk", 16 * 2048));
+        }
+        sys.AddNode(volume, MakeVolume(sys.root, "fat16", 16 * 2048));
+        sys.AddMount(240, 1, "/media/card", "vfat", "/dev/" + volume);
+
+        const DiskFacts facts = ReadDiskFacts(tc.disk, sys.host);
+        EXPECT_EQ(facts.removable, tc.removable);
+        EXPECT_EQ(facts.hasDevice, tc.bus != "virtual");
+        EXPECT_EQ(IsMemoryCard(facts), tc.card);
+        const CardVolume card = FindCard("/media/card/SETUP/", sys.host);
+        EXPECT_EQ(card.diskName, tc.disk);
+        EXPECT_EQ(card.memoryCard, tc.card);
+        EXPECT_EQ(IsRemovableCard("/media/card/SETUP/", sys.host), tc.card);
+        // A card gets as far as its file system (FAT16 here); anything else is refused first.
+        const QByteArray before = FileHash(sys.root + "/dev/" + volume);
+        DebugLogCapture log;
+        FormatContext c;
+        EXPECT_EQ(MakeMBR(c, "/media/card/SETUP/", K420_Format, sys.host), tc.card ? ERR_FAT16_PARTITION : ERR_PHYSUCALDRIVE);
+        EXPECT_EQ(FileHash(sys.root + "/dev/" + volume), before);
+        EXPECT_TRUE(sys.calls.empty());
+    }
 }
 
 TEST(VolumeFileSystemTest, NamesTheVolumesFileSystem)
@@ -211,15 +270,7 @@ protected:
         image = sys.root + "/card.img";
         ASSERT_TRUE(MakeSparseImage(image, kSectors));
         QString out;
-        {
-            QProcess p;
-            p.start("sfdisk", {"-q", image});
-            p.waitForStarted();
-            p.write("2048,,c\n");
-            p.closeWriteChannel();
-            p.waitForFinished();
-            ASSERT_EQ(p.exitCode(), 0) << p.readAll().toStdString();
-        }
+        ASSERT_EQ(RunTool("sfdisk", {"-q", image}, &out, "2048,,c\n"), 0) << out.toStdString();
         if (RunTool("losetup", {"-f", "--show", image}, &out) != 0) GTEST_SKIP() << "losetup refused: " << out.toStdString();
         disk = out.trimmed();
         ASSERT_EQ(RunTool("losetup", {"-f", "--show", "-o", QString::number(2048 * 512), image}, &out), 0) << out.toStdString();

@@ -1,9 +1,8 @@
 #include "locale/viewer.h"
+#include "xvfb_server.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <xcb/xcb.h>
@@ -106,15 +105,9 @@ class XServer : public ::testing::Test
   protected:
     void SetUp() override
     {
-        const QString xvfb = QStandardPaths::findExecutable("Xvfb");
-        ASSERT_FALSE(xvfb.isEmpty()) << "Xvfb (package xvfb) is needed";
-        server.start(xvfb, {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
-        ASSERT_TRUE(server.waitForStarted(10000));
-        QByteArray number;
-        while (!number.contains('\n') && server.waitForReadyRead(10000))
-            number += server.readAllStandardOutput();
-        ASSERT_TRUE(number.contains('\n')) << "Xvfb gave no display number";
-        display = ":" + number.trimmed();
+        QString error;
+        display = server.Start(&error);
+        ASSERT_FALSE(display.isEmpty()) << error.toStdString();
         qputenv("DISPLAY", display);
         conn = xcb_connect(display.constData(), nullptr);
         ASSERT_EQ(xcb_connection_has_error(conn), 0);
@@ -123,8 +116,6 @@ class XServer : public ::testing::Test
     void TearDown() override
     {
         if (conn) xcb_disconnect(conn);
-        server.terminate();
-        server.waitForFinished(5000);
     }
     xcb_window_t Window(xcb_window_t parent, const char *title)
     {
@@ -138,7 +129,7 @@ class XServer : public ::testing::Test
         return w;
     }
     EnvGuard guard{"DISPLAY"};
-    QProcess server;
+    XvfbServer server;
     QByteArray display;
     xcb_connection_t *conn = nullptr;
     xcb_screen_t *screen = nullptr;

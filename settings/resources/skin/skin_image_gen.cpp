@@ -1,5 +1,6 @@
-// Draws every skin image of the settings tool as a PNG named by its resource number, and the
-// Qt resource file that compiles them in under "/PNG/<number>". All colours and shapes of the
+// Draws every skin image of the settings tool as a PNG named by its resource number, the
+// program's icon (resource 128) at each of its sizes, and the Qt resource file that compiles them
+// in under "/PNG/<number>" and "/ICON/128/<size>". All colours and shapes of the
 // skin are here, so the look is changed in this one place.
 //
 //   q7_skin_image_gen OUTPUT_DIR
@@ -17,6 +18,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -288,6 +290,43 @@ QImage Bar(const QColor& c)
     return img;
 }
 
+// The program's icon (resource 128) at one size, made of the skin: the camera picture of the
+// motion area dialog in a frame of the title bar's colours, with the recording light of the
+// security LED pictures.
+QImage Icon(int size)
+{
+    QImage img = Blank(size, size);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    const qreal edge = size / 16.0;
+    const QRectF frame(edge / 2, edge / 2, size - edge, size - edge);
+    const qreal radius = size / 6.0;
+    p.setPen(QPen(kBorder, edge));
+    p.setBrush(Vertical(frame, kHeaderTop, kHeader));
+    p.drawRoundedRect(frame, radius, radius);
+    // The picture fills the lower part of the frame, clipped to its rounded corners.
+    const QRectF picture(edge * 1.5, size * 0.34, size - edge * 3, size * 0.66 - edge * 1.5);
+    QPainterPath clip;
+    clip.addRoundedRect(picture, radius / 2, radius / 2);
+    p.save();
+    p.setClipPath(clip);
+    p.fillRect(picture, kBody);
+    const QImage camera = CameraPicture(false);
+    const QRectF source(0, 22, camera.width(), camera.height() - 22);
+    p.drawImage(picture, camera, source);
+    p.restore();
+    const qreal dot = std::max<qreal>(size * 0.2, 3);
+    const QRectF light(size - edge * 2 - dot, edge * 2, dot, dot);
+    p.setPen(QPen(QColor(0xE0, 0x4B, 0x3A).darker(140), std::max<qreal>(edge / 2, 0.5)));
+    p.setBrush(QColor(0xE0, 0x4B, 0x3A));
+    p.drawEllipse(light);
+    return img;
+}
+
+// The icon's sizes: the window manager's and the taskbar's, and the large one of a Windows icon.
+const int kIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+
 std::vector<Image> AllImages()
 {
     std::vector<Image> v;
@@ -342,6 +381,15 @@ int main(int argc, char** argv)
             return 1;
         }
         qrc += QString("    <file alias=\"%1\">%2</file>\n").arg(img.id).arg(name);
+    }
+    qrc += "  </qresource>\n  <qresource prefix=\"/ICON\">\n";
+    for (int size : kIconSizes) {
+        const QString name = QString("icon128_%1.png").arg(size);
+        if (!Icon(size).save(dir + "/" + name, "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(name));
+            return 1;
+        }
+        qrc += QString("    <file alias=\"128/%1\">%2</file>\n").arg(size).arg(name);
     }
     qrc += "  </qresource>\n</RCC>\n";
     QFile f(dir + "/skin_images.qrc");

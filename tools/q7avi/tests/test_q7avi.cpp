@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace avitest;
 
@@ -109,4 +112,123 @@ TEST(Q7avi, UsageIsRefused)
     EXPECT_NE(out.find("usage: q7avi info FILE..."), std::string::npos);
     run("'" + tool() + "' info", &status);
     EXPECT_EQ(status, 2);
+}
+
+TEST(Q7avi, RepairSaysWhyAFileCannotBeOpened)
+{
+    Files f;
+    int status = -1;
+    std::string out = run("'" + tool() + "' repair '" + f.missing + "' '" + f.dir.path() + "'", &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find(" WARNING: [" + f.missing + "], file recovery FAIL : No such file or directory!!! \n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find(" WARNING: [" + f.dir.path() + "], file recovery FAIL : Is a directory!!! \n"),
+              std::string::npos)
+        << out;
+}
+
+// A card read on a PC: a damaged chunk header in a recording cut short, under a name with blanks
+// and shell characters.
+TEST(Q7avi, DamageIsShownAndPassedOver)
+{
+    Files f;
+    const std::string path = f.dir.file("REC 12;$(x) &.avi");
+    Bytes b = readFile(f.cut);
+    const auto offs = chunkOffsets(f.closed);
+    b[offs[10] + 1] = 'Z';
+    writeFile(path, b);
+    const std::string span = std::to_string(offs[11] - offs[10]);
+    int status = -1;
+    std::string out = run("'" + tool() + "' info '" + path + "'", &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find(path + ": cut short, needs repair\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("  1 damaged spans between chunks, " + span + " bytes\n"), std::string::npos) << out;
+    out = run("'" + tool() + "' repair '" + path + "'", &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("Damaged spans skipped: 1, " + span + " bytes\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(path + ": repaired\n"), std::string::npos) << out;
+    EXPECT_EQ(completeFileFault(readFile(path)), "");
+    out = run("'" + tool() + "' info '" + path + "'", &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_NE(out.find(path + ": complete\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("the header says"), std::string::npos) << out;
+    EXPECT_EQ(out.find("damaged"), std::string::npos) << out;
+}
+
+TEST(Q7avi, FileOf4GiBIsRefusedAndLeftAlone)
+{
+    Files f;
+    ASSERT_EQ(truncate(f.cut.c_str(), (off_t)5 << 30), 0); // sparse
+    struct stat before = {}, after = {};
+    ASSERT_EQ(stat(f.cut.c_str(), &before), 0);
+    int status = -1;
+    std::string out = run("'" + tool() + "' repair '" + f.cut + "'", &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find(" WARNING: [" + f.cut +
+                       "], file recovery FAIL : File too large to index (4 GiB or more).\n!!! \n"),
+              std::string::npos)
+        << out;
+    ASSERT_EQ(stat(f.cut.c_str(), &after), 0);
+    EXPECT_EQ(after.st_size, before.st_size);
+    EXPECT_EQ(after.st_blocks, before.st_blocks);
+    out = run("'" + tool() + "' info '" + f.cut + "'", &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find(f.cut + ": cannot be read: File too large to index (4 GiB or more).\n"),
+              std::string::npos)
+        << out;
+    unlink(f.cut.c_str());
+}
+
+// A full card: the repair cannot add the index. It fails with its reason and the system's, and
+// once there is room again it repairs the file as it would have.
+TEST(Q7avi, FullCardFailsWithItsReasonAndTheFileStaysRepairable)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting needs root";
+    Files f;
+    const std::string card = f.dir.file("card");
+    ASSERT_EQ(mkdir(card.c_str(), 0755), 0);
+    if (mount("none", card.c_str(), "tmpfs", 0, "size=256k") != 0)
+        GTEST_SKIP() << "tmpfs mount refused";
+    struct Unmount {
+        std::string at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{card};
+
+    // Cut inside a frame at a page boundary, so that the index needs room the card does not have.
+    const auto offs = chunkOffsets(f.closed);
+    size_t cut = 0;
+    for (size_t p = 4096; p < f.closed.size() && !cut; p += 4096)
+        for (size_t k = 20; k + 1 < offs.size() && !cut; k++)
+            if (p >= offs[k] + 8 + 5 && p < offs[k + 1])
+                cut = p;
+    ASSERT_NE(cut, 0u);
+    Bytes atOpen(f.closed.begin(), f.closed.begin() + (long)moviOffset(f.closed) + 12);
+    putU32(atOpen, 4, 0);
+    putU32(atOpen, moviOffset(f.closed) + 4, 0);
+    const Bytes b = powerCut(f.closed, atOpen, cut);
+    writeFile(f.cut, b);
+    int status = -1;
+    run("'" + tool() + "' repair '" + f.cut + "'", &status);
+    ASSERT_EQ(status, 0);
+    const Bytes reference = readFile(f.cut);
+
+    const std::string path = card + "/REC_1.avi", filler = card + "/filler";
+    writeFile(path, b);
+    run("dd if=/dev/zero of='" + filler + "' bs=4096 2>/dev/null; sync", &status);
+    std::string out = run("'" + tool() + "' repair '" + path + "'", &status);
+    EXPECT_EQ(status, 1);
+    const size_t idx1 = moviOffset(reference) + 8 + u32(reference, moviOffset(reference) + 4);
+    EXPECT_NE(out.find(" WARNING: [" + path + "], file recovery FAIL : File write fail offset[" +
+                       std::to_string(idx1) + "].\n!!! \n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("No space left on device\n"), std::string::npos) << out;
+    EXPECT_EQ(u32(readFile(path), 4), 0u);
+
+    unlink(filler.c_str());
+    out = run("'" + tool() + "' repair '" + path + "'", &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_TRUE(readFile(path) == reference);
 }
