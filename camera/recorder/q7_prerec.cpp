@@ -180,7 +180,7 @@ void *createEventFile(const char *folder, uint32_t width, uint32_t height, int f
     char t[32];
     char path[Q7_PATH_LEN];
     q7_format_localtime(t, sizeof(t), "%Y_%2m_%2d_%2H_%2M_%2S");
-    snprintf(path, sizeof(path), "%s/EVT_%s.avi", folder, t);
+    if (q7_make_path(path, sizeof(path), "%s/EVT_%s.avi", folder, t) < 0) return nullptr;
     printf("[pre-rec] Event file open: %s \n", path);
 
     AVI_SYSTEM_PARAM prm;

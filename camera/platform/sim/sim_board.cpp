@@ -537,6 +537,10 @@ int Vdis_init(VDIS_PARAMS_S *prm)
 int Vdis_start(void)
 {
     sim::log("Vdis_start");
+    // The board's display comes up in its own time; a test can make it slow.
+    const char *ms = getenv("Q7_SIM_DISPLAY_START_MS");
+    if (ms != nullptr && atoi(ms) > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(atoi(ms)));
     return 0;
 }
 

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/input.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,9 +57,11 @@ std::vector<std::string> soundEnv(const std::string &dir)
             "Q7_SIM_PLAYBACK=" + dir + "/speaker.raw", "Q7_SIM_MIXER_STATE=" + dir + "/mixer"};
 }
 
-// q7_app on the board root, optionally under faketime starting at `fakeStart`; standard input is
-// a pipe whose write end is returned in *typing.
-pid_t startApp(const Board &board, const std::string &fakeStart, int *typing)
+// q7_app on the board root with `args`, optionally under faketime starting at `fakeStart`;
+// standard input is a pipe whose write end is returned in *typing. The simulated board logs to
+// sim.log in the root.
+pid_t startApp(const Board &board, const std::string &fakeStart, int *typing,
+               const std::vector<std::string> &args = {})
 {
     signal(SIGPIPE, SIG_IGN); // a program that ended early fails the test, not the test program
     int fds[2];
@@ -76,8 +80,13 @@ pid_t startApp(const Board &board, const std::string &fakeStart, int *typing)
         for (const std::string &e : env)
             setenv(e.substr(0, e.find('=')).c_str(), e.substr(e.find('=') + 1).c_str(), 1);
         setenv("Q7_ROOT", board.root().c_str(), 1);
+        setenv("Q7_SIM_LOG", (board.root() + "/sim.log").c_str(), 1);
         if (fakeStart.empty()) {
-            execl(Q7_APP_PATH, Q7_APP_PATH, (char *)nullptr);
+            std::vector<const char *> argv = {Q7_APP_PATH};
+            for (const std::string &a : args)
+                argv.push_back(a.c_str());
+            argv.push_back(nullptr);
+            execv(Q7_APP_PATH, (char *const *)argv.data());
         } else {
             // libfaketime is preloaded ahead of a sanitizer's runtime; that order is fine here.
             std::string asan = getenv("ASAN_OPTIONS") ? getenv("ASAN_OPTIONS") : "";
@@ -166,6 +175,94 @@ TEST(RecorderApp, BothCamerasAcrossAMinuteBoundaryLeaveTwoFilesAndSnapshots)
         EXPECT_EQ(p.rfind("IMG_2026_03_04_10_00_5", 0), 0u) << p;
         EXPECT_EQ(decodeErrors(board.photo() + "/" + p), "");
     }
+}
+
+std::string readText(const std::string &path)
+{
+    Bytes b = avitest::readFile(path);
+    return std::string(b.begin(), b.end());
+}
+
+// Waits until the file holds `what`; false after `msecs`.
+bool waitText(const std::string &path, const std::string &what, int msecs)
+{
+    for (int waited = 0; readText(path).find(what) == std::string::npos; waited += 5) {
+        if (waited > msecs) return false;
+        sleepMs(5);
+    }
+    return true;
+}
+
+size_t countText(const std::string &text, const std::string &what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        n++;
+    return n;
+}
+
+// Unattended: the car starts with its key device not there yet. The camera process records all
+// along (one process, both cameras), the key reader finds the device when it comes, and KEY_F1
+// ends the program.
+TEST(RecorderApp, AutomaticModeRecordsThroughAMissingKeyDeviceUntilKeyF1)
+{
+    using Clock = std::chrono::steady_clock;
+    Board board;
+    const std::string log = board.root() + "/sim.log";
+    const std::string console = board.root() + "/console.log";
+    int typing = -1;
+    pid_t pid = startApp(board, "", &typing, {"1", "1"});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitText(log, "Venc_start", 30000)); // the encoders run from here
+    const Clock::time_point started = Clock::now();
+    std::this_thread::sleep_until(started + std::chrono::seconds(10));
+
+    const std::string key = board.root() + "/dev/input/event0";
+    ASSERT_EQ(system(("mkdir -p '" + board.root() + "/dev/input'").c_str()), 0);
+    ASSERT_EQ(mkfifo(key.c_str(), 0600), 0);
+    int holder = open(key.c_str(), O_RDWR | O_NONBLOCK); // the board's device never hangs up
+    ASSERT_GE(holder, 0);
+    EXPECT_TRUE(waitText(console, "Input device name: \"Unknown\"", 3000)) << readText(console);
+    sleepMs(1000);
+    struct input_event ev[2];
+    memset(ev, 0, sizeof(ev));
+    ev[0].type = EV_KEY;
+    ev[0].code = KEY_F1;
+    ev[0].value = 1;
+    ev[1].type = EV_SYN;
+    ASSERT_EQ(write(holder, ev, sizeof(ev)), (ssize_t)sizeof(ev));
+    const double seconds =
+        std::chrono::duration<double>(Clock::now() - started).count();
+    int status = waitApp(pid, 30);
+    close(typing);
+    close(holder);
+    const std::string out = readText(console);
+    ASSERT_EQ(status, 0) << out;
+
+    EXPECT_EQ(countText(out, "device open failed!!"), 1u) << out;
+    EXPECT_EQ(countText(out, " [app] err: the key device cannot be opened; trying it again every "
+                             "second\n"),
+              1u)
+        << out;
+    EXPECT_EQ(countText(out, "KEY_F1\n"), 1u);
+    const std::string calls = readText(log);
+    EXPECT_EQ(countText(calls, "Vsys_create"), 1u) << "one camera process throughout";
+    EXPECT_EQ(countText(calls, "Vcap_init width=1280 height=720"), 1u);
+
+    // The files cover the run: 30 frames a second, within one key-frame interval.
+    std::vector<std::string> files = listDir(board.cont());
+    ASSERT_FALSE(files.empty());
+    size_t frames[3] = {0, 0, 0};
+    for (const std::string &f : files) {
+        expectGoodRecording(board.cont() + "/" + f);
+        for (auto &p : probePackets(board.cont() + "/" + f))
+            if (p.first < 3) frames[p.first]++;
+    }
+    printf("%.1f s recorded: %zu main frames, %zu sub frames, %zu audio blocks in %zu files\n",
+           seconds, frames[0], frames[1], frames[2], files.size());
+    EXPECT_NEAR((double)frames[0], 30 * seconds, 30);
+    EXPECT_NEAR((double)frames[1], 30 * seconds, 30);
+    EXPECT_GT(frames[2], 0u);
 }
 
 // The camera process in this program, as main() configures it.
@@ -267,6 +364,9 @@ TEST(RecorderApp, PowerCutsLeaveFilesThatTheRepairRestoresWithoutLoss)
     int repaired = 0, changes = 0;
     for (int cut = 0; cut < 20; cut++) {
         SCOPED_TRACE(cut);
+        // Each cut is judged on the files of its own run: the recorder keeps earlier ones.
+        for (const std::string &f : listDir(board.cont()))
+            unlink((board.cont() + "/" + f).c_str());
         std::string fakeStart;
         if (cut % 2) fakeStart = "2026-12-10 10:00:5" + std::to_string(6 + rng() % 3);
         int typing = -1;
