@@ -26,6 +26,13 @@ uint32_t save_cnt; // snapshot images of the current request; intake thread only
 bool g_started[IPCBITS_THR_NUM];
 bool g_running;
 
+// A power cut loses what the kernel has not yet written to the card, and a file's length in its
+// directory entry can stay short of its data until then (data no repair can see). Bringing the
+// open files to the card this often bounds what a cut loses to this interval.
+const int64_t kCardSyncMs = 2000;
+int64_t g_lastSyncMs; // recorder thread only, once running
+// A file was opened (or the folder made or emptied) since the last sync; recorder thread only.
+bool g_contDirChanged;
 // Frames an H.264 channel lost because one did not fit its pool area; intake thread only.
 struct DropCount {
     bool waitKey;       // dropping until the channel's next key frame that fits
@@ -215,6 +222,29 @@ void recordAudio(Q7_IPCBITS_CTRL *c, BITS_BUF_INFO *slot)
         LIBAVI_write_frame(hAVI, &f);
 }
 
+int64_t nowMs(void)
+{
+    struct timeval tv;
+    q7_gettime(&tv);
+    return (int64_t)tv.tv_sec * 1000 + tv.tv_usec / 1000;
+}
+
+void syncCard(void)
+{
+    int64_t now = nowMs();
+    // A clock set back starts the interval afresh.
+    if (now - g_lastSyncMs < kCardSyncMs && now >= g_lastSyncMs) return;
+    g_lastSyncMs = now;
+    LIBAVI_syncAvi(hAVI);
+    if (g_contDirChanged) {
+        // The new file's entry, and the folder's own when it was just made.
+        q7_sync_dir(board_path(Q7_CONT_DIR).c_str());
+        q7_sync_dir(board_path("/mmc").c_str());
+        g_contDirChanged = false;
+    }
+    PRELIST_sync_event();
+}
+
 void *ipcBits_recordFxn(void *arg)
 {
     Q7_IPCBITS_CTRL *c = (Q7_IPCBITS_CTRL *)arg;
@@ -236,6 +266,7 @@ void *ipcBits_recordFxn(void *arg)
             recordAudio(c, slot);
             returnSlot(&g_bufInfoTblAud, &c->audEmptyQue, slot);
         }
+        syncCard();
         OSA_waitMsecs(1);
     }
     if (hAVI != nullptr) LIBAVI_closeAvi(hAVI);
@@ -443,6 +474,7 @@ int avi_change(Q7_IPCBITS_CTRL *c)
         ui_draw_txt("AVI save fail");
         return -1;
     }
+    g_contDirChanged = true;
     ui_draw_txt(c->aviPath);
     return 0;
 }
@@ -480,6 +512,8 @@ int q7_ipcBitsInit(int camMode, APP_CFG *cfg)
     c.prerecSec = cfg->prerecEnable ? 10 : 0;
     hAVI = nullptr;
     save_cnt = 0;
+    g_lastSyncMs = nowMs();
+    g_contDirChanged = true;
     memset(g_drop, 0, sizeof(g_drop));
 
     // Without pre-record the list starts off too, so that no event opens an empty file.

@@ -1,6 +1,7 @@
 #include "recorder/q7_util.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -131,6 +132,15 @@ const char *q7_cont_name_minute(const char *name)
         if (kMinutePattern[i] == 'd' ? !digit : rest[i] != '_') return nullptr;
     }
     return strcmp(rest + kMinuteLen, ".avi") == 0 ? rest : nullptr;
+}
+
+int q7_sync_dir(const char *dir)
+{
+    int fd = open(dir, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return -1;
+    int rc = fsync(fd);
+    close(fd);
+    return rc == 0 ? 0 : -1;
 }
 
 void q7_prepare_cont_folder(void)

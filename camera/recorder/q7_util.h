@@ -45,6 +45,11 @@ void q7_filelist_clear(void);
 // that older slot comes round. A path longer than a slot is refused (-1), never cut short.
 int q7_filelist_enter(const char *path);
 
+// Brings a folder's entries (files created, deleted or grown in it) onto the card: a file's own
+// sync leaves the entry of a new file, and the folder's entry in its parent, to the kernel's
+// write-back. 0, or -1 when the folder cannot be opened or synced. `dir` is a real path.
+int q7_sync_dir(const char *dir);
+
 // Creates the folder when it is missing. Otherwise the recorder's own earlier files (the three
 // continuous name patterns) are entered into an emptied ring, oldest minute first, which deletes
 // all but the newest 60; files of other names stay as they are.

@@ -177,6 +177,37 @@ TEST_F(Recorder, AMinuteChangeWithOnlySubOrNonKeyFramesKeepsTheOldFile)
     EXPECT_NE(out.find("new filename " + board.cont() + "/REC_"), std::string::npos) << out;
 }
 
+// What a power cut can take is bounded: two seconds after the last time, the recorder brings the
+// open continuous file onto the card without closing it, small frames that still waited in the
+// file stream's buffer included.
+TEST_F(Recorder, TheOpenFileReachesTheCardEveryTwoSeconds)
+{
+    start(CAM_MODE_BOTH);
+    video(0, true, 500); // 1
+    idle();
+    video(1, true, 500); // 2
+    idle();
+    audio(); // 3
+    idle();
+    std::vector<std::string> files = listDir(board.cont());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(content(files[0]), Content{}) << "less than the interval: still in the buffer";
+    setClockSecond(11);   // less than two seconds on, whatever the fraction of the second
+    video(0, false, 500); // 4
+    idle();
+    EXPECT_EQ(content(files[0]), Content{});
+    setClockSecond(13);   // more than two seconds after the start
+    video(0, false, 500); // 5
+    idle();
+    EXPECT_EQ(content(files[0]),
+              (Content{{"00dc", 1}, {"01dc", 2}, {"02wb", 3}, {"00dc", 4}, {"00dc", 5}}));
+    video(1, false, 500); // 6: the next interval begins
+    idle();
+    EXPECT_EQ(content(files[0]).size(), 5u);
+    stop();
+    EXPECT_EQ(content(files[0]).size(), 6u);
+}
+
 TEST_F(Recorder, TheFirstFileStartsAtTheFirstMainKeyFrameAndAudioWaitsForIt)
 {
     start(CAM_MODE_BOTH);
