@@ -2,6 +2,7 @@
 
 #include <ctype.h>
 #include <stdio.h>
+#include <stdio_ext.h>
 #include <stdlib.h>
 #include <string.h>
 #include <termios.h>
@@ -78,15 +79,39 @@ void discardLine()
     }
 }
 
+// Reads one line into `buf` as fgets would (its line end kept when it fits), reading the rest of a
+// longer line and dropping it. A zero byte is an ordinary character. Returns the number of bytes
+// stored, or -1 at the end of input before any; `*cut` tells whether bytes other than the line
+// end were dropped.
+long readLine(char *buf, size_t size, bool *cut)
+{
+    size_t len = 0;
+    bool any = false;
+    *cut = false;
+    int c;
+    while ((c = getchar()) != EOF) {
+        any = true;
+        if (len + 1 < size)
+            buf[len++] = (char)c;
+        else if (c != '\n')
+            *cut = true;
+        if (c == '\n')
+            break;
+    }
+    buf[len] = '\0';
+    return any ? (long)len : -1;
+}
+
+// The second display's attribute takes what `echo 0|1 >` would write; a board without it (a PC)
+// fails silently.
 void setTvOut(int on)
 {
-    std::string cmd = std::string("echo ") + (on ? "1" : "0") + " > " + board_path(kDisplay2Enabled);
     if (on) {
-        board_shell(cmd.c_str());
+        board_write_attr(kDisplay2Enabled, "1\n");
         Vdis_startDrv(VDIS_DEV_SD);
     } else {
         Vdis_stopDrv(VDIS_DEV_SD);
-        board_shell(cmd.c_str());
+        board_write_attr(kDisplay2Enabled, "0\n");
     }
 }
 
@@ -270,34 +295,37 @@ void stopStatusLed()
 void menu_flush_input(void)
 {
     // Only a terminal has typed-ahead input to discard; piped input is the script's next answer.
-    if (isatty(STDIN_FILENO))
+    // What the C library has read ahead (the rest of a line whose first token a number question
+    // took) goes too, not only the kernel's queue.
+    if (isatty(STDIN_FILENO)) {
         tcflush(STDIN_FILENO, TCIFLUSH);
+        __fpurge(stdin);
+    }
 }
 
 bool menu_read_line(char line[8])
 {
     menu_flush_input();
-    if (fgets(line, 8, stdin) == nullptr) {
-        line[0] = '\0';
-        return false;
-    }
-    if (strchr(line, '\n') == nullptr)
-        discardLine();
-    return true;
+    bool cut;
+    return readLine(line, 8, &cut) >= 0;
 }
 
 bool menu_read_path(char path[128])
 {
     menu_flush_input();
-    if (fgets(path, 128, stdin) == nullptr) {
+    bool cut;
+    long len = readLine(path, 128, &cut);
+    if (len < 0)
+        return false;
+    if (len > 0 && path[len - 1] == '\n')
+        path[--len] = '\0';
+    // A cut or NUL-broken path names some other file: refuse it rather than act on that one.
+    if (cut || strlen(path) != (size_t)len) {
+        printf(" [app] err: %s, refused\n",
+               cut ? "the path is longer than 127 characters" : "the path holds a NUL byte");
         path[0] = '\0';
         return false;
     }
-    size_t len = strlen(path);
-    if (len > 0 && path[len - 1] == '\n')
-        path[len - 1] = '\0';
-    else
-        discardLine();
     return true;
 }
 
@@ -481,7 +509,9 @@ int video_run(int camMode)
     vdisPrm.enableTvOut = cfg.tvOutOn;
     Vdis_init(&vdisPrm);
 
-    // The intake must be ready before the chain produces data.
+    // The intake must be ready before the chain produces data. Its first file name comes before
+    // the plane opens, and is drawn once it has.
+    ui_forget_txt();
     if (cfg.bitsEnable)
         q7_ipcBitsInit(camMode, &cfg);
 
@@ -521,7 +551,8 @@ int video_run(int camMode)
     osd.frameRate = cfg.frameRate;
     Vsys_setSwOsdPrm(VSYS_SWOSD_SET_FRAMERATE, &osd);
     Vsys_dateTime_init();
-    grpx_fb_init();
+    if (grpx_fb_init() == 0)
+        ui_redraw_txt();
     return 0;
 }
 
@@ -545,8 +576,7 @@ int video_stop(int camMode)
     if (cfg.decEnable)
         Vdec_stop();
     if (cfg.tvOutOn == 0) {
-        std::string cmd = std::string("echo 1 > ") + board_path(kDisplay2Enabled);
-        board_shell(cmd.c_str());
+        board_write_attr(kDisplay2Enabled, "1\n");
         Vdis_startDrv(VDIS_DEV_SD);
     }
     Vdis_stop();
@@ -649,26 +679,30 @@ int q7_video_control(int camMode, uint32_t noMenu)
 int q7_device_control(int choice)
 {
     ThreadCtrl *ctrl;
+    int status;
     switch (choice) {
     case 6:
         ctrl = &gps_cfg;
-        gps_thr_create(ctrl);
+        status = gps_thr_create(ctrl);
         break;
     case 7:
         ctrl = &bma_cfg;
-        bma_thr_create(ctrl);
+        status = bma_thr_create(ctrl);
         break;
     case 8:
         ctrl = &dio_cfg;
-        dio_thr_create(ctrl);
+        status = dio_thr_create(ctrl);
         break;
     case 9:
         ctrl = &key_cfg;
-        key_thr_create(ctrl);
+        status = key_thr_create(ctrl);
         break;
     default:
         return 0;
     }
+    // No test runs when its previous run would not end: back to the main menu (said there).
+    if (status != OSA_SOK)
+        return 0;
 
     printf("%s", kDeviceMenu);
     fflush(stdout);
@@ -682,13 +716,21 @@ int q7_main(int camMode)
 {
     gApp_cfg.mainWidth = 1920;
     gApp_cfg.mainHeight = 1080;
+    // Unattended, nobody answers the resolution question: the sub camera records at 720p, the
+    // size event files declare.
+    if (camMode == CAM_MODE_SUB || camMode == CAM_MODE_BOTH) {
+        gApp_cfg.subWidth = 1280;
+        gApp_cfg.subHeight = 720;
+    }
     int key;
     do {
         if (video_run(camMode) < 0)
             return -1;
         System_linkRegisterEventHandler(q7_eventHandler, nullptr);
         swMs_set_layout(2);
-        key = key_main(&key_cfg);
+        // A key device that is missing or fails does not stop the recording: the reader tries it
+        // again every second until KEY_F1 is pressed.
+        key = key_main_retrying(&key_cfg);
         video_stop(camMode);
     } while (key == 0);
     return key;

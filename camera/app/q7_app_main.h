@@ -68,9 +68,13 @@ int menu_get_cmd(void);
 int menu_get_data(void);
 
 // Reads one menu line (at most 7 characters are kept, the rest of a longer line is discarded)
-// into `line` after flushing typed-ahead input. Returns false at the end of standard input.
+// into `line` after flushing typed-ahead input; a NUL byte is an ordinary character. Returns
+// false at the end of standard input.
 bool menu_read_line(char line[8]);
-// Reads a path line of at most 127 characters; only a trailing line end is removed.
+// Reads a path line of at most 127 characters; only a trailing line end is removed. A longer line,
+// or one holding a NUL byte, is refused with a message (false, as at the end of input): a path cut
+// short would name some other file.
 bool menu_read_path(char path[128]);
-// Discards typed-ahead input when standard input is a terminal.
+// Discards typed-ahead input when standard input is a terminal: the kernel's queue and what the C
+// library has buffered. Piped input is kept.
 void menu_flush_input(void);

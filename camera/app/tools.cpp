@@ -56,6 +56,19 @@ const MosaicLayout kLayouts[4] = {
     {2, {{16, 112, 344, 256, 0}, {360, 112, 344, 256, 1}}},
 };
 
+// The recorder's last text (UTF-8, as the card's names are); guarded by grpx_lock.
+char g_uiText[128];
+
+// Draws the kept text; grpx_lock is held and the plane is open. The renderer takes KS X 1001.
+void drawUiText()
+{
+    char ks[sizeof(g_uiText)];
+    draw_utf8_to_ks(g_uiText, ks, sizeof(ks));
+    uint32_t *plane = grpx_obj.fbAddr;
+    draw_fill_rect(plane, DrawRect{32, 24, 16, 100}, kClearColor);
+    draw_txt(plane, ks, 32, 24, kTextColor, kClearColor);
+}
+
 void setOsdText(uint32_t mode, uint32_t colour, const char *text)
 {
     VSYS_SWOSD_PRM prm;
@@ -72,14 +85,28 @@ void setOsdText(uint32_t mode, uint32_t colour, const char *text)
 int ui_draw_txt(const char *text)
 {
     OSA_mutexLock(&grpx_lock);
+    // Kept, so that a name made before the plane opens is shown once it does.
+    snprintf(g_uiText, sizeof(g_uiText), "%s", text);
     const int drawn = grpx_init ? 0 : -1;
-    if (grpx_init) {
-        uint32_t *plane = grpx_obj.fbAddr;
-        draw_fill_rect(plane, DrawRect{32, 24, 16, 100}, kClearColor);
-        draw_txt(plane, text, 32, 24, kTextColor, kClearColor);
-    }
+    if (grpx_init)
+        drawUiText();
     OSA_mutexUnlock(&grpx_lock);
     return drawn;
+}
+
+void ui_redraw_txt(void)
+{
+    OSA_mutexLock(&grpx_lock);
+    if (grpx_init && g_uiText[0] != '\0')
+        drawUiText();
+    OSA_mutexUnlock(&grpx_lock);
+}
+
+void ui_forget_txt(void)
+{
+    OSA_mutexLock(&grpx_lock);
+    g_uiText[0] = '\0';
+    OSA_mutexUnlock(&grpx_lock);
 }
 
 int q7_graphic_test(void)

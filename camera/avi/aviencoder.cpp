@@ -363,6 +363,15 @@ void AVIFileAbort(AVIFILE *pAVIFile)
     avi_free(pAVIFile);
 }
 
+int AVIFileSync(AVIFILE *pAVIFile)
+{
+    if (!pAVIFile || !pAVIFile->pFile)
+        return -1;
+    if (fflush(pAVIFile->pFile) != 0)
+        return -1;
+    return fdatasync(fileno(pAVIFile->pFile)) == 0 ? 0 : -1;
+}
+
 int AVIFileClose(AVIFILE *pAVIFile)
 {
     if (!pAVIFile) {
@@ -373,8 +382,11 @@ int AVIFileClose(AVIFILE *pAVIFile)
         AVI_LOG("Invalid pFile pointer!!! \n");
         return -1;
     }
-    // Write errors show as a short file, as they do for the chunks.
-    AVIFileWriteTail(pAVIFile, 0);
+    // Write errors show as a short file, as they do for the chunks. The finished file goes to the
+    // medium at once: until then a power cut could leave only what the last sync brought there,
+    // with the directory entry's length short of the data.
+    if (AVIFileWriteTail(pAVIFile, 0) == AVI_TAIL_OK)
+        fdatasync(fileno(pAVIFile->pFile));
     AVIFileAbort(pAVIFile);
     return 0;
 }

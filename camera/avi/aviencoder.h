@@ -222,7 +222,12 @@ int AVIStreamWrite(AVISTREAM *pStream, int lStart, int lSamples, const void *lpB
                    DWORD dwFlags);
 int AVIStreamWriteBufFlush(AVISTREAM *pStream, CBlockBuffer *pBuffer);
 int AVIStreamClose(AVISTREAM *pStream);
+// Completes the file (stream headers, movi size, idx1, main header), brings it to the medium and
+// closes it.
 int AVIFileClose(AVIFILE *pAVIFile);
+// Brings what was written so far to the medium (the stream's buffer, then fdatasync): the data,
+// and the file's length with it. The header's sizes and the index still wait for the close.
+int AVIFileSync(AVIFILE *pAVIFile);
 
 // Release without completing anything on disk (a set-up that failed half-way).
 void AVIStreamFree(AVISTREAM *pStream);

@@ -272,6 +272,13 @@ BOOL CAVIWriter::WriteMetaData(BYTE *pData, int size, int count)
     return AVIStreamWriteBuf(m_mps, 1, count, pData, size, AVIIF_LIST);
 }
 
+BOOL CAVIWriter::Sync()
+{
+    if (!m_bFileOpen)
+        return -1;
+    return AVIFileSync(m_pfile);
+}
+
 void CAVIWriter::Close()
 {
     if (!m_bFileOpen)

@@ -64,6 +64,8 @@ public:
     BOOL WriteAudioData(BYTE *pData, int size, int count);
     BOOL WriteMetaData(BYTE *pData, int size, int count);
     void Close();
+    // The chunks written so far onto the medium; -1 when no file is open or the sync failed.
+    BOOL Sync();
 
 private:
     void ReleaseStreams();

@@ -64,6 +64,13 @@ int LIBAVI_closeAvi(void *handlAvi)
     return 0;
 }
 
+int LIBAVI_syncAvi(void *handlAvi)
+{
+    if (!handlAvi)
+        return 0;
+    return ((CAVIWriter *)handlAvi)->Sync() == 0 ? 0 : -1;
+}
+
 int LIBAVI_recoverFile(char *filePullPath)
 {
     return AVIrcStart(filePullPath);

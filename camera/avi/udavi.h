@@ -68,6 +68,9 @@ void *LIBAVI_createAvi(char *filePullPath, AVI_SYSTEM_PARAM *pAviPrm);
 // Always 0: a failed write shows only in its printed message.
 int LIBAVI_write_frame(void *handlAvi, AVI_FRAME_PARAM *pframePrm);
 int LIBAVI_closeAvi(void *handlAvi);
+// Brings the frames written so far onto the card, so that a power cut cannot take them (the
+// repair then finds them). 0 also for a null handle; -1 when the sync failed.
+int LIBAVI_syncAvi(void *handlAvi);
 // 0 when the file was repaired or needed no repair, -1 on failure.
 int LIBAVI_recoverFile(char *filePullPath);
 const char *LIBAVI_recoverGetErrMsg(void);

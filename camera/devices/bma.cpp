@@ -1,5 +1,6 @@
 #include "devices/bma.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/ioctl.h>
@@ -46,7 +47,8 @@ int bma_exit(int fd)
 
 int bma_main(ThreadCtrl *ctrl)
 {
-    int fd = open(board_path("/dev/input/event1").c_str(), O_RDONLY);
+    // Not blocking, so that neither the open nor a read waits past a stop request.
+    int fd = open(board_path("/dev/input/event1").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         perror("device open failed!!");
         return 0;
@@ -58,10 +60,15 @@ int bma_main(ThreadCtrl *ctrl)
     printf("Input device name: \"%s\"\n", name);
 
     BMA_AXES axes = {0, 0, 0};
-    // The read blocks, so a stop request is seen after the next event.
+    // Reads wait for the device at most DEV_QUIT_LATENCY_MSECS, so a silent sensor is stopped too.
     while (!dev_quit_requested(ctrl)) {
+        int ready = dev_wait_readable(ctrl, fd, DEV_QUIT_LATENCY_MSECS);
+        if (ready == 0)
+            continue;
         struct input_event ev;
-        ssize_t got = read(fd, &ev, sizeof(ev));
+        ssize_t got = ready < 0 ? -1 : read(fd, &ev, sizeof(ev));
+        if (got < 0 && (errno == EAGAIN || errno == EINTR))
+            continue;
         if (got < (ssize_t)sizeof(ev)) {
             perror("\nevtest: error reading");
             break;

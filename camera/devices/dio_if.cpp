@@ -14,7 +14,7 @@ const uint8_t q7_io_out[Q7_IO_OUT_COUNT] = {96,  97,  98,  101, 102, 109, 118,
 
 namespace {
 
-const uint32_t kStepMsecs = 500;
+const uint32_t kStepMsecs = DEV_QUIT_LATENCY_MSECS;
 
 Q7_IO_REQ outputRequest(uint32_t line, uint32_t value)
 {
@@ -50,7 +50,7 @@ int dio_set_output(int fd, uint32_t line, uint32_t value)
 
 int dio_main(ThreadCtrl *ctrl)
 {
-    int fd = open(board_path("/dev/q7_io").c_str(), O_RDWR);
+    int fd = open(board_path("/dev/q7_io").c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
         puts(" [app] err: fd open");
         return 0;
@@ -59,13 +59,19 @@ int dio_main(ThreadCtrl *ctrl)
     for (int i = 0; i < Q7_IO_OUT_COUNT; i++)
         dio_config_output(fd, q7_io_out[i], 0);
 
-    // A stop request is seen between sweeps only.
-    while (!dev_quit_requested(ctrl)) {
-        for (int i = 0; i < Q7_IO_OUT_COUNT; i++) {
+    // A stop request is seen between the steps of a sweep; a line that is on is switched off
+    // before the test ends.
+    bool stop = dev_quit_requested(ctrl);
+    while (!stop) {
+        for (int i = 0; i < Q7_IO_OUT_COUNT && !stop; i++) {
             dio_set_output(fd, q7_io_out[i], 1);
             OSA_waitMsecs(kStepMsecs);
             dio_set_output(fd, q7_io_out[i], 0);
+            stop = dev_quit_requested(ctrl);
+            if (stop)
+                break;
             OSA_waitMsecs(kStepMsecs);
+            stop = dev_quit_requested(ctrl);
         }
     }
 

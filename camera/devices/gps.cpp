@@ -125,13 +125,15 @@ int gps_check_CRC(const char *text)
 
 int gps_init(void)
 {
-    gps_fd = open(board_path(kGpsTty).c_str(), O_RDWR | O_NOCTTY);
+    // Opened without waiting for the line's carrier, then read in blocking mode behind a poll.
+    gps_fd = open(board_path(kGpsTty).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (gps_fd < 0) {
         printf("Failed get %s device handle\n", kGpsTty);
         return -1;
     }
+    fcntl(gps_fd, F_SETFL, fcntl(gps_fd, F_GETFL) & ~O_NONBLOCK);
 
-    gpio_fd = open(board_path(kIoDevice).c_str(), O_RDWR);
+    gpio_fd = open(board_path(kIoDevice).c_str(), O_RDWR | O_CLOEXEC);
     if (gpio_fd < 0) {
         printf(" [app] err: Failed to open %s\n", kIoDevice);
         return -1;
@@ -194,9 +196,14 @@ int gps_main(ThreadCtrl *ctrl)
 
     GPS_PACKET pkt;
     gps_packet_reset(&pkt);
-    // The read blocks, so a stop request is seen after the next byte; a line that fails or is
-    // hung up ends the test rather than spinning.
+    // Reads wait for the line at most DEV_QUIT_LATENCY_MSECS, so a stop is seen on a silent line
+    // too; a line that fails or is hung up ends the test rather than spinning.
     while (!dev_quit_requested(ctrl)) {
+        int ready = dev_wait_readable(ctrl, gps_fd, DEV_QUIT_LATENCY_MSECS);
+        if (ready < 0)
+            break;
+        if (ready == 0)
+            continue;
         int byte = gps_rx_byte();
         if (byte < 0)
             break;

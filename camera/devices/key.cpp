@@ -36,18 +36,34 @@ int key_exit(int fd)
     return close(fd);
 }
 
-int key_main(ThreadCtrl *ctrl)
+namespace {
+
+enum { KEY_FAILED_OPEN = -1, KEY_FAILED_READ = -2 };
+
+// How a session on the key device speaks: the automatic mode's retries say a failure once, and the
+// device's name when it has come back, not every second.
+struct KeyVoice {
+    bool quiet;       // failures are not reported
+    bool announce;    // the device's name is printed when it opens
+};
+
+// One session on the key device: 1 when KEY_F1 was pressed, 0 on `quit`, or a failure code.
+// `*readAny` tells whether an event was read.
+int keySession(ThreadCtrl *ctrl, KeyVoice voice, bool *readAny)
 {
-    int fd = open(board_path("/dev/input/event0").c_str(), O_RDONLY | O_NONBLOCK);
+    *readAny = false;
+    int fd = open(board_path("/dev/input/event0").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        perror("device open failed!!");
-        return 0;
+        if (!voice.quiet)
+            perror("device open failed!!");
+        return KEY_FAILED_OPEN;
     }
 
     char name[256] = "Unknown";
     ioctl(fd, EVIOCGNAME(sizeof(name)), name);
     name[sizeof(name) - 1] = '\0';
-    printf("Input device name: \"%s\"\n", name);
+    if (voice.announce)
+        printf("Input device name: \"%s\"\n", name);
 
     // `quit` was cleared by key_thr_create, or by main for the automatic mode; clearing it here
     // would lose a stop asked for before the thread got this far.
@@ -63,9 +79,10 @@ int key_main(ThreadCtrl *ctrl)
         pfd.revents = 0;
         int n = poll(&pfd, 1, kPollMsecs);
         if (n < 0 || (pfd.revents & (POLLERR | POLLNVAL))) {
-            perror("\ngenerated poll error!..exit");
+            if (!voice.quiet || *readAny)
+                perror("\ngenerated poll error!..exit");
             key_exit(fd);
-            return 0;
+            return KEY_FAILED_READ;
         }
         // A hang-up (the writer of a stand-in device went away) is read as the end of input
         // below, so the loop never spins on it.
@@ -75,10 +92,12 @@ int key_main(ThreadCtrl *ctrl)
         struct input_event ev;
         ssize_t got = read(fd, &ev, sizeof(ev));
         if (got < (ssize_t)sizeof(ev)) {
-            perror("\nevtest: error reading");
+            if (!voice.quiet || *readAny)
+                perror("\nevtest: error reading");
             key_exit(fd);
-            return 0;
+            return KEY_FAILED_READ;
         }
+        *readAny = true;
         if (ev.type != EV_KEY)
             continue;
         if (ev.code == KEY_F1 && ev.value == 1) {
@@ -90,6 +109,35 @@ int key_main(ThreadCtrl *ctrl)
             puts("EV_KEY: sd card inserted");
         else if (ev.code == kCardRemoved)
             puts("EV_KEY: sd card removed");
+    }
+}
+
+} // namespace
+
+int key_main(ThreadCtrl *ctrl)
+{
+    bool readAny;
+    int r = keySession(ctrl, KeyVoice{false, true}, &readAny);
+    return r > 0 ? 1 : 0;
+}
+
+int key_main_retrying(ThreadCtrl *ctrl)
+{
+    KeyVoice voice{false, true};
+    for (;;) {
+        bool readAny;
+        int r = keySession(ctrl, voice, &readAny);
+        if (r >= 0)
+            return r;
+        if (!voice.quiet || readAny)
+            printf(" [app] err: the key device %s; trying it again every second\n",
+                   r == KEY_FAILED_OPEN ? "cannot be opened" : "failed");
+        // Quiet until the device has delivered again; its name is shown when it has come back
+        // after it could not be opened.
+        voice.quiet = true;
+        voice.announce = r == KEY_FAILED_OPEN;
+        for (int i = 0; i < 10 && !dev_quit_requested(ctrl); i++)
+            OSA_waitMsecs(100);
     }
 }
 

@@ -85,7 +85,101 @@ bool composeHangul(unsigned lead, unsigned trail, unsigned char glyph[32])
     return true;
 }
 
+// The Unicode syllable of a Johab code, 0 when the code has no initial or medial.
+uint32_t syllableOfJohab(unsigned code)
+{
+    const unsigned i = idxtbl_1[(code >> 10) & 0x1F];
+    const unsigned m = idxtbl_2[(code >> 5) & 0x1F];
+    const unsigned f = idxtbl_3[code & 0x1F];
+    if (i == 0 || m == 0)
+        return 0;
+    return 0xAC00 + ((i - 1) * 21 + (m - 1)) * 28 + f;
+}
+
+// The two-byte KS X 1001 code of a Hangul syllable, 0 when it is not one of the 2 350. KS X 1001
+// lists its syllables in the order of Unicode's, so KStbl can be searched by halves.
+unsigned ksOfSyllable(uint32_t cp)
+{
+    if (cp < 0xAC00 || cp > 0xD7A3)
+        return 0;
+    int lo = 0;
+    int hi = KS_HANGUL_COUNT - 1;
+    while (lo <= hi) {
+        const int mid = (lo + hi) / 2;
+        const uint32_t u = syllableOfJohab(KStbl[mid]);
+        if (u == cp)
+            return (unsigned)(KS_HANGUL_LEAD_FIRST + mid / 94) << 8 |
+                   (unsigned)(KS_HANGUL_TRAIL_FIRST + mid % 94);
+        if (u < cp)
+            lo = mid + 1;
+        else
+            hi = mid - 1;
+    }
+    return 0;
+}
+
+// Decodes one UTF-8 character at p; *len gets the bytes it takes (1 for a byte that does not
+// begin a well-formed character, which gives -1).
+int32_t decodeUtf8(const unsigned char *p, size_t *len)
+{
+    *len = 1;
+    if (p[0] < 0x80)
+        return p[0];
+    size_t n;
+    uint32_t cp;
+    uint32_t min;
+    if (p[0] >= 0xC2 && p[0] <= 0xDF) {
+        n = 2;
+        cp = p[0] & 0x1F;
+        min = 0x80;
+    } else if (p[0] >= 0xE0 && p[0] <= 0xEF) {
+        n = 3;
+        cp = p[0] & 0x0F;
+        min = 0x800;
+    } else if (p[0] >= 0xF0 && p[0] <= 0xF4) {
+        n = 4;
+        cp = p[0] & 0x07;
+        min = 0x10000;
+    } else {
+        return -1;
+    }
+    for (size_t k = 1; k < n; k++) {
+        if ((p[k] & 0xC0) != 0x80) // also stops at the terminator
+            return -1;
+        cp = cp << 6 | (p[k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return -1;
+    *len = n;
+    return (int32_t)cp;
+}
+
 } // namespace
+
+size_t draw_utf8_to_ks(const char *utf8, char *out, size_t size)
+{
+    if (size == 0)
+        return 0;
+    size_t len = 0;
+    const unsigned char *p = (const unsigned char *)utf8;
+    while (*p != 0) {
+        size_t took;
+        const int32_t cp = decodeUtf8(p, &took);
+        const unsigned ks = cp > 0 ? ksOfSyllable((uint32_t)cp) : 0;
+        const size_t need = ks != 0 ? 2 : 1;
+        if (len + need > size - 1)
+            break;
+        if (ks != 0) {
+            out[len++] = (char)(ks >> 8);
+            out[len++] = (char)(ks & 0xFF);
+        } else {
+            out[len++] = cp >= 0 && cp < 0x80 ? (char)cp : '?';
+        }
+        p += took;
+    }
+    out[len] = '\0';
+    return len;
+}
 
 int draw_fill_color(uint32_t *buf, uint32_t color)
 {

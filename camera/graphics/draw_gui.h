@@ -2,6 +2,7 @@
 // Nothing is clipped: callers keep every pixel inside the plane.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 enum {
@@ -38,3 +39,9 @@ int draw_img(uint32_t *buf, const uint32_t *img, DrawRect rect);
 // Draws zero-terminated text: bytes below 0x80 in the 8x16 font, KS X 1001 Hangul pairs in the
 // 16x16 font; a line that runs out wraps to x 0, 16 rows down.
 void draw_txt(uint32_t *buf, const char *text, int x, int y, uint32_t color, uint32_t bg);
+
+// Converts UTF-8 text into what draw_txt draws: ASCII as it is, the 2 350 KS X 1001 Hangul
+// syllables as their two-byte codes, and every other character (or byte that is not UTF-8) as
+// '?'. Writes at most size - 1 bytes and the terminator, ending before a character that does not
+// fit. Returns the length written.
+size_t draw_utf8_to_ks(const char *utf8, char *out, size_t size);

@@ -7,6 +7,12 @@
 
 std::string board_path(const char *path);
 
-// Runs a shell command with system(). The board's own tools may be missing on a PC; callers
+// Writes `text` to the board file (a sysfs attribute) at the board path `path`, without a shell
+// and without creating it: 0, or -1 when it cannot be opened or written, which callers ignore
+// where the board may not have the attribute.
+int board_write_attr(const char *path, const char *text);
+
+// Runs a shell command with system(); only for fixed commands of the board's own tools (sync,
+// fw_q7env), never with a path or typed text in them. The tools may be missing on a PC; callers
 // ignore the result where the program does.
 int board_shell(const char *command);

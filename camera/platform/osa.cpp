@@ -4,6 +4,7 @@
 #include <sched.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -264,6 +265,8 @@ void OSA_assertFail(const char *file, const char *func, int line)
     const char *base = strrchr(file, '/');
     fprintf(stderr, " ASSERT (%s|%s|%d)\r\n", base ? base + 1 : file, func, line);
     fflush(stderr);
+    if (syscall(SYS_gettid) != getpid())
+        return;
     // Hold here until the operator has read it and typed q; at the end of input, go on.
     int c;
     while ((c = getchar()) != EOF && c != 'q') {

@@ -78,6 +78,8 @@ void OSA_waitMsecs(uint32_t msecs);
 
 // The internal-check convention of the program: on failure, " ASSERT (file|function|line)" on
 // standard error, then wait until the operator types q (or standard input ends), then go on.
+// Only the main thread, which reads the console, waits: a recording or device thread reports and
+// goes on, so that it neither stops unattended nor takes the operator's menu input.
 void OSA_assertFail(const char *file, const char *func, int line);
 #define OSA_assert(cond)                                                                           \
     do {                                                                                           \

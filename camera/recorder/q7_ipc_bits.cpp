@@ -26,6 +26,21 @@ uint32_t save_cnt; // snapshot images of the current request; intake thread only
 bool g_started[IPCBITS_THR_NUM];
 bool g_running;
 
+// A power cut loses what the kernel has not yet written to the card, and a file's length in its
+// directory entry can stay short of its data until then (data no repair can see). Bringing the
+// open files to the card this often bounds what a cut loses to this interval.
+const int64_t kCardSyncMs = 2000;
+int64_t g_lastSyncMs; // recorder thread only, once running
+// A file was opened (or the folder made or emptied) since the last sync; recorder thread only.
+bool g_contDirChanged;
+// Frames an H.264 channel lost because one did not fit its pool area; intake thread only.
+struct DropCount {
+    bool waitKey;       // dropping until the channel's next key frame that fits
+    uint32_t oversized; // frames that did not fit
+    uint32_t skipped;   // further frames dropped while waiting for the key frame
+};
+DropCount g_drop[2];
+
 const uint32_t kPcmBytes = 32000;
 const uint32_t kUlawBytes = 16000;
 // How often a wait that a stop must end looks at its stop flag.
@@ -108,7 +123,12 @@ void saveSnapshot(const VCODEC_BITSBUF_S *buf)
         return;
 
     char path[Q7_PATH_LEN];
-    q7_make_snapshot_name(path, sizeof(path), sub);
+    if (q7_make_snapshot_name(path, sizeof(path), sub) < 0) {
+        // No image can ever be saved under this name: the request ends here.
+        save_cnt = 0;
+        c.snapshotReq = 0;
+        return;
+    }
     FILE *f = fopen(path, "wb");
     if (f == nullptr) return; // the request stays: the next image is tried
     fwrite(buf->bufVirtAddr, 1, buf->filledBufSize, f);
@@ -165,10 +185,11 @@ void checkMinute(Q7_IPCBITS_CTRL *c)
     struct tm tm;
     localtime_r(&t, &tm);
     if (tm.tm_min == c->lastMinute) return;
-    q7_make_cont_name(c->aviPath, sizeof(c->aviPath), (int)c->camMode);
+    c->lastMinute = tm.tm_min;
+    // A name that does not fit is refused (and said): this minute records nothing new.
+    if (q7_make_cont_name(c->aviPath, sizeof(c->aviPath), (int)c->camMode) < 0) return;
     q7_filelist_enter(c->aviPath);
     c->fileChangePending = 1;
-    c->lastMinute = tm.tm_min;
     printf("new filename %s\n", c->aviPath);
 }
 
@@ -201,6 +222,29 @@ void recordAudio(Q7_IPCBITS_CTRL *c, BITS_BUF_INFO *slot)
         LIBAVI_write_frame(hAVI, &f);
 }
 
+int64_t nowMs(void)
+{
+    struct timeval tv;
+    q7_gettime(&tv);
+    return (int64_t)tv.tv_sec * 1000 + tv.tv_usec / 1000;
+}
+
+void syncCard(void)
+{
+    int64_t now = nowMs();
+    // A clock set back starts the interval afresh.
+    if (now - g_lastSyncMs < kCardSyncMs && now >= g_lastSyncMs) return;
+    g_lastSyncMs = now;
+    LIBAVI_syncAvi(hAVI);
+    if (g_contDirChanged) {
+        // The new file's entry, and the folder's own when it was just made.
+        q7_sync_dir(board_path(Q7_CONT_DIR).c_str());
+        q7_sync_dir(board_path("/mmc").c_str());
+        g_contDirChanged = false;
+    }
+    PRELIST_sync_event();
+}
+
 void *ipcBits_recordFxn(void *arg)
 {
     Q7_IPCBITS_CTRL *c = (Q7_IPCBITS_CTRL *)arg;
@@ -222,6 +266,7 @@ void *ipcBits_recordFxn(void *arg)
             recordAudio(c, slot);
             returnSlot(&g_bufInfoTblAud, &c->audEmptyQue, slot);
         }
+        syncCard();
         OSA_waitMsecs(1);
     }
     if (hAVI != nullptr) LIBAVI_closeAvi(hAVI);
@@ -280,6 +325,42 @@ void *ipcBits_audioRecvFxn(void *arg)
     return nullptr;
 }
 
+// Whether an H.264 frame goes to the recorder. A frame that does not fit its pool area is dropped,
+// and so are the frames of its channel up to the next key frame that fits, since they refer back
+// to it: no file holds a frame whose reference is missing. Nothing waits for the operator here.
+bool acceptVideo(const VCODEC_BITSBUF_S *buf)
+{
+    const uint32_t area = g_bufInfoTblVid.slot[0].bufSize;
+    const bool fits = buf->bufVirtAddr != nullptr && buf->filledBufSize < area;
+    if (buf->chnId >= 2) return fits;
+    DropCount &d = g_drop[buf->chnId];
+    if (!fits) {
+        if (d.oversized == 0)
+            printf(" [app] err: channel %u: a frame of %u bytes does not fit its %u-byte buffer; "
+                   "dropped with the channel's frames up to its next key frame\n",
+                   buf->chnId, buf->filledBufSize, area);
+        d.oversized++;
+        d.waitKey = true;
+        return false;
+    }
+    if (d.waitKey && buf->frameType != VCODEC_FRAME_TYPE_I) {
+        d.skipped++;
+        return false;
+    }
+    d.waitKey = false;
+    return true;
+}
+
+void reportDrops(void)
+{
+    for (uint32_t ch = 0; ch < 2; ch++) {
+        if (g_drop[ch].oversized != 0)
+            printf(" [app] err: channel %u: %u oversized frames dropped, and %u frames after them "
+                   "up to a key frame\n",
+                   ch, g_drop[ch].oversized, g_drop[ch].skipped);
+    }
+}
+
 void requestStop(void)
 {
     Q7_IPCBITS_CTRL &c = gQ7_ipcBitsCtrl;
@@ -333,11 +414,7 @@ int q7_ipcBitsTakeBuffer(const VCODEC_BITSBUF_S *buf)
 {
     Q7_IPCBITS_CTRL &c = gQ7_ipcBitsCtrl;
     if (buf->codecType == VCODEC_TYPE_H264) {
-        // Every slot's area has the same size; a frame that does not fit is not queued.
-        if (buf->filledBufSize >= g_bufInfoTblVid.slot[0].bufSize || buf->bufVirtAddr == nullptr) {
-            OSA_assertFail(__FILE__, "q7_ipcBitsProcessFullBufs", __LINE__);
-            return -1;
-        }
+        if (!acceptVideo(buf)) return -1;
         uintptr_t v = 0;
         while (OSA_queGet(&c.vidEmptyQue, &v, kStopPollMs) != OSA_SOK) {
             if (stopping(IPCBITS_THR_INTAKE)) return -1;
@@ -397,6 +474,7 @@ int avi_change(Q7_IPCBITS_CTRL *c)
         ui_draw_txt("AVI save fail");
         return -1;
     }
+    g_contDirChanged = true;
     ui_draw_txt(c->aviPath);
     return 0;
 }
@@ -434,6 +512,9 @@ int q7_ipcBitsInit(int camMode, APP_CFG *cfg)
     c.prerecSec = cfg->prerecEnable ? 10 : 0;
     hAVI = nullptr;
     save_cnt = 0;
+    g_lastSyncMs = nowMs();
+    g_contDirChanged = true;
+    memset(g_drop, 0, sizeof(g_drop));
 
     // Without pre-record the list starts off too, so that no event opens an empty file.
     if (PRELIST_init_instance(c.prerecSec, 10, cfg->mainWidth, cfg->mainHeight) == 0)
@@ -469,7 +550,6 @@ int q7_ipcBitsInit(int camMode, APP_CFG *cfg)
         g_started[IPCBITS_THR_AUDIO] =
             OSA_thrCreate(&c.thr[IPCBITS_THR_AUDIO], ipcBits_audioRecvFxn, 1, 0, &c) == OSA_SOK;
 
-    q7_filelist_clear();
     g_running = true;
     return 0;
 }
@@ -484,6 +564,7 @@ int q7_ipcBitsStop(void)
     waitDone(IPCBITS_THR_RECORD);
     waitDone(IPCBITS_THR_AUDIO);
     PRELIST_deinit_instance();
+    reportDrops();
     return 0;
 }
 

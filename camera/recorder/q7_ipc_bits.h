@@ -85,8 +85,9 @@ int avi_change(Q7_IPCBITS_CTRL *ctrl);
 
 // Takes one encoded buffer of the platform: an H.264 frame is copied into a video pool buffer and
 // queued for the recorder, a JPEG image of a pending snapshot request is saved, anything else is
-// skipped. 0 when the buffer was taken or skipped, -1 when it was dropped (oversized, or the
-// pipeline stopped while it waited for an empty buffer).
+// skipped. 0 when the buffer was taken or skipped, -1 when it was dropped (oversized, or after an
+// oversized frame of its channel up to the next key frame, or the pipeline stopped while it
+// waited for an empty buffer).
 int q7_ipcBitsTakeBuffer(const VCODEC_BITSBUF_S *buf);
 
 BITS_BUF_INFO *ipcBits_bufAlloc(BITS_BUF_POOL *pool);

@@ -15,6 +15,7 @@ namespace
 {
 
 void *hEvt;
+bool g_evtDirChanged; // an event file was created since the last sync; under the list's lock
 bool g_failRegionAlloc;
 
 // Every entry takes a header slot for its node, then its data, both in 16-byte units.
@@ -179,7 +180,7 @@ void *createEventFile(const char *folder, uint32_t width, uint32_t height, int f
     char t[32];
     char path[Q7_PATH_LEN];
     q7_format_localtime(t, sizeof(t), "%Y_%2m_%2d_%2H_%2M_%2S");
-    snprintf(path, sizeof(path), "%s/EVT_%s.avi", folder, t);
+    if (q7_make_path(path, sizeof(path), "%s/EVT_%s.avi", folder, t) < 0) return nullptr;
     printf("[pre-rec] Event file open: %s \n", path);
 
     AVI_SYSTEM_PARAM prm;
@@ -281,6 +282,7 @@ int PRELIST_set_event(int frameRate)
     c.eventOn = 1;
     c.keyFound = 0;
     hEvt = h;
+    g_evtDirChanged = h != nullptr;
     OSA_mutexUnlock(&c.lock);
     return h != nullptr ? 0 : -1;
 }
@@ -291,8 +293,22 @@ int prerec_open(const char *folder, uint32_t width, uint32_t height, int frameRa
     OSA_mutexLock(&gPREREC_ctrl.lock);
     if (hEvt != nullptr) LIBAVI_closeAvi(hEvt);
     hEvt = h;
+    g_evtDirChanged = h != nullptr;
     OSA_mutexUnlock(&gPREREC_ctrl.lock);
     return h != nullptr ? 0 : -1;
+}
+
+int PRELIST_sync_event(void)
+{
+    OSA_mutexLock(&gPREREC_ctrl.lock);
+    int rc = LIBAVI_syncAvi(hEvt);
+    if (rc == 0 && g_evtDirChanged) {
+        // A new event file: its entry in the folder too.
+        rc = q7_sync_dir(board_path(Q7_EVENT_DIR).c_str());
+        g_evtDirChanged = false;
+    }
+    OSA_mutexUnlock(&gPREREC_ctrl.lock);
+    return rc;
 }
 
 void PRELIST_set_prerec_duration(int ms)

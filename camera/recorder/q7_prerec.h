@@ -54,6 +54,8 @@ void PRELIST_set_prerec_duration(int ms);
 int PRELIST_getPrerecDuration(void);
 void PRELIST_set_postrec_duration(uint32_t ms);
 int prerec_open(const char *folder, uint32_t width, uint32_t height, int frameRate);
+// Brings the open event file's frames onto the card (LIBAVI_syncAvi); 0 when none is open.
+int PRELIST_sync_event(void);
 
 // Test seam: the next region allocation of PRELIST_init_instance fails.
 void PRELIST_failNextRegionAlloc(void);

@@ -40,12 +40,30 @@ extern Q7_FILELIST g_filelist;
 
 // Empties the ring (index 0, every slot empty).
 void q7_filelist_clear(void);
-// Puts `path` into the next slot, deleting the file of the name it held (failures ignored).
-void q7_filelist_enter(const char *path);
+// Puts `path` into the next slot, deleting the file of the name it held (failures ignored). A
+// name already in another slot leaves it, so that the file is deleted one ring later, not when
+// that older slot comes round. A path longer than a slot is refused (-1), never cut short.
+int q7_filelist_enter(const char *path);
 
-// Deletes every earlier continuous recording, or creates the folder; then empties the ring.
+// Brings a folder's entries (files created, deleted or grown in it) onto the card: a file's own
+// sync leaves the entry of a new file, and the folder's entry in its parent, to the kernel's
+// write-back. 0, or -1 when the folder cannot be opened or synced. `dir` is a real path.
+int q7_sync_dir(const char *dir);
+
+// Creates the folder when it is missing. Otherwise the recorder's own earlier files (the three
+// continuous name patterns) are entered into an emptied ring, oldest minute first, which deletes
+// all but the newest 60; files of other names stay as they are.
 void q7_prepare_cont_folder(void);
+// The minute a continuous file's name carries ("YYYY_MM_DD_HH_MM", 16 characters), or null when
+// the name is not one of the recorder's continuous names.
+const char *q7_cont_name_minute(const char *name);
+
+// Formats a path into `out`; a path that does not fit is refused with a message (-1) and `out`
+// is left empty. 0 when it fits.
+int q7_make_path(char *out, uint32_t size, const char *format, ...)
+    __attribute__((format(printf, 3, 4)));
 // Path of the continuous file for the current minute: "M_REC_", "S_REC_" or "REC_" by mode.
-void q7_make_cont_name(char *out, uint32_t size, int camMode);
-// Path of a snapshot: "_m" main, "_s" sub.
-void q7_make_snapshot_name(char *out, uint32_t size, bool sub);
+// 0, or -1 when it does not fit.
+int q7_make_cont_name(char *out, uint32_t size, int camMode);
+// Path of a snapshot: "_m" main, "_s" sub. 0, or -1 when it does not fit.
+int q7_make_snapshot_name(char *out, uint32_t size, bool sub);

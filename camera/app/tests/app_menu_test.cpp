@@ -207,7 +207,7 @@ TEST(ReadPath, KeepsTheLastCharacterWhenThereIsNoLineEnd)
 {
     char path[128];
     std::string long127(127, 'p');
-    withConsole(long127 + "X\nnext\n/last", [&] {
+    withConsole(long127 + "\nnext\n/last", [&] {
         ASSERT_TRUE(menu_read_path(path));
         EXPECT_EQ(std::string(path), long127);
         ASSERT_TRUE(menu_read_path(path));
@@ -216,6 +216,58 @@ TEST(ReadPath, KeepsTheLastCharacterWhenThereIsNoLineEnd)
         EXPECT_STREQ(path, "/last");
         EXPECT_FALSE(menu_read_path(path));
     });
+}
+
+// A path cut at 127 characters, or at a NUL byte, names another file than the one typed: the
+// repair would work on that one. Such a line is refused, and the next line is read as usual.
+TEST(ReadPath, RefusesALongerLineOrANulByte)
+{
+    char path[128];
+    std::string long127(127, 'p');
+    std::string out =
+        withConsole(long127 + "X\n/mmc/a" + std::string(1, '\0') + "b.avi\nnext\n", [&] {
+            EXPECT_FALSE(menu_read_path(path));
+            EXPECT_STREQ(path, "");
+            EXPECT_FALSE(menu_read_path(path));
+            EXPECT_STREQ(path, "");
+            ASSERT_TRUE(menu_read_path(path));
+            EXPECT_STREQ(path, "next");
+        });
+    EXPECT_NE(out.find(" [app] err: the path is longer than 127 characters, refused\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find(" [app] err: the path holds a NUL byte, refused\n"), std::string::npos);
+}
+
+TEST(AviRecoveryMenu, ARefusedPathRepairsNothing)
+{
+    BoardRoot root;
+    // The first 127 characters name a real file, which a cut path would repair in place.
+    std::string cut = root.path() + "/" + std::string(126 - root.path().size(), 'f');
+    ASSERT_EQ(cut.size(), 127u);
+    FILE *f = fopen(cut.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fputs("not an AVI file", f);
+    fclose(f);
+    std::string out;
+    runMain({"q7_app"}, "b\n" + cut + "X.avi\n0\n", &out);
+    EXPECT_NE(out.find(" [app] err: the path is longer than 127 characters, refused\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("WARNING"), std::string::npos) << "no repair was tried";
+    EXPECT_EQ(countOf(out, kMainMenuTitle), 2u);
+}
+
+TEST(MenuLines, ANulByteIsAnOrdinaryCharacter)
+{
+    // Before, the reader took the NUL for the end of the line and swallowed the next one.
+    std::vector<int> got;
+    std::string nul(1, '\0');
+    withConsole(nul + "\n" + "a" + nul + "b\n" + "7\n", [&] {
+        for (int i = 0; i < 4; i++)
+            got.push_back(menu_get_cmd());
+    });
+    EXPECT_EQ(got, (std::vector<int>{'\0', 'a', '7', '0'}));
 }
 
 TEST(DeviceMenu, WaitsForZeroThenAsksTheThreadToQuit)

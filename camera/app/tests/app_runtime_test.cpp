@@ -450,6 +450,84 @@ TEST_F(Graphics, UiDrawTxtOnlyOnAnOpenPlane)
     EXPECT_TRUE(got == want);
 }
 
+// What ui_draw_txt shows for a text in KS X 1001, drawn on a plane of `under`.
+std::vector<uint32_t> uiText(const char *ks, uint32_t under)
+{
+    std::vector<uint32_t> want(GRPX_WIDTH * GRPX_HEIGHT, under);
+    for (int y = 24; y < 124; y++)
+        for (int x = 32; x < 48; x++)
+            want[(size_t)y * GRPX_WIDTH + x] = 0xFF00FF;
+    draw_txt(want.data(), ks, 32, 24, 0xFFFF00, 0xFF00FF);
+    return want;
+}
+
+TEST_F(Graphics, UiDrawTxtShowsTheCardsKoreanFolderName)
+{
+    // The names on the card are UTF-8; the renderer takes KS X 1001 (상시녹화 below).
+    ASSERT_EQ(grpx_fb_init(), 0);
+    EXPECT_EQ(ui_draw_txt("/mmc/\xEC\x83\x81\xEC\x8B\x9C\xEB\x85\xB9\xED\x99\x94/"
+                          "REC_2026_12_10_03_01.avi"),
+              0);
+    std::vector<uint32_t> want =
+        uiText("/mmc/\xBB\xF3\xBD\xC3\xB3\xEC\xC8\xAD/REC_2026_12_10_03_01.avi", GRPX_KEY_COLOR);
+    std::vector<uint32_t> got(grpx_obj.fbAddr, grpx_obj.fbAddr + GRPX_WIDTH * GRPX_HEIGHT);
+    EXPECT_TRUE(got == want);
+    // What the renderer cannot draw is a question mark.
+    EXPECT_EQ(ui_draw_txt("caf\xC3\xA9"), 0);
+    got.assign(grpx_obj.fbAddr, grpx_obj.fbAddr + GRPX_WIDTH * GRPX_HEIGHT);
+    std::vector<uint32_t> over = want;
+    for (int y = 24; y < 124; y++)
+        for (int x = 32; x < 48; x++)
+            over[(size_t)y * GRPX_WIDTH + x] = 0xFF00FF;
+    draw_txt(over.data(), "caf?", 32, 24, 0xFFFF00, 0xFF00FF);
+    EXPECT_TRUE(got == over);
+}
+
+TEST_F(Graphics, ANameMadeBeforeThePlaneOpensIsShownWhenItDoes)
+{
+    ui_forget_txt();
+    ASSERT_EQ(grpx_fb_init(), 0);
+    ui_redraw_txt(); // nothing kept: nothing drawn
+    std::vector<uint32_t> got(grpx_obj.fbAddr, grpx_obj.fbAddr + GRPX_WIDTH * GRPX_HEIGHT);
+    EXPECT_TRUE(got == std::vector<uint32_t>(GRPX_WIDTH * GRPX_HEIGHT, GRPX_KEY_COLOR));
+    grpx_fb_exit();
+
+    EXPECT_EQ(ui_draw_txt("REC_2026_12_10_03_02.avi"), -1); // the recorder's first name
+    ASSERT_EQ(grpx_fb_init(), 0);
+    ui_redraw_txt();
+    got.assign(grpx_obj.fbAddr, grpx_obj.fbAddr + GRPX_WIDTH * GRPX_HEIGHT);
+    EXPECT_TRUE(got == uiText("REC_2026_12_10_03_02.avi", GRPX_KEY_COLOR));
+    ui_forget_txt();
+}
+
+TEST_F(Graphics, TheCameraProcessShowsItsFirstFileName)
+{
+    // The display comes up slowly, as on the board: the recorder names its first file while the
+    // chain is still being built, before the plane is open.
+    setenv("Q7_SIM_DISPLAY_START_MS", "400", 1);
+    memset(&gApp_cfg, 0, sizeof(gApp_cfg));
+    gApp_cfg.frameRate = 30;
+    gApp_cfg.mainWidth = 1920;
+    gApp_cfg.mainHeight = 1080;
+    gApp_cfg.encEnable = gApp_cfg.bitsEnable = gApp_cfg.contRecEnable = 1;
+    const std::string cont =
+        root.path() + "/mmc/\xEC\x83\x81\xEC\x8B\x9C\xEB\x85\xB9\xED\x99\x94";
+    ASSERT_EQ(system(("mkdir -p '" + cont + "'").c_str()), 0);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(video_run(CAM_MODE_MAIN), 0);
+    unsetenv("Q7_SIM_DISPLAY_START_MS");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::vector<uint32_t> got = readPlane(node());
+    video_stop(CAM_MODE_MAIN);
+    const std::string out = testing::internal::GetCapturedStdout();
+    const size_t at = out.find("new filename ");
+    ASSERT_NE(at, std::string::npos) << out;
+    const std::string name = out.substr(at + 13, out.find('\n', at) - at - 13);
+    char ks[128];
+    draw_utf8_to_ks(name.c_str(), ks, sizeof(ks));
+    EXPECT_TRUE(got == uiText(ks, GRPX_KEY_COLOR)) << "the plane does not show " << name;
+}
+
 TEST_F(Graphics, RunTimeMenuReachesEverySubMenu)
 {
     memset(&gApp_cfg, 0, sizeof(gApp_cfg));

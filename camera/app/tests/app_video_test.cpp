@@ -289,8 +289,9 @@ TEST_F(CameraProcess, SubResolutionAnswerChoosesTheSubCameraSize)
 
 TEST_F(CameraProcess, RunTimeMenuTogglesTvOutAndStops)
 {
+    // The attribute exists on the board; it is written, never created.
     std::string attr = root.path() + "/sys/devices/platform/vpss/display2";
-    ASSERT_EQ(system(("mkdir -p " + attr).c_str()), 0);
+    ASSERT_EQ(system(("mkdir -p " + attr + " && printf 1 > " + attr + "/enabled").c_str()), 0);
     std::string out = withConsole("9\n8\n8\n8\n0\n", [] { q7_video_control(CAM_MODE_MAIN, 0); });
     EXPECT_EQ(countOf(out, "\r\n =============\r\n Run-Time Menu\r\n =============\r\n\r\n 0: stop"),
               5u);
@@ -307,6 +308,15 @@ TEST_F(CameraProcess, RunTimeMenuTogglesTvOutAndStops)
     ASSERT_NE(fgets(buf, sizeof(buf), f), nullptr);
     fclose(f);
     EXPECT_STREQ(buf, "1\n");
+    EXPECT_EQ(operations().back(), "Vsys_exit");
+}
+
+TEST_F(CameraProcess, TvOutWithoutItsAttributeCreatesNothing)
+{
+    std::string attr = root.path() + "/sys/devices/platform/vpss/display2";
+    ASSERT_EQ(system(("mkdir -p " + attr).c_str()), 0);
+    withConsole("8\n8\n0\n", [] { q7_video_control(CAM_MODE_MAIN, 0); });
+    EXPECT_NE(access((attr + "/enabled").c_str(), F_OK), 0);
     EXPECT_EQ(operations().back(), "Vsys_exit");
 }
 

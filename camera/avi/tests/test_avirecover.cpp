@@ -3,6 +3,7 @@
 #include "avi/udavi.h"
 #include "avi_test_util.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <random>
 #include <regex>
@@ -688,6 +689,12 @@ protected:
     Bytes head0;
     void snapshot()
     {
+        // The file's blocks counted once the kernel has placed what was written, not while a
+        // write-back that may come at any moment is still due.
+        int fd = open(f.path.c_str(), O_RDWR);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(fsync(fd), 0);
+        close(fd);
         ASSERT_EQ(stat(f.path.c_str(), &st0), 0);
         head0 = firstBytes(1 << 20);
     }

@@ -172,6 +172,49 @@ TEST(AviWriter, WriteFrameResultIsAlwaysZero)
     EXPECT_EQ(LIBAVI_closeAvi(nullptr), 0);
 }
 
+// A sync leaves on disk what a power cut right after it would: the header as written at the
+// open and every chunk so far, even those small enough to wait in the file stream's buffer, and
+// the repair makes a complete file of it. The recording goes on afterwards.
+TEST(AviWriter, SyncLeavesEveryFrameSoFarOnDiskForTheRepair)
+{
+    TempDir dir;
+    std::string path = dir.file("open.avi");
+    AVI_SYSTEM_PARAM p = recorderParams(true, true);
+    void *h = LIBAVI_createAvi((char *)path.c_str(), &p);
+    ASSERT_NE(h, nullptr);
+    Bytes key = {0, 0, 0, 1, 0x27, 1, 2, 3}, other = {0, 0, 0, 1, 0x21, 4, 5};
+    Bytes audio(2000, 0x7F);
+    std::vector<std::pair<int, Bytes *>> frames = {{DATA_TYPE_VIDEO_MAIN, &key},
+                                                   {DATA_TYPE_VIDEO_SUB, &key},
+                                                   {DATA_TYPE_AUDIO, &audio},
+                                                   {DATA_TYPE_VIDEO_MAIN, &other}};
+    for (auto &fr : frames) {
+        AVI_FRAME_PARAM f = {fr.second->data(), (int)fr.second->size(), 0, fr.first,
+                             fr.second == &key, 0, 0};
+        LIBAVI_write_frame(h, &f);
+    }
+    const size_t header = moviOffset(readFile(path)) + 12;
+    EXPECT_EQ(readFile(path).size(), header) << "the chunks wait in the stream's buffer";
+    EXPECT_EQ(LIBAVI_syncAvi(h), 0);
+    std::string copy = dir.file("cut.avi");
+    writeFile(copy, readFile(path));
+    EXPECT_EQ(readFile(copy).size(), header + 4 * 8 + 2 * key.size() + audio.size() + other.size());
+    ASSERT_EQ(LIBAVI_recoverFile((char *)copy.c_str()), 0);
+    Bytes repaired = readFile(copy);
+    std::vector<size_t> chunks = chunkOffsets(repaired);
+    ASSERT_EQ(chunks.size(), 4u);
+    EXPECT_EQ(fourcc(repaired, chunks[0]), "00dc");
+    EXPECT_EQ(fourcc(repaired, chunks[1]), "01dc");
+    EXPECT_EQ(fourcc(repaired, chunks[2]), "02wb");
+    EXPECT_EQ(fourcc(repaired, chunks[3]), "00dc");
+
+    AVI_FRAME_PARAM f = {other.data(), (int)other.size(), 0, DATA_TYPE_VIDEO_MAIN, 0, 0, 0};
+    LIBAVI_write_frame(h, &f);
+    EXPECT_EQ(LIBAVI_closeAvi(h), 0);
+    EXPECT_EQ(chunkOffsets(readFile(path)).size(), 5u);
+    EXPECT_EQ(LIBAVI_syncAvi(nullptr), 0) << "no file, nothing to bring to the card";
+}
+
 TEST(AviWriter, TimeFieldsNeverReachTheFile)
 {
     TempDir d;

@@ -98,29 +98,26 @@ TEST(BmaThread, PrintsReportsUntilQuit)
     dev.send(EV_SYN, SYN_REPORT, 0);
     ASSERT_TRUE(out.waitFor("Z = 1010\n"));
 
-    askQuit(&bma_test_cfg);
-    dev.send(EV_ABS, ABS_X, 1); // the read blocks: one more event lets the thread see `quit`
-    ASSERT_TRUE(dev.waitReaderClosed(10000));
-    ASSERT_TRUE(waitThreadEnded(&bma_test_cfg, 10000));
+    askQuit(&bma_test_cfg); // seen within half a second, with nothing more sent
+    ASSERT_TRUE(dev.waitReaderClosed(2000));
+    ASSERT_TRUE(waitThreadEnded(&bma_test_cfg, 2000));
     EXPECT_EQ(withoutPlatformNotes(out.text()), "Input device name: \"Unknown\"\n"
                                                 "BMA : X = 000, Y = 000, Z = 000\n"
                                                 "BMA : X = 012, Y = -03, Z = 1010\n");
 }
 
-// The open of the device blocks until the sensor's driver (here the writer) is there; a stop asked
-// for meanwhile ends the thread before it reads anything.
-TEST(BmaThread, QuitAskedBeforeTheDeviceOpenedIsKept)
+// A sensor that sends nothing (its driver not there yet, or silent): a stop still ends the thread
+// within half a second, before it has read anything.
+TEST(BmaThread, QuitIsSeenWhileTheSensorIsSilent)
 {
     BoardRoot root;
     root.makeFifo("/dev/input/event1");
     ConsoleCapture out(stdout);
 
     ASSERT_EQ(bma_thr_create(&bma_test_cfg), 0);
+    ASSERT_TRUE(out.waitFor("Input device name: \"Unknown\"\n"));
     askQuit(&bma_test_cfg);
-    EventWriter dev;
-    ASSERT_TRUE(dev.open(root.path("/dev/input/event1")));
-    ASSERT_TRUE(dev.waitReaderClosed(10000));
-    ASSERT_TRUE(waitThreadEnded(&bma_test_cfg, 10000));
+    ASSERT_TRUE(waitThreadEnded(&bma_test_cfg, 1500));
     EXPECT_EQ(withoutPlatformNotes(out.text()), "Input device name: \"Unknown\"\n");
 }
 

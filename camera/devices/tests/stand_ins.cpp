@@ -1,7 +1,9 @@
 #include "stand_ins.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <poll.h>
 #include <stdint.h>
 #include <signal.h>
@@ -12,6 +14,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <ostream>
 #include <sstream>
@@ -281,6 +284,85 @@ int openFdCount()
         n++;
     }
     return n;
+}
+
+std::string inputEventBytes(uint16_t type, uint16_t code, int32_t value)
+{
+    struct input_event ev;
+    memset(&ev, 0, sizeof(ev));
+    ev.type = type;
+    ev.code = code;
+    ev.value = value;
+    return std::string((const char *)&ev, sizeof(ev));
+}
+
+KeepSending::KeepSending(int fd, std::string bytes, int everyMsecs)
+    : thread_([this, fd, bytes, everyMsecs] {
+          while (!stop_) {
+              if (write(fd, bytes.data(), bytes.size()) < 0 && errno != EAGAIN)
+                  break;
+              usleep((useconds_t)everyMsecs * 1000);
+          }
+      })
+{
+}
+
+KeepSending::~KeepSending()
+{
+    stop_ = true;
+    thread_.join();
+}
+
+namespace {
+
+std::map<std::string, int> openFds(pid_t pid)
+{
+    std::map<std::string, int> open;
+    std::string dir = "/proc/" + std::to_string(pid) + "/fd";
+    if (DIR *d = opendir(dir.c_str())) {
+        while (struct dirent *e = readdir(d)) {
+            char link[PATH_MAX];
+            ssize_t n = readlink((dir + "/" + e->d_name).c_str(), link, sizeof(link));
+            if (n > 0)
+                open[std::string(link, (size_t)n)]++;
+        }
+        closedir(d);
+    }
+    return open;
+}
+
+} // namespace
+
+int openFdsOn(pid_t pid, const std::string &target)
+{
+    return openFds(pid)[target];
+}
+
+FdWatch::FdWatch(pid_t pid, std::vector<std::string> targets) : targets_(targets)
+{
+    thread_ = std::thread([this, pid] {
+        while (!stop_) {
+            std::map<std::string, int> now = openFds(pid);
+            {
+                std::lock_guard<std::mutex> lk(lock_);
+                for (const std::string &t : targets_)
+                    most_[t] = std::max(most_[t], now[t]);
+            }
+            usleep(500);
+        }
+    });
+}
+
+FdWatch::~FdWatch()
+{
+    stop_ = true;
+    thread_.join();
+}
+
+int FdWatch::most(const std::string &target)
+{
+    std::lock_guard<std::mutex> lk(lock_);
+    return most_[target];
 }
 
 std::string withoutPlatformNotes(const std::string &text)

@@ -6,7 +6,12 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include <sys/types.h>
+
+#include <atomic>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,6 +104,40 @@ private:
     int fd_;
     bool closed_ = false;
     std::vector<uint8_t> bytes_;
+};
+
+// The 16 bytes of one input event.
+std::string inputEventBytes(uint16_t type, uint16_t code, int32_t value);
+
+// Keeps writing `bytes` to a stand-in device every `everyMsecs` while it lives, never blocking (a
+// full device drops them).
+class KeepSending {
+public:
+    KeepSending(int fd, std::string bytes, int everyMsecs);
+    ~KeepSending();
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// How many descriptors process `pid` has open on `target` (a path as the links in /proc show it).
+int openFdsOn(pid_t pid, const std::string &target);
+
+// Samples the descriptors process `pid` has open on each of `targets` while it lives; most() is
+// the highest count seen of one of them.
+class FdWatch {
+public:
+    FdWatch(pid_t pid, std::vector<std::string> targets);
+    ~FdWatch();
+    int most(const std::string &target);
+
+private:
+    std::vector<std::string> targets_;
+    std::atomic<bool> stop_{false};
+    std::mutex lock_;
+    std::map<std::string, int> most_;
+    std::thread thread_;
 };
 
 bool operator==(const Q7_IO_REQ &a, const Q7_IO_REQ &b);

@@ -1,6 +1,7 @@
 // The drawing primitives on a plane in memory, pixel by pixel.
 #include <gtest/gtest.h>
 
+#include <iconv.h>
 #include <string.h>
 
 #include <functional>
@@ -274,6 +275,68 @@ TEST(Text, HangulWrapsWhenFewerThan16PixelsRemain)
         ga[k] = orOf(HanFontBuff_1[0], HanFontBuff_2[0], nullptr, k);
     expectGlyph(want, ga, 2, 0, 16, kInk, 0);
     EXPECT_EQ(diff(got, want), "");
+}
+
+struct Utf8Case {
+    const char *name;
+    std::string utf8;
+    std::string drawn; // what draw_txt is given
+};
+
+const Utf8Case kUtf8Cases[] = {
+    {"Ascii", "/mmc/REC_2026_03_04_10_00.avi", "/mmc/REC_2026_03_04_10_00.avi"},
+    {"ContinuousFolder", "/mmc/\xEC\x83\x81\xEC\x8B\x9C\xEB\x85\xB9\xED\x99\x94/REC_",
+     "/mmc/\xBB\xF3\xBD\xC3\xB3\xEC\xC8\xAD/REC_"},
+    {"FirstAndLastSyllable", "\xEA\xB0\x80\xED\x9E\x9D", "\xB0\xA1\xC8\xFE"},
+    // Not among the 2 350: a syllable KS X 1001 lacks, a jamo, Latin, Hanja, an emoji.
+    {"NotDrawable", "\xEB\x98\xA0|\xE3\x84\xB1|\xC3\xA9|\xE6\xBC\xA2|\xF0\x9F\x98\x80",
+     "?|?|?|?|?"},
+    // Bytes that are not UTF-8: each is one '?'.
+    {"Malformed", "\xFF|\xC0\xAF|\xED\xA0\x80|\xEA\xB0|\x80", "?|??|???|??|?"},
+    {"CutAtTheEnd", "A\xEA\xB0", "A??"},
+};
+
+class Utf8ToKs : public ::testing::TestWithParam<Utf8Case> {};
+
+TEST_P(Utf8ToKs, ConvertsWhatTheRendererCanDraw)
+{
+    char out[128];
+    size_t len = draw_utf8_to_ks(GetParam().utf8.c_str(), out, sizeof(out));
+    EXPECT_EQ(std::string(out, len), GetParam().drawn);
+    EXPECT_EQ(strlen(out), len);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, Utf8ToKs, ::testing::ValuesIn(kUtf8Cases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Utf8ToKsAll, EverySyllableOfTheRendererAsIconvHasIt)
+{
+    iconv_t cd = iconv_open("UTF-8", "EUC-KR");
+    ASSERT_NE(cd, (iconv_t)-1);
+    for (int lead = 0xB0; lead <= 0xC8; lead++)
+        for (int trail = 0xA1; trail <= 0xFE; trail++) {
+            char in[2] = {(char)lead, (char)trail};
+            char utf8[8] = {0};
+            char *ip = in, *op = utf8;
+            size_t il = 2, ol = sizeof(utf8) - 1;
+            ASSERT_NE(iconv(cd, &ip, &il, &op, &ol), (size_t)-1);
+            char out[4];
+            ASSERT_EQ(draw_utf8_to_ks(utf8, out, sizeof(out)), 2u) << std::hex << lead << trail;
+            ASSERT_EQ((unsigned char)out[0], lead);
+            ASSERT_EQ((unsigned char)out[1], trail);
+        }
+    iconv_close(cd);
+}
+
+TEST(Utf8ToKsAll, StopsBeforeACharacterThatDoesNotFit)
+{
+    char out[4];
+    // Two syllables need 4 bytes and the terminator: only the first fits.
+    EXPECT_EQ(draw_utf8_to_ks("\xEA\xB0\x80\xEA\xB0\x80", out, sizeof(out)), 2u);
+    EXPECT_STREQ(out, "\xB0\xA1");
+    EXPECT_EQ(draw_utf8_to_ks("abcdef", out, sizeof(out)), 3u);
+    EXPECT_STREQ(out, "abc");
+    EXPECT_EQ(draw_utf8_to_ks("abc", out, 0), 0u) << "nothing written without room";
 }
 
 } // namespace

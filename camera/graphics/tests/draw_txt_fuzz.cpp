@@ -1,5 +1,6 @@
-// draw_txt with any bytes: it must read only the text and write only inside the plane (the
-// text is short enough and starts high enough that its lines stay on the plane).
+// draw_txt with any bytes, and with what draw_utf8_to_ks makes of them: both must read only the
+// text and write only inside their buffers (the text is short enough and starts high enough that
+// its lines stay on the plane), and the conversion gives only ASCII and KS X 1001 syllables.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -22,6 +23,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     memcpy(text, data + 4, len);
     text[len] = 0;
     draw_txt(plane.data(), text, x, y, 0x00FFFF00, bg);
+
+    const size_t room = 1 + data[0] % 64;
+    char *ks = new char[room];
+    const size_t n = draw_utf8_to_ks(text, ks, room);
+    if (n >= room || ks[n] != 0 || strlen(ks) != n)
+        __builtin_trap();
+    for (size_t i = 0; i < n; i++) {
+        const unsigned char b = (unsigned char)ks[i];
+        if (b < 0x80)
+            continue;
+        const unsigned char t = (unsigned char)ks[++i];
+        if (b < 0xB0 || b > 0xC8 || t < 0xA1 || t > 0xFE)
+            __builtin_trap();
+    }
+    draw_txt(plane.data(), ks, x, y, 0x00FFFF00, bg);
+    delete[] ks;
     delete[] text;
     return 0;
 }

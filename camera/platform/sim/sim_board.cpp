@@ -18,6 +18,8 @@ struct Board {
     std::mutex lock;
     std::vector<std::string> log;
     FILE *logFile = nullptr;
+    FILE *reportFile = nullptr;
+    std::chrono::steady_clock::time_point lastReport{};
     SimCounters counters{};
     uint32_t subStatus = 0;
     uint32_t mainStatus = 0;
@@ -64,6 +66,11 @@ void configureFromEnvironment(Board &b)
         const char *path = getenv("Q7_SIM_LOG");
         if (path != nullptr && path[0] != '\0')
             b.logFile = fopen(path, "a");
+    }
+    if (b.reportFile == nullptr) {
+        const char *path = getenv("Q7_SIM_REPORT");
+        if (path != nullptr && path[0] != '\0')
+            b.reportFile = fopen(path, "a");
     }
 }
 
@@ -134,6 +141,16 @@ void countProduced(int channel, bool dropped)
         b.counters.dropped[channel]++;
     else
         b.counters.produced[channel]++;
+    // Once a second, for a watcher outside the process (what a power cut found produced).
+    auto now = std::chrono::steady_clock::now();
+    if (b.reportFile != nullptr && now - b.lastReport >= std::chrono::seconds(1)) {
+        b.lastReport = now;
+        const SimCounters &c = b.counters;
+        fprintf(b.reportFile, "sim: produced %llu %llu dropped %llu %llu\n",
+                (unsigned long long)c.produced[0], (unsigned long long)c.produced[1],
+                (unsigned long long)c.dropped[0], (unsigned long long)c.dropped[1]);
+        fflush(b.reportFile);
+    }
 }
 
 void countDecoded(int channel, bool wellFormed)
@@ -520,6 +537,10 @@ int Vdis_init(VDIS_PARAMS_S *prm)
 int Vdis_start(void)
 {
     sim::log("Vdis_start");
+    // The board's display comes up in its own time; a test can make it slow.
+    const char *ms = getenv("Q7_SIM_DISPLAY_START_MS");
+    if (ms != nullptr && atoi(ms) > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(atoi(ms)));
     return 0;
 }
 

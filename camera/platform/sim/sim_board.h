@@ -4,6 +4,8 @@
 //
 // Configuration from the environment (read by System_init):
 //   Q7_SIM_LOG=FILE           append every logged platform call to FILE as well
+//   Q7_SIM_REPORT=FILE        append, once a second, the frames encoder channels 0 and 1 have
+//                             handed out and dropped: "sim: produced P0 P1 dropped D0 D1"
 //   Q7_SIM_MAIN_CAM_FAIL=1    Vsys_get_device_status reports the main camera as failed
 //   Q7_SIM_SUB_CAM_FAIL=1     ... the sub camera
 //   Q7_SIM_CLIP0=FILE, Q7_SIM_CLIP1=FILE

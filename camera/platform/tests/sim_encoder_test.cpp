@@ -236,6 +236,49 @@ TEST(SimEncoder, HeldListsMakeTheEncoderDropFramesInsteadOfGrowing)
     EXPECT_FALSE(ofChannel(after, 0).empty()) << "frames flow again once released";
 }
 
+// A watcher outside the process (the emulated board's console) learns once a second what the
+// encoders have handed out and dropped.
+TEST(SimEncoder, ReportsTheFramesHandedOutOnceASecond)
+{
+    char path[] = "/tmp/q7reportXXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    setenv("Q7_SIM_REPORT", path, 1);
+    startChain(VSYS_USECASE_DUAL_STREAM_CAPTURE, false, false, 10000000);
+    std::vector<Frame> frames = collect(2500);
+    SimCounters c = sim_counters();
+    stopChain();
+    unsetenv("Q7_SIM_REPORT");
+
+    FILE *f = fopen(path, "r");
+    ASSERT_NE(f, nullptr);
+    // One report a line: produced on channels 0 and 1, dropped on channels 0 and 1.
+    struct Report {
+        unsigned long produced[2], dropped[2];
+    };
+    std::vector<Report> lines;
+    Report r;
+    while (fscanf(f, "sim: produced %lu %lu dropped %lu %lu\n", &r.produced[0], &r.produced[1],
+                  &r.dropped[0], &r.dropped[1]) == 4)
+        lines.push_back(r);
+    EXPECT_TRUE(feof(f)) << "every line has the report's form";
+    fclose(f);
+    unlink(path);
+    ASSERT_GE(lines.size(), 2u);
+    ASSERT_LE(lines.size(), 4u) << "one line a second, not one a frame";
+    for (size_t i = 1; i < lines.size(); i++) {
+        EXPECT_GE(lines[i].produced[0], lines[i - 1].produced[0] + 25)
+            << "about 30 main frames between lines";
+        EXPECT_GE(lines[i].produced[1], lines[i - 1].produced[1] + 25);
+    }
+    // The last line is at most a second behind the counters.
+    EXPECT_LE(lines.back().produced[0], c.produced[0]);
+    EXPECT_GE(lines.back().produced[0] + 31, c.produced[0]);
+    EXPECT_EQ(lines.back().dropped[0], c.dropped[0]);
+    EXPECT_GE(ofChannel(frames, 0).size() + 1, (size_t)lines.back().produced[0]);
+}
+
 // Writes `bytes` to a temporary file and returns its path.
 std::string writeTemp(const std::vector<uint8_t> &bytes)
 {

@@ -5,7 +5,11 @@
 #include <string.h>
 #include <time.h>
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <set>
 #include <sstream>
 
 #include "recorder/q7_util.h"
@@ -150,7 +154,108 @@ std::string makeH264Clip(const std::string &dir, const std::string &name, int wi
     return status == 0 ? path : "";
 }
 
-void setClockSecond(int sec, int minutes)
+const char *const kRecorderStreams =
+    "0,h264,video\n1,h264,video\n2,pcm_mulaw,audio\n3,unknown,subtitle\n";
+
+void expectGoodRecording(const std::string &path)
+{
+    SCOPED_TRACE(path);
+    EXPECT_EQ(probeStreams(path), kRecorderStreams);
+    // Stream n's chunks are "0ndc" (video), "02wb" (audio) and "03tx" (text).
+    std::set<std::string> tags;
+    for (const Chunk &c : readChunks(path))
+        tags.insert(c.fourcc);
+    tags.insert("03tx"); // the text stream is declared but stays empty
+    EXPECT_EQ(tags, (std::set<std::string>{"00dc", "01dc", "02wb", "03tx"}));
+    std::vector<std::pair<int, bool>> packets = probePackets(path);
+    ASSERT_FALSE(packets.empty());
+    EXPECT_EQ(packets.front(), (std::pair<int, bool>{0, true}));
+    EXPECT_EQ(decodeErrors(path), "");
+}
+
+size_t mainFrames(const std::string &path)
+{
+    size_t n = 0;
+    for (auto &p : probePackets(path))
+        n += p.first == 0;
+    return n;
+}
+
+CutFile readCutFile(const std::string &path)
+{
+    CutFile f;
+    std::vector<Chunk> complete = readChunks(path);
+    for (const Chunk &c : complete) {
+        f.data[c.fourcc].insert(f.data[c.fourcc].end(), c.data.begin(), c.data.end());
+        f.count[c.fourcc]++;
+    }
+    // The chunk after the complete ones, if its header made it, is the one the cut left short.
+    Bytes file = avitest::readFile(path);
+    std::vector<size_t> offsets = avitest::chunkOffsets(file);
+    if (offsets.size() > complete.size()) {
+        size_t pos = offsets[complete.size()];
+        std::string tag = avitest::fourcc(file, pos);
+        if (tag == "02wb" || pos + 8 + 5 <= file.size()) {
+            f.tornTag = tag;
+            f.tornSize = avitest::u32(file, pos + 4);
+        }
+    }
+    return f;
+}
+
+// One stream's packets as FFmpeg's demuxer hands them out, concatenated. Quiet: while probing
+// the streams FFmpeg may decode a frame cut short, whose missing tail reads as zeros.
+static Bytes demuxed(const std::string &path, int stream, const char *format,
+                     const std::string &out)
+{
+    avitest::run("ffmpeg -nostdin -v quiet -y -i '" + path + "' -map 0:" + std::to_string(stream) +
+                 " -c copy -f " + format + " '" + out + "'");
+    Bytes b = avitest::readFile(out);
+    unlink(out.c_str());
+    return b;
+}
+
+void expectRepairedWithoutLoss(const CutFile &cut, const std::string &copy)
+{
+    const bool tornVideo = !cut.tornTag.empty() && cut.tornTag != "02wb";
+    // With no video frame cut short there is nothing to complain about at all.
+    EXPECT_EQ(probeStreams(copy, !tornVideo), kRecorderStreams);
+    std::vector<std::pair<int, bool>> packets = probePackets(copy);
+    ASSERT_FALSE(packets.empty());
+    EXPECT_EQ(packets.front(), (std::pair<int, bool>{0, true}));
+
+    const char *tags[3] = {"00dc", "01dc", "02wb"};
+    const char *formats[3] = {"h264", "h264", "mulaw"};
+    for (int s = 0; s < 3; s++) {
+        SCOPED_TRACE(tags[s]);
+        const bool torn = cut.tornTag == tags[s];
+        // A frame is a packet. Audio is judged by its bytes alone: FFmpeg hands out an audio
+        // stream of a single chunk in pieces of 1024 bytes.
+        if (s < 2) {
+            size_t frames = 0;
+            for (auto &p : packets)
+                frames += p.first == s;
+            EXPECT_EQ(frames, (cut.count.count(tags[s]) ? cut.count.at(tags[s]) : 0) + torn);
+        }
+        static const Bytes none;
+        const Bytes &complete = cut.data.count(tags[s]) ? cut.data.at(tags[s]) : none;
+        Bytes got = demuxed(copy, s, formats[s], copy + ".es");
+        ASSERT_EQ(got.size(), complete.size() + (torn ? cut.tornSize : 0));
+        EXPECT_TRUE(std::equal(complete.begin(), complete.end(), got.begin()));
+        if (s < 2 && !complete.empty()) {
+            std::string es = copy + ".complete.h264";
+            avitest::writeFile(es, complete);
+            EXPECT_EQ(avitest::run("ffmpeg -nostdin -v error -f h264 -i '" + es + "' -f null -"),
+                      "");
+            unlink(es.c_str());
+        }
+    }
+    if (!tornVideo) {
+        EXPECT_EQ(decodeErrors(copy), "");
+    }
+}
+
+int64_t setClockSecond(int sec, int minutes)
 {
     q7_set_clock_offset(0);
     struct timeval now;
@@ -158,7 +263,9 @@ void setClockSecond(int sec, int minutes)
     time_t t = now.tv_sec;
     struct tm tm;
     localtime_r(&t, &tm);
-    q7_set_clock_offset((int64_t)(sec - tm.tm_sec) + 60 * (int64_t)minutes);
+    int64_t offset = (int64_t)(sec - tm.tm_sec) + 60 * (int64_t)minutes;
+    q7_set_clock_offset(offset);
+    return offset;
 }
 
 } // namespace rectest

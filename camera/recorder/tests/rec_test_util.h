@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -59,8 +60,32 @@ std::string decodeErrors(const std::string &path);
 std::string makeH264Clip(const std::string &dir, const std::string &name, int width, int height,
                          int seconds, int gop);
 
+// ffprobe's streams of every recording of the camera: main and sub video, mu-law audio, and the
+// text stream (chunks 00dc, 01dc, 02wb; 03tx stays empty).
+extern const char *const kRecorderStreams;
+
+// Every check a recording of the camera must pass: ffprobe's four streams, chunks of the three
+// filled streams, a main key frame first, and a clean decode (gtest expectations).
+void expectGoodRecording(const std::string &path);
+// Main video frames of a recording, as ffprobe counts its packets.
+size_t mainFrames(const std::string &path);
+
+// What a power cut left of one file: its complete chunks by stream tag, and the chunk it cut
+// short, if the repair is to keep it (its header and, for video, its first 5 bytes made it).
+struct CutFile {
+    std::map<std::string, Bytes> data; // the complete chunks' bytes, concatenated
+    std::map<std::string, size_t> count;
+    std::string tornTag;
+    uint32_t tornSize = 0;
+};
+CutFile readCutFile(const std::string &path);
+// Checks a repaired copy of a file that a power cut left as `cut`: every complete chunk comes
+// back byte for byte at its place in its stream, the chunk cut short is kept at its stated size,
+// and the complete frames decode cleanly (gtest expectations).
+void expectRepairedWithoutLoss(const CutFile &cut, const std::string &repaired);
+
 // Moves the pipeline's clock (q7_set_clock_offset) so that the local time is now at second `sec`
-// of a minute, `minutes` minutes after the current one.
-void setClockSecond(int sec, int minutes = 0);
+// of a minute, `minutes` minutes after the current one; returns the offset it set.
+int64_t setClockSecond(int sec, int minutes = 0);
 
 } // namespace rectest

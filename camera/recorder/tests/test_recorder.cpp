@@ -5,7 +5,9 @@
 
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -65,14 +67,18 @@ class Recorder : public testing::Test
     // An H.264 frame of channel 0 (main) or 1 (sub), numbered.
     int video(uint32_t chn, bool key, uint32_t size = 3000)
     {
-        Bytes data = frameBytes(seq++, size);
+        return videoBytes(chn, key, frameBytes(seq++, size));
+    }
+    // An H.264 frame of the given bytes.
+    int videoBytes(uint32_t chn, bool key, const Bytes &data)
+    {
         VCODEC_BITSBUF_S b;
         memset(&b, 0, sizeof(b));
         b.chnId = chn;
         b.codecType = VCODEC_TYPE_H264;
         b.frameType = key ? VCODEC_FRAME_TYPE_I : VCODEC_FRAME_TYPE_P;
         b.filledBufSize = (uint32_t)data.size();
-        b.bufVirtAddr = data.data();
+        b.bufVirtAddr = (void *)data.data();
         b.frameWidth = chn == 0 ? cfg.mainWidth : cfg.subWidth;
         b.frameHeight = chn == 0 ? cfg.mainHeight : cfg.subHeight;
         return q7_ipcBitsTakeBuffer(&b);
@@ -133,6 +139,14 @@ class Recorder : public testing::Test
 
 using Content = std::vector<std::pair<std::string, int64_t>>;
 
+size_t countOf(const std::string &text, const std::string &what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        n++;
+    return n;
+}
+
 TEST_F(Recorder, AMinuteChangeWithOnlySubOrNonKeyFramesKeepsTheOldFile)
 {
     start(CAM_MODE_BOTH);
@@ -161,6 +175,37 @@ TEST_F(Recorder, AMinuteChangeWithOnlySubOrNonKeyFramesKeepsTheOldFile)
         (Content{{"00dc", 1}, {"01dc", 2}, {"00dc", 3}, {"01dc", 4}, {"00dc", 5}, {"01dc", 6}}));
     EXPECT_EQ(content(files[1]), (Content{{"00dc", 7}, {"01dc", 8}}));
     EXPECT_NE(out.find("new filename " + board.cont() + "/REC_"), std::string::npos) << out;
+}
+
+// What a power cut can take is bounded: two seconds after the last time, the recorder brings the
+// open continuous file onto the card without closing it, small frames that still waited in the
+// file stream's buffer included.
+TEST_F(Recorder, TheOpenFileReachesTheCardEveryTwoSeconds)
+{
+    start(CAM_MODE_BOTH);
+    video(0, true, 500); // 1
+    idle();
+    video(1, true, 500); // 2
+    idle();
+    audio(); // 3
+    idle();
+    std::vector<std::string> files = listDir(board.cont());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(content(files[0]), Content{}) << "less than the interval: still in the buffer";
+    setClockSecond(11);   // less than two seconds on, whatever the fraction of the second
+    video(0, false, 500); // 4
+    idle();
+    EXPECT_EQ(content(files[0]), Content{});
+    setClockSecond(13);   // more than two seconds after the start
+    video(0, false, 500); // 5
+    idle();
+    EXPECT_EQ(content(files[0]),
+              (Content{{"00dc", 1}, {"01dc", 2}, {"02wb", 3}, {"00dc", 4}, {"00dc", 5}}));
+    video(1, false, 500); // 6: the next interval begins
+    idle();
+    EXPECT_EQ(content(files[0]).size(), 5u);
+    stop();
+    EXPECT_EQ(content(files[0]).size(), 6u);
 }
 
 TEST_F(Recorder, TheFirstFileStartsAtTheFirstMainKeyFrameAndAudioWaitsForIt)
@@ -308,24 +353,194 @@ TEST_F(Recorder, ASnapshotThatCannotBeSavedKeepsTheRequest)
     EXPECT_EQ(listDir(board.photo()).size(), 1u);
 }
 
-TEST_F(Recorder, AnOversizedFrameIsReportedAndNotQueued)
+// FFmpeg's hash of every decoded picture of the first video stream of `input` (its options).
+std::vector<std::string> pictureHashes(const std::string &input)
 {
-    start(CAM_MODE_MAIN);
-    video(0, true);
+    std::string out =
+        avitest::run("ffmpeg -nostdin -v error " + input + " -map 0:v:0 -f framemd5 -", nullptr,
+                     false);
+    std::vector<std::string> hashes;
+    size_t at = 0;
+    while (at < out.size()) {
+        size_t end = out.find('\n', at);
+        if (end == std::string::npos) end = out.size();
+        std::string line = out.substr(at, end - at);
+        if (!line.empty() && line[0] != '#') hashes.push_back(line.substr(line.rfind(' ') + 1));
+        at = end + 1;
+    }
+    return hashes;
+}
+
+// Standard input that never ends and never brings anything: whoever reads it waits for good.
+class SilentConsole
+{
+  public:
+    SilentConsole()
+    {
+        if (pipe(fds) != 0) ADD_FAILURE() << "pipe";
+        saved = dup(0);
+        dup2(fds[0], 0);
+        clearerr(stdin);
+    }
+    ~SilentConsole()
+    {
+        dup2(saved, 0);
+        close(saved);
+        close(fds[0]);
+        close(fds[1]);
+        clearerr(stdin);
+    }
+
+  private:
+    int fds[2];
+    int saved;
+};
+
+TEST_F(Recorder, AnOversizedFrameIsDroppedWithItsChannelUpToTheNextKeyFrame)
+{
+    // Nobody answers at the console of an unattended car: nothing on this path may wait for it.
+    SilentConsole console;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(video(0, false, 320 * 240 / 2), -1); // the area holds fewer bytes
+    start(CAM_MODE_BOTH);
+    const uint32_t area = 320 * 240 / 2; // the pool area holds fewer bytes than this
+    EXPECT_EQ(video(0, true), 0);            // 1
+    EXPECT_EQ(video(1, true), 0);            // 2
+    EXPECT_EQ(video(0, false, area), -1);    // 3: oversized
+    EXPECT_EQ(video(0, false), -1);          // 4: refers back to 3
+    EXPECT_EQ(video(1, false), 0);           // 5: the other channel goes on
+    EXPECT_EQ(video(0, true, area + 9), -1); // 6: an oversized key frame
+    EXPECT_EQ(video(0, false), -1);          // 7
+    EXPECT_EQ(video(0, true, area - 1), 0);  // 8: the largest that fits, a key frame
+    EXPECT_EQ(video(0, false), 0);           // 9
+    EXPECT_EQ(video(1, true, area), -1);     // 10: the sub camera's key frame
+    EXPECT_EQ(video(1, false), -1);          // 11
+    EXPECT_EQ(video(1, true), 0);            // 12
+    idle();
+    std::string out = stop();
     std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find(" ASSERT (q7_ipc_bits.cpp|q7_ipcBitsProcessFullBufs|"), std::string::npos)
-        << err;
-    EXPECT_EQ(video(0, false, 320 * 240 / 2 - 1), 0); // the largest that fits
+    EXPECT_EQ(err.find("ASSERT"), std::string::npos) << err;
+
+    std::vector<std::string> files = listDir(board.cont());
+    ASSERT_EQ(files.size(), 1u) << out;
+    EXPECT_EQ(content(files[0]), (Content{{"00dc", 1},
+                                          {"01dc", 2},
+                                          {"01dc", 5},
+                                          {"00dc", 8},
+                                          {"00dc", 9},
+                                          {"01dc", 12}}));
+    // Said once per channel, and counted at the stop.
+    EXPECT_EQ(countOf(out, "does not fit its 38400-byte buffer"), 2u) << out;
+    EXPECT_NE(out.find(" [app] err: channel 0: a frame of 38400 bytes does not fit its 38400-byte "
+                       "buffer; dropped with the channel's frames up to its next key frame\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find(" [app] err: channel 0: 2 oversized frames dropped, and 2 frames after "
+                       "them up to a key frame\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find(" [app] err: channel 1: 1 oversized frames dropped, and 1 frames after "
+                       "them up to a key frame\n"),
+              std::string::npos)
+        << out;
+}
+
+TEST_F(Recorder, FilesStayDecodableWhenFramesInTheMiddleOfAGroupAreTooLarge)
+{
+    // A real clip whose frames 39-48 are noise, larger than the 38 400-byte area; frames 49-59
+    // fit but refer back to them; frame 60 is the next key frame.
+    avitest::TempDir dir;
+    std::string clip = dir.file("noise.h264");
+    avitest::run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=320x240:rate=30 -t 4 -vf "
+                 "\"noise=alls=100:allf=t+u:enable='between(t,1.3,1.6)'\" -c:v libx264 -preset "
+                 "ultrafast -g 30 -bf 0 -x264-params repeat-headers=1 -f h264 '" +
+                 clip + "'");
+    std::vector<avitest::AccessUnit> aus = avitest::splitAccessUnits(avitest::readFile(clip));
+    ASSERT_EQ(aus.size(), 120u);
+    const size_t area = 320 * 240 / 2;
+    std::vector<bool> fits;
+    for (const avitest::AccessUnit &au : aus)
+        fits.push_back(au.data.size() < area);
+    ASSERT_TRUE(aus[0].key && aus[30].key && aus[60].key && aus[90].key);
+    ASSERT_TRUE(fits[38] && !fits[39] && !fits[48] && fits[49] && fits[59] && fits[60])
+        << "the clip is not as the test needs it";
+
+    start(CAM_MODE_MAIN);
+    size_t accepted = 0;
+    for (const avitest::AccessUnit &au : aus)
+        accepted += videoBytes(0, au.key, au.data) == 0;
     idle();
     stop();
     std::vector<std::string> files = listDir(board.cont());
     ASSERT_EQ(files.size(), 1u);
-    Content c = content(files[0]);
-    ASSERT_EQ(c.size(), 2u);
-    EXPECT_EQ(c[0].second, 1);
-    EXPECT_EQ(c[1].second, 3); // intact
+    std::string path = board.cont() + "/" + files[0];
+    EXPECT_EQ(accepted, aus.size() - 21) << "frames 39 to 59 dropped";
+    EXPECT_EQ(content(files[0]).size(), accepted);
+    EXPECT_EQ(decodeErrors(path), "");
+    // Every picture is the one the camera took: the clip's own, less the frames left out.
+    std::vector<std::string> want = pictureHashes("-f h264 -i '" + clip + "'");
+    ASSERT_EQ(want.size(), aus.size());
+    want.erase(want.begin() + 39, want.begin() + 60);
+    EXPECT_EQ(pictureHashes("-i '" + path + "'"), want);
+
+    // The judge sees the fault this prevents: with the frames that fit after the noise kept,
+    // their references gone, FFmpeg decodes other pictures than the camera took.
+    std::vector<avitest::Chunk> chunks;
+    for (size_t i = 0; i < aus.size(); i++)
+        if (fits[i]) chunks.push_back({DATA_TYPE_VIDEO_MAIN, aus[i].data, aus[i].key});
+    std::string broken = dir.file("broken.avi");
+    ASSERT_TRUE(avitest::writeRecording(broken, avitest::recorderParams(false, false), chunks));
+    std::vector<std::string> brokenWant = pictureHashes("-f h264 -i '" + clip + "'");
+    brokenWant.erase(brokenWant.begin() + 39, brokenWant.begin() + 49);
+    std::vector<std::string> brokenGot = pictureHashes("-i '" + broken + "'");
+    ASSERT_GT(brokenGot.size(), 39u);
+    EXPECT_TRUE(std::equal(brokenWant.begin(), brokenWant.begin() + 39, brokenGot.begin()));
+    EXPECT_NE(brokenGot, brokenWant);
+}
+
+TEST_F(Recorder, AStartWith70EarlierFilesKeepsTheNewest60AndTheNextMinutesDeleteTheOldest)
+{
+    // 70 minutes of an earlier drive, and a file of someone else's.
+    std::vector<std::string> earlier;
+    for (int i = 0; i < 70; i++) {
+        char name[64];
+        snprintf(name, sizeof(name), "REC_2013_07_05_%02d_%02d.avi", 9 + i / 60, i % 60);
+        earlier.push_back(name);
+        avitest::writeFile(board.cont() + "/" + name, frameBytes((uint32_t)i, 100));
+    }
+    avitest::writeFile(board.cont() + "/notes.txt", Bytes{1});
+    start(CAM_MODE_BOTH);
+    auto ours = [&] {
+        std::vector<std::string> names;
+        for (const std::string &n : listDir(board.cont()))
+            if (n != "notes.txt") names.push_back(n);
+        return names;
+    };
+    std::vector<std::string> kept = ours();
+    EXPECT_EQ(kept, std::vector<std::string>(earlier.begin() + 10, earlier.end()));
+    // Entered oldest first: the oldest kept file's slot comes next.
+    EXPECT_EQ(std::string(g_filelist.name[(g_filelist.index + 1) % Q7_FILELIST_SLOTS]),
+              board.cont() + "/" + earlier[10]);
+
+    video(0, true); // this minute's file
+    idle();
+    std::vector<std::string> now = ours();
+    EXPECT_EQ(now.size(), 60u);
+    EXPECT_EQ(std::count(now.begin(), now.end(), earlier[10]), 0);
+    EXPECT_EQ(std::count(now.begin(), now.end(), earlier[11]), 1);
+
+    setClockSecond(5, 1); // the next minute
+    video(0, true);
+    idle();
+    std::string out = stop();
+    now = ours();
+    EXPECT_EQ(now.size(), 60u);
+    EXPECT_EQ(std::count(now.begin(), now.end(), earlier[11]), 0);
+    EXPECT_EQ(std::count(now.begin(), now.end(), earlier[12]), 1);
+    EXPECT_EQ(std::count(now.begin(), now.end(), earlier[69]), 1);
+    EXPECT_TRUE(avitest::readFile(board.cont() + "/notes.txt") == Bytes{1});
+    EXPECT_NE(out.find(" [app] continuous folder: 60 earlier recordings kept, 10 oldest deleted\n"),
+              std::string::npos)
+        << out;
 }
 
 TEST_F(Recorder, WithoutPreRecordMemoryTheContinuousRecordingGoesOn)

@@ -97,7 +97,8 @@ QString FsckVerbose(const QString &image, uint32_t volumeSectors, const QString 
     return text;
 }
 
-QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode)
+QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode,
+                         QString *output)
 {
     const QString part = scratch + "/part.img";
     const QString error = CopyPartition(image, volumeSectors, part);
@@ -105,6 +106,7 @@ QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QSt
     QString text;
     const int rc = RunTool("fsck.fat", {"-n", part}, &text);
     if (exitCode) *exitCode = rc;
+    if (output) *output = text;
     // One finding per line; indented lines say what fsck.fat would do about the one before.
     QStringList findings;
     for (const QString &line : text.split('\n', Qt::SkipEmptyParts)) {
