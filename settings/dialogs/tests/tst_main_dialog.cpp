@@ -5,6 +5,7 @@
 #include "dialog_test_env.h"
 #include "main_dialog_test.h"
 
+#include "dialogs/control_ids.h"
 #include "dialogs/q7_setting_app.h"
 #include "dialogs/relocation.h"
 #include "file/debug_log.h"
@@ -302,7 +303,7 @@ TEST_P(EachBuild, TheWindowDragsFromATabAndFromTheTitle)
         QPoint at;
     };
     QWidget *title = FindControl(d.dlg.get(), 2001);
-    QWidget *label = d.Tab(0).Control(1345);
+    QWidget *label = d.Tab(0).Control(IDC_COMMON_LANGUAGE_HEADING);
     for (const Drag &drag : {Drag{&d.Tab(0), QPoint(500, 300)}, Drag{title, QPoint(50, 10)},
                              Drag{label, QPoint(5, 5)}}) {
         const QPoint start = d.dlg->pos();
