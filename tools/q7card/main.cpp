@@ -161,16 +161,8 @@ int Image(const QString &file, uint64_t sectors, const FormatProfile &profile)
     c.device = dev.get();
     c.window = &printer;
     c.scale = profile.scale;
-    FormatLayout l{};
-    int result;
-    if (!MakePartitionTable(c, l)) {
-        result = ERR_FAIL_FORMAT;
-    } else {
-        const Sector boot = MakeBPB32Structure(l);
-        c.progressTotal = PlanSectorCount(l);
-        result = WriteFAT32Area(c, boot);
-        if (result == RETURN_FORMAT_SUCCESS) result = 0;
-    }
+    int result = BuildCard(c);
+    if (result == RETURN_FORMAT_SUCCESS) result = 0;
     QCoreApplication::sendPostedEvents(&printer);
     LogMakeMBRResult(result);
     DebugLog(result == 0 ? QStringLiteral("MBR 생성 성공") : QString::asprintf("MBR 생성 실패 (%d)", result));

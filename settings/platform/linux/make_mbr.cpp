@@ -82,15 +82,7 @@ int MakeMBR(FormatContext &context, const QString &cardFolder, const FormatProfi
     context.progressTotal = 0;
     context.scale = profile.scale;
 
-    int result;
-    FormatLayout layout{};
-    if (!MakePartitionTable(context, layout)) {
-        result = kPartitionTableFailure;
-    } else {
-        const Sector boot = MakeBPB32Structure(layout);
-        context.progressTotal = PlanSectorCount(layout);
-        result = WriteFAT32Area(context, boot);
-    }
+    const int result = BuildCard(context);
     disk->Flush();
     // The kernel learns the new table; a device that cannot re-read it keeps its old view.
     if (::ioctl(disk->Fd(), BLKRRPART) != 0) DebugLog("MakeMBR: partition table not re-read");

@@ -48,22 +48,15 @@ int MakeMBR(FormatContext &context, const QString &cardRoot, const FormatProfile
         return result;
     };
 
-    // 7, 8. From here sector 0 is rewritten.
+    // 7, 8. From here sector 0 is rewritten; 9-11, the volume is locked for the FAT32 area.
     disk->Lock();
-    FormatLayout layout{};
-    if (!MakePartitionTable(context, layout)) {
-        disk->Unlock();
-        return done(kPartitionTableFailure);
-    }
+    std::unique_ptr<RawVolume> volume;
+    const int result = BuildCard(context, [&] {
+        volume = host.openVolume(letter);
+        if (volume) volume->Lock();
+    });
 
-    // 9-11.
-    const Sector boot = MakeBPB32Structure(layout);
-    context.progressTotal = PlanSectorCount(layout);
-    std::unique_ptr<RawVolume> volume = host.openVolume(letter);
-    if (volume) volume->Lock();
-    const int result = WriteFAT32Area(context, boot);
-
-    // 12.
+    // 12. (No volume was opened when the partition table failed.)
     if (result != RETURN_FORMAT_SUCCESS) {
         if (volume) volume->Unlock();
         disk->Unlock();
