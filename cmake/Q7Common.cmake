@@ -82,15 +82,24 @@ function(q7_test_runs_under_wine)
     endif()
 endfunction()
 
-# q7_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [TIMEOUT s])
-# One GoogleTest program, one CTest entry. The default label is "unit".
+# q7_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [TIMEOUT s]
+#             [DEFINITIONS ...] [DEPENDS ...])
+# One GoogleTest program, one CTest entry. The default label is "unit". DEFINITIONS are compile
+# definitions of the test program (paths of the programs it runs, for example), DEPENDS the
+# targets that must be built before it runs (those programs).
 function(q7_add_test name)
     if(NOT BUILD_TESTING)
         return()
     endif()
-    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV;DEFINITIONS;DEPENDS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main Threads::Threads)
+    if(T_DEFINITIONS)
+        target_compile_definitions(${name} PRIVATE ${T_DEFINITIONS})
+    endif()
+    if(T_DEPENDS)
+        add_dependencies(${name} ${T_DEPENDS})
+    endif()
     # Under Wine the platform goes as the program's argument (see Q7_OFFSCREEN_ARGS).
     set(args "")
     if(Q7_WINDOWS_UNDER_WINE AND "${T_ENV}" MATCHES "QT_QPA_PLATFORM=([a-z]+)")
