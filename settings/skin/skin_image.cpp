@@ -1,7 +1,7 @@
 #include "skin/skin_image.h"
 
+#include "file/debug_log.h"
 #include "platform/platform.h"
-#include "skin/skin_log.h"
 
 #include <QDir>
 #include <QFile>
@@ -110,13 +110,13 @@ QImage LoadPngResource(int id)
     InitSkinResources();
     const QString path = QStringLiteral(":/PNG/%1").arg(id);
     if (!QFile::exists(path)) {
-        SkinLog("PNG resource %d not found", id);
+        DebugLogF("PNG resource %d not found", id);
         return QImage();
     }
     QImageReader reader(path, "png");
     QImage img = reader.read();
     if (img.isNull()) {
-        SkinLog("PNG resource %d cannot be decoded: %s", id, qPrintable(reader.errorString()));
+        DebugLogF("PNG resource %d cannot be decoded: %s", id, qPrintable(reader.errorString()));
         return QImage();
     }
     return img.convertToFormat(QImage::Format_ARGB32);
@@ -130,7 +130,7 @@ QIcon LoadIconResource(int id)
     for (const QString& size : QDir(folder).entryList(QDir::Files))
         icon.addFile(folder + QLatin1Char('/') + size);
     if (icon.isNull())
-        SkinLog("icon resource %d not found", id);
+        DebugLogF("icon resource %d not found", id);
     return icon;
 }
 
@@ -273,7 +273,7 @@ void LoadSkinFonts()
         return;
     for (const QString& path : platform::SkinFontFiles()) {
         if (QFontDatabase::addApplicationFont(path) < 0)
-            SkinLog("font %s not loaded", path.toUtf8().constData());
+            DebugLogF("font %s not loaded", path.toUtf8().constData());
     }
 }
 
