@@ -7,10 +7,10 @@
 #include "formatter/card_format.h"
 #include "formatter/make_mbr.h"
 #include "platform/linux/card_discovery.h"
+#include "platform/linux/program_runner.h"
 #include "platform/linux/sector_devices.h"
 
 #include <QFile>
-#include <QProcess>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -72,19 +72,10 @@ int RunOnVolume(const CardVolume &card, const CardHost &host, const QString &pro
         DebugLogF("cannot unmount %s\n", card.mountPoint.toUtf8().constData());
         return 1;
     }
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, args);
-    int rc = -1;
-    if (p.waitForStarted(10000)) {
-        p.waitForFinished(600000);
-        rc = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : 1;
-        const QByteArray out = p.readAll().trimmed();
-        if (!out.isEmpty()) DebugLog(QString::fromLocal8Bit(out));
-    }
+    const SystemProgramRun run = RunSystemProgram(program, args);
     if (card.mounted && !(host.mount && host.mount(card.volumeDevice, card.mountPoint)))
         DebugLogF("cannot mount %s on %s\n", card.volumeDevice.toUtf8().constData(), card.mountPoint.toUtf8().constData());
-    return rc;
+    return run.exitCode;
 }
 
 bool FlushDevice(const QString &device)
@@ -132,17 +123,13 @@ class LinuxFormatCard : public platform::FormatCard
             DebugLogF("cannot unmount %s\n", card.mountPoint.toUtf8().constData());
             return run;
         }
+        const SystemProgramRun mkfs =
+            RunSystemProgram(m_host.mkfsFat, {"-F", "32", "-n", p.label, card.volumeDevice},
+                             [&] { packet(15, nullptr); });
+        run.ran = mkfs.started;
         bool ok = false;
-        QProcess mkfs;
-        mkfs.setProcessChannelMode(QProcess::MergedChannels);
-        mkfs.start(m_host.mkfsFat, {"-F", "32", "-n", p.label, card.volumeDevice});
-        run.ran = mkfs.waitForStarted(10000);
         if (run.ran) {
-            packet(15, nullptr);
-            mkfs.waitForFinished(600000);
-            const QByteArray out = mkfs.readAll().trimmed();
-            if (!out.isEmpty()) DebugLog(QString::fromLocal8Bit(out));
-            ok = mkfs.exitStatus() == QProcess::NormalExit && mkfs.exitCode() == 0;
+            ok = mkfs.Succeeded();
             if (ok) packet(15, nullptr);
             ok = ok && FlushDevice(card.volumeDevice);
             if (ok) packet(15, nullptr);
