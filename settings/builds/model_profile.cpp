@@ -108,8 +108,8 @@ const ModelProfile K420_Setting = {
         /*saveStampsChecksum=*/true,
         /*saveLogsVersionList=*/false,
     },
+    {/*findZoneFallsBackToBias=*/true},
     "K420_Setting",
-    /*findZoneFallsBackToBias=*/true,
     TextSource::LanguageTables,
 };
 
@@ -122,8 +122,8 @@ const ModelProfile KZ7100_Setting = {
         /*saveStampsChecksum=*/false,
         /*saveLogsVersionList=*/true,
     },
+    {/*findZoneFallsBackToBias=*/false},
     "KZ7100_Setting",
-    /*findZoneFallsBackToBias=*/false,
     TextSource::StringTable,
 };
 

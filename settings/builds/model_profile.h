@@ -4,6 +4,7 @@
 #pragma once
 
 #include "file/camera_settings.h"
+#include "locale/time_zones.h"
 
 #include <QString>
 
@@ -15,11 +16,10 @@ enum class TextSource {
     StringTable,    // the program's string table, English only
 };
 
-// The record's part (defaults, save) comes first, as the record's own profile.
-struct ModelProfile : RecordProfile {
+// The record's part (defaults, save) and the time zone catalogue's come first, as those
+// modules' own profiles.
+struct ModelProfile : RecordProfile, ZoneProfile {
     const char *programName;
-    // FindZone with a name falls back to the first zone of the same bias.
-    bool findZoneFallsBackToBias;
     TextSource textSource;
 };
 

@@ -1,6 +1,5 @@
 #include "locale/time_zones.h"
 
-#include "builds/model_profile.h"
 #include "file/ansi_text.h"
 #include "file/camera_settings.h"
 #include "file/debug_log.h"
@@ -80,14 +79,13 @@ QList<RegistryKey> ShippedTimeZoneDatabase()
 }
 
 CTimeZoneInfoManager::CTimeZoneInfoManager(const QList<RegistryKey> &database,
-                                           const ModelProfile &model,
-                                           const CurrentTimeZone &current)
+                                           const ZoneProfile &model, const CurrentTimeZone &current)
     : m_model(model), m_current(current)
 {
     load(database);
 }
 
-CTimeZoneInfoManager::CTimeZoneInfoManager(const ModelProfile &model) : m_model(model)
+CTimeZoneInfoManager::CTimeZoneInfoManager(const ZoneProfile &model) : m_model(model)
 {
     const QList<RegistryKey> database = platform::TimeZoneDatabase();
     m_current = platform::CurrentZone(database);

@@ -14,7 +14,13 @@
 #include <vector>
 
 struct CameraSettings;
-struct ModelProfile;
+
+// What differs between the camera models in the catalogue; the model profile
+// (builds/model_profile.h) is one.
+struct ZoneProfile {
+    // FindZone with a name falls back to the first zone of the same bias.
+    bool findZoneFallsBackToBias;
+};
 
 // SYSTEMTIME as it appears in "TZI": month, day of week and week of the month (5 = last) of a
 // yearly rule when year is 0.
@@ -66,10 +72,10 @@ class CTimeZoneInfoManager
   public:
     // Loads the catalogue from database: subkeys of kTimeZonesKey in their order, exclusion,
     // values, sort.
-    CTimeZoneInfoManager(const QList<RegistryKey> &database, const ModelProfile &model,
+    CTimeZoneInfoManager(const QList<RegistryKey> &database, const ZoneProfile &model,
                          const CurrentTimeZone &current);
     // The PC's database and its own zone.
-    explicit CTimeZoneInfoManager(const ModelProfile &model);
+    explicit CTimeZoneInfoManager(const ZoneProfile &model);
 
     int count() const { return int(m_zones.size()); }
     const CRegTimeZoneInfo &zone(int index) const { return *m_zones[size_t(index)]; }
@@ -91,7 +97,7 @@ class CTimeZoneInfoManager
   private:
     void load(const QList<RegistryKey> &database);
 
-    const ModelProfile &m_model;
+    const ZoneProfile &m_model;
     CurrentTimeZone m_current;
     QStringList m_keyNames;
     std::vector<std::unique_ptr<CRegTimeZoneInfo>> m_zones;
