@@ -16,24 +16,96 @@ if(Q7_FUZZ)
     add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
+# The Windows build's programs run under Wine: on the build machine through CTest's emulator,
+# in a Wine prefix of the build's own that the fixture test wine_prefix makes fresh for each run.
+set(Q7_WINDOWS_UNDER_WINE OFF)
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+    if(NOT EXISTS "${Q7_QT_MINGW_KIT}/lib/cmake/Qt6/Qt6Config.cmake")
+        message(FATAL_ERROR "No Qt for MinGW kit at '${Q7_QT_MINGW_KIT}': give -DQ7_QT_MINGW_KIT=DIR "
+                            "(scripts/make-qt-mingw-kit makes one)")
+    endif()
+    set(Q7_WINDOWS_UNDER_WINE ON)
+    find_program(Q7_WINE64 wine64 PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+    find_program(Q7_WINESERVER wineserver PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+    set(Q7_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+    set(Q7_WINE_DISPLAY_FILE ${CMAKE_BINARY_DIR}/wine-display)
+    # The kit's DLLs and MinGW's runtime, as Wine paths (Wine's drive Z: is the root).
+    set(Q7_MINGW_RUNTIME_DIRS /usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
+    set(Q7_WINEPATH "")
+    foreach(dir ${Q7_QT_MINGW_KIT}/bin ${Q7_MINGW_RUNTIME_DIRS})
+        string(APPEND Q7_WINEPATH "Z:${dir};")
+    endforeach()
+    set(Q7_QT_PLUGIN_PATH "Z:${Q7_QT_MINGW_KIT}/plugins")
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+        FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                         WORLD_READ WORLD_EXECUTE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+    # Programs that make build files run in a prefix of their own, which the tests' fresh
+    # prefix does not disturb.
+    set(Q7_BUILD_STEP_RUNNER ${CMAKE_COMMAND} -E env Q7_WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix-build
+        ${CMAKE_BINARY_DIR}/wine-run)
+    # A build machine path as a program under Wine names it.
+    set(Q7_HOST_PATH_PREFIX "Z:")
+    # Wine does not pass QT_ variables on to a program: the platform goes as its argument.
+    set(Q7_OFFSCREEN_ARGS -platform offscreen)
+else()
+    set(Q7_BUILD_STEP_RUNNER "")
+    set(Q7_HOST_PATH_PREFIX "")
+    set(Q7_OFFSCREEN_ARGS "")
+endif()
+
 if(BUILD_TESTING)
-    find_package(GTest REQUIRED)
+    if(Q7_WINDOWS_UNDER_WINE)
+        # Debian has no GoogleTest for MinGW; libgtest-dev brings its source.
+        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+        add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+        set(Q7_WINE_CARD ${CMAKE_BINARY_DIR}/wine-card)
+        configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-prefix.sh.in ${CMAKE_BINARY_DIR}/wine-prefix.sh
+            @ONLY)
+        add_test(NAME wine_prefix COMMAND sh ${CMAKE_BINARY_DIR}/wine-prefix.sh)
+        add_test(NAME wine_prefix_end COMMAND sh ${CMAKE_BINARY_DIR}/wine-prefix.sh stop)
+        set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 120 LABELS unit)
+        set_tests_properties(wine_prefix_end PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60 LABELS unit)
+    else()
+        find_package(GTest REQUIRED)
+    endif()
     find_package(Threads REQUIRED)
     if(NOT CMAKE_CROSSCOMPILING)
         find_package(benchmark QUIET)
     endif()
 endif()
 
-# q7_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [TIMEOUT s])
-# One GoogleTest program, one CTest entry. The default label is "unit".
+# q7_test_runs_under_wine(<test>...): in the Windows build the tests need the Wine prefix.
+function(q7_test_runs_under_wine)
+    if(Q7_WINDOWS_UNDER_WINE)
+        set_tests_properties(${ARGN} PROPERTIES FIXTURES_REQUIRED wine)
+    endif()
+endfunction()
+
+# q7_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [TIMEOUT s]
+#             [DEFINITIONS ...] [DEPENDS ...])
+# One GoogleTest program, one CTest entry. The default label is "unit". DEFINITIONS are compile
+# definitions of the test program (paths of the programs it runs, for example), DEPENDS the
+# targets that must be built before it runs (those programs).
 function(q7_add_test name)
     if(NOT BUILD_TESTING)
         return()
     endif()
-    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV;DEFINITIONS;DEPENDS" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main Threads::Threads)
-    add_test(NAME ${name} COMMAND ${name})
+    if(T_DEFINITIONS)
+        target_compile_definitions(${name} PRIVATE ${T_DEFINITIONS})
+    endif()
+    if(T_DEPENDS)
+        add_dependencies(${name} ${T_DEPENDS})
+    endif()
+    # Under Wine the platform goes as the program's argument (see Q7_OFFSCREEN_ARGS).
+    set(args "")
+    if(Q7_WINDOWS_UNDER_WINE AND "${T_ENV}" MATCHES "QT_QPA_PLATFORM=([a-z]+)")
+        set(args -platform ${CMAKE_MATCH_1})
+    endif()
+    add_test(NAME ${name} COMMAND ${name} ${args})
     if(NOT T_LABELS)
         set(T_LABELS unit)
     endif()
@@ -41,6 +113,7 @@ function(q7_add_test name)
         set(T_TIMEOUT 300)
     endif()
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})
+    q7_test_runs_under_wine(${name})
     if(T_ENV)
         set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
     endif()

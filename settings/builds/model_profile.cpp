@@ -100,26 +100,30 @@ const FieldDefault kKZ7100Fields[] = {
 } // namespace
 
 const ModelProfile K420_Setting = {
+    {
+        kK420Fields,
+        sizeof kK420Fields / sizeof kK420Fields[0],
+        kK420Texts,
+        sizeof kK420Texts / sizeof kK420Texts[0],
+        /*saveStampsChecksum=*/true,
+        /*saveLogsVersionList=*/false,
+    },
+    {/*findZoneFallsBackToBias=*/true},
     "K420_Setting",
-    kK420Fields,
-    sizeof kK420Fields / sizeof kK420Fields[0],
-    kK420Texts,
-    sizeof kK420Texts / sizeof kK420Texts[0],
-    /*saveStampsChecksum=*/true,
-    /*saveLogsVersionList=*/false,
-    /*findZoneFallsBackToBias=*/true,
     TextSource::LanguageTables,
 };
 
 const ModelProfile KZ7100_Setting = {
+    {
+        kKZ7100Fields,
+        sizeof kKZ7100Fields / sizeof kKZ7100Fields[0],
+        nullptr,
+        0,
+        /*saveStampsChecksum=*/false,
+        /*saveLogsVersionList=*/true,
+    },
+    {/*findZoneFallsBackToBias=*/false},
     "KZ7100_Setting",
-    kKZ7100Fields,
-    sizeof kKZ7100Fields / sizeof kKZ7100Fields[0],
-    nullptr,
-    0,
-    /*saveStampsChecksum=*/false,
-    /*saveLogsVersionList=*/true,
-    /*findZoneFallsBackToBias=*/false,
     TextSource::StringTable,
 };
 

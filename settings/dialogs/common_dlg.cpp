@@ -1,5 +1,7 @@
 #include "dialogs/common_dlg.h"
 
+#include "dialogs/control_ids.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
@@ -12,92 +14,82 @@ namespace
 // Radio groups of the tab.
 enum { kLanguage, kVoiceRecording, kVoiceGuidance, kSafetyVoice, kDaylight, kSpeed };
 
-const int kHeadings[] = {1345, 1000, 1007, 1014, 1019, 1343, 1348, 1028};
+const int kHeadings[] = {IDC_COMMON_LANGUAGE_HEADING,        IDC_COMMON_BRIGHTNESS_HEADING,
+                         IDC_COMMON_VOICE_RECORDING_HEADING, IDC_COMMON_VOICE_GUIDANCE_HEADING,
+                         IDC_COMMON_SAFETY_VOICE_HEADING,    IDC_COMMON_TIME_ZONE_HEADING,
+                         IDC_COMMON_DAYLIGHT_HEADING,        IDC_COMMON_SPEED_UNIT_HEADING};
 } // namespace
 
 CCommonDlg::CCommonDlg(QWidget *parent, CameraSettings &settings, const DialogProfile &profile)
-    : CTabDlg(parent, settings, profile, 1031, profile.commonExtraHeight, 40),
+    : CTabDlg(parent, settings, profile, IDC_COMMON_FOCUS, profile.commonExtraHeight, 40),
       m_zones(profile.model)
 {
     for (int id : kHeadings)
         AddLabel(id, m_headingFont);
-    AddLabel(1001, m_labelFont);
-    AddLabel(1003, m_textFont);
-    AddLabel(1005, m_textFont);
-    AddLabel(1017, m_textFont);
-    for (int id : {1346, 1347})
+    AddLabel(IDC_COMMON_BRIGHTNESS_FRONT_LABEL, m_labelFont);
+    AddLabel(IDC_COMMON_BRIGHTNESS_DARK_LABEL, m_textFont);
+    AddLabel(IDC_COMMON_BRIGHTNESS_BRIGHT_LABEL, m_textFont);
+    AddLabel(IDC_COMMON_VOLUME_LABEL, m_textFont);
+    for (int id : {IDC_COMMON_LANGUAGE_ENGLISH, IDC_COMMON_LANGUAGE_FRENCH})
         AddRadio(id, kLanguage);
-    for (int id : {1010, 1011})
+    for (int id : {IDC_COMMON_VOICE_RECORDING_ON, IDC_COMMON_VOICE_RECORDING_OFF})
         AddRadio(id, kVoiceRecording);
-    for (int id : {1015, 1016})
+    for (int id : {IDC_COMMON_VOICE_GUIDANCE_ON, IDC_COMMON_VOICE_GUIDANCE_OFF})
         AddRadio(id, kVoiceGuidance);
-    for (int id : {1020, 1021})
+    for (int id : {IDC_COMMON_SAFETY_VOICE_ON, IDC_COMMON_SAFETY_VOICE_OFF})
         AddRadio(id, kSafetyVoice);
-    for (int id : {1349, 1350})
+    for (int id : {IDC_COMMON_DAYLIGHT_ON, IDC_COMMON_DAYLIGHT_OFF})
         AddRadio(id, kDaylight);
-    for (int id : {1029, 1030})
+    for (int id : {IDC_COMMON_SPEED_KMH, IDC_COMMON_SPEED_MPH})
         AddRadio(id, kSpeed);
-    m_brightness = NewTrackBar(1008);
-    m_volume = NewTrackBar(1018);
-    m_zoneList = AddControl(new QComboBox(Content()), 1121);
+    m_brightness = NewTrackBar(IDC_COMMON_BRIGHTNESS);
+    m_volume = NewTrackBar(IDC_COMMON_VOLUME);
+    m_zoneList = AddControl(new QComboBox(Content()), IDC_COMMON_TIME_ZONE);
     m_zoneList->setFont(m_textFont);
     m_zoneList->setFocusPolicy(Qt::NoFocus);
     connect(m_zoneList, &QComboBox::currentIndexChanged, this, &CCommonDlg::ZoneSelected);
 
     if (!profile.showsSafetyVoice) {
-        Control(1019)->hide();
-        Control(1020)->hide();
-        Control(1021)->hide();
+        Control(IDC_COMMON_SAFETY_VOICE_HEADING)->hide();
+        Control(IDC_COMMON_SAFETY_VOICE_ON)->hide();
+        Control(IDC_COMMON_SAFETY_VOICE_OFF)->hide();
     }
     if (profile.layoutOnce) Layout();
 }
 
 void CCommonDlg::Layout()
 {
-    auto heading = [this](int id, int number, int y, int perChar, int extra) {
-        const QString t = Text(number);
-        Place(id, t, 15, y, TextWidth(t, perChar, extra), 14);
-    };
-    auto label = [this](int id, int number, int x, int y) {
-        const QString t = Text(number);
-        Place(id, t, x, y, TextWidth(t, 6, 10), 13);
-    };
-    auto radio = [this](int id, int number, int x, int y, int perChar = 6, int height = 27) {
-        const QString t = Text(number);
-        Place(id, t, x, y, TextWidth(t, perChar, 20), height);
-    };
-    heading(1345, 193, 20, 7, 10);
-    radio(1346, 194, 25, 50);
-    radio(1347, 195, 25, 75);
-    heading(1000, 109, 120, 6, 10);
-    label(1001, 110, 25, 150);
-    label(1003, 112, 85, 150);
-    const QRect dark = Control(1003)->geometry();
-    PlaceAt(1008, dark.left() + dark.width(), 135, 300, 42);
-    label(1005, 113, dark.left() + dark.width() + 300, 150);
-    heading(1007, 114, 210, 6, 10);
-    radio(1010, 115, 25, 230);
-    radio(1011, 116, 25, 257);
-    heading(1014, 118, 315, 6, 10);
-    radio(1015, 115, 25, 335);
-    radio(1016, 116, 25, 362);
-    label(1017, 117, 125, 349);
-    const QRect volume = Control(1017)->geometry();
-    PlaceAt(1018, volume.left() + volume.width(), 335, 300, 42);
+    // The radios of this tab are 27 pixels high, those of the safe-driving voice 25.
+    PlaceHeading(IDC_COMMON_LANGUAGE_HEADING, 193, 20, 7);
+    PlaceButton(IDC_COMMON_LANGUAGE_ENGLISH, 194, 25, 50, 0, 27);
+    PlaceButton(IDC_COMMON_LANGUAGE_FRENCH, 195, 25, 75, 0, 27);
+    PlaceHeading(IDC_COMMON_BRIGHTNESS_HEADING, 109, 120);
+    PlaceLabel(IDC_COMMON_BRIGHTNESS_FRONT_LABEL, 110, 25, 150);
+    PlaceLabel(IDC_COMMON_BRIGHTNESS_DARK_LABEL, 112, 85, 150);
+    PlaceAt(IDC_COMMON_BRIGHTNESS, RightOf(IDC_COMMON_BRIGHTNESS_DARK_LABEL), 135, 300, 42);
+    PlaceLabel(IDC_COMMON_BRIGHTNESS_BRIGHT_LABEL, 113, RightOf(IDC_COMMON_BRIGHTNESS), 150);
+    PlaceHeading(IDC_COMMON_VOICE_RECORDING_HEADING, 114, 210);
+    PlaceButton(IDC_COMMON_VOICE_RECORDING_ON, 115, 25, 230, 0, 27);
+    PlaceButton(IDC_COMMON_VOICE_RECORDING_OFF, 116, 25, 257, 0, 27);
+    PlaceHeading(IDC_COMMON_VOICE_GUIDANCE_HEADING, 118, 315);
+    PlaceButton(IDC_COMMON_VOICE_GUIDANCE_ON, 115, 25, 335, 0, 27);
+    PlaceButton(IDC_COMMON_VOICE_GUIDANCE_OFF, 116, 25, 362, 0, 27);
+    PlaceLabel(IDC_COMMON_VOLUME_LABEL, 117, 125, 349);
+    PlaceAt(IDC_COMMON_VOLUME, RightOf(IDC_COMMON_VOLUME_LABEL), 335, 300, 42);
     if (m_profile.showsSafetyVoice) {
-        heading(1019, 119, 407, 14, 0);
-        radio(1020, 115, 25, 437, 12, 25);
-        radio(1021, 116, 25, 462, 12, 25);
+        PlaceHeading(IDC_COMMON_SAFETY_VOICE_HEADING, 119, 407, 14, 0);
+        PlaceText(IDC_COMMON_SAFETY_VOICE_ON, 115, 25, 437, 12, 20, 25);
+        PlaceText(IDC_COMMON_SAFETY_VOICE_OFF, 116, 25, 462, 12, 20, 25);
     }
     const int *rows = m_profile.commonLowerRows;
-    heading(1343, 185, rows[0], 6, 10);
-    PlaceAt(1121, 25, rows[1], 400, 25);
-    heading(1348, 196, rows[2], 6, 10);
-    radio(1349, 115, 25, rows[3]);
-    radio(1350, 116, 25, rows[4]);
-    heading(1028, 190, rows[5], 6, 10);
-    radio(1029, 191, 25, rows[6]);
-    radio(1030, 192, 125, rows[6]);
+    PlaceHeading(IDC_COMMON_TIME_ZONE_HEADING, 185, rows[0]);
+    PlaceAt(IDC_COMMON_TIME_ZONE, 25, rows[1], 400, 25);
+    PlaceHeading(IDC_COMMON_DAYLIGHT_HEADING, 196, rows[2]);
+    PlaceButton(IDC_COMMON_DAYLIGHT_ON, 115, 25, rows[3], 0, 27);
+    PlaceButton(IDC_COMMON_DAYLIGHT_OFF, 116, 25, rows[4], 0, 27);
+    PlaceHeading(IDC_COMMON_SPEED_UNIT_HEADING, 190, rows[5]);
+    PlaceButton(IDC_COMMON_SPEED_KMH, 191, 25, rows[6], 0, 27);
+    PlaceButton(IDC_COMMON_SPEED_MPH, 192, 125, rows[6], 0, 27);
     SetTrackRange(m_brightness, 0, 2, 0);
     SetTrackRange(m_volume, 1, 6, 5);
 
@@ -120,52 +112,56 @@ void CCommonDlg::RefreshControls()
         const QSignalBlocker block(m_zoneList);
         m_zoneList->setCurrentIndex(m_zoneIndex);
     }
-    CheckRadio(m_settings.speedUnit == 0 ? 1029 : 1030);
-    CheckRadio(m_settings.language != 0 ? 1347 : 1346);
+    CheckRadio(m_settings.speedUnit == 0 ? IDC_COMMON_SPEED_KMH : IDC_COMMON_SPEED_MPH);
+    CheckRadio(m_settings.language != 0 ? IDC_COMMON_LANGUAGE_FRENCH : IDC_COMMON_LANGUAGE_ENGLISH);
     SetTrackPos(m_brightness, m_settings.frontBrightness);
     // These two go through their handlers, which store 1 or 0: any other value becomes 0.
-    const int recording = m_settings.voiceRecording == 1 ? 1010 : 1011;
+    const int recording = m_settings.voiceRecording == 1 ? IDC_COMMON_VOICE_RECORDING_ON
+                                                         : IDC_COMMON_VOICE_RECORDING_OFF;
     CheckRadio(recording);
     OnCommand(recording);
-    const int guidance = m_settings.voiceGuidance == 1 ? 1015 : 1016;
+    const int guidance = m_settings.voiceGuidance == 1 ? IDC_COMMON_VOICE_GUIDANCE_ON
+                                                       : IDC_COMMON_VOICE_GUIDANCE_OFF;
     CheckRadio(guidance);
     OnCommand(guidance);
     SetTrackPos(m_volume, m_settings.voiceVolume);
-    if (m_profile.showsSafetyVoice) CheckRadio(m_settings.safetyVoice == 1 ? 1020 : 1021);
-    CheckRadio(m_settings.daylightSaving != 0 ? 1349 : 1350);
+    if (m_profile.showsSafetyVoice)
+        CheckRadio(m_settings.safetyVoice == 1 ? IDC_COMMON_SAFETY_VOICE_ON
+                                               : IDC_COMMON_SAFETY_VOICE_OFF);
+    CheckRadio(m_settings.daylightSaving != 0 ? IDC_COMMON_DAYLIGHT_ON : IDC_COMMON_DAYLIGHT_OFF);
 }
 
 void CCommonDlg::OnCommand(int id)
 {
     switch (id) {
-    case 1346:
-    case 1347:
-        m_settings.language = id - 1346;
+    case IDC_COMMON_LANGUAGE_ENGLISH:
+    case IDC_COMMON_LANGUAGE_FRENCH:
+        m_settings.language = id - IDC_COMMON_LANGUAGE_ENGLISH;
         break;
-    case 1010:
-    case 1011:
-        m_settings.voiceRecording = id == 1010 ? 1 : 0;
+    case IDC_COMMON_VOICE_RECORDING_ON:
+    case IDC_COMMON_VOICE_RECORDING_OFF:
+        m_settings.voiceRecording = id == IDC_COMMON_VOICE_RECORDING_ON ? 1 : 0;
         break;
-    case 1015:
-    case 1016: {
-        m_settings.voiceGuidance = id == 1015 ? 1 : 0;
-        const bool on = id == 1015;
+    case IDC_COMMON_VOICE_GUIDANCE_ON:
+    case IDC_COMMON_VOICE_GUIDANCE_OFF: {
+        m_settings.voiceGuidance = id == IDC_COMMON_VOICE_GUIDANCE_ON ? 1 : 0;
+        const bool on = id == IDC_COMMON_VOICE_GUIDANCE_ON;
         m_volume->setEnabled(on);
-        Control(1020)->setEnabled(on);
-        Control(1021)->setEnabled(on);
+        Control(IDC_COMMON_SAFETY_VOICE_ON)->setEnabled(on);
+        Control(IDC_COMMON_SAFETY_VOICE_OFF)->setEnabled(on);
         break;
     }
-    case 1020:
-    case 1021:
-        m_settings.safetyVoice = id == 1020 ? 1 : 0;
+    case IDC_COMMON_SAFETY_VOICE_ON:
+    case IDC_COMMON_SAFETY_VOICE_OFF:
+        m_settings.safetyVoice = id == IDC_COMMON_SAFETY_VOICE_ON ? 1 : 0;
         break;
-    case 1349:
-    case 1350:
-        m_settings.daylightSaving = id == 1349 ? 1 : 0;
+    case IDC_COMMON_DAYLIGHT_ON:
+    case IDC_COMMON_DAYLIGHT_OFF:
+        m_settings.daylightSaving = id == IDC_COMMON_DAYLIGHT_ON ? 1 : 0;
         break;
-    case 1029:
-    case 1030:
-        m_settings.speedUnit = id - 1029;
+    case IDC_COMMON_SPEED_KMH:
+    case IDC_COMMON_SPEED_MPH:
+        m_settings.speedUnit = id - IDC_COMMON_SPEED_KMH;
         break;
     default:
         break;
@@ -187,7 +183,10 @@ void CCommonDlg::ZoneSelected(int index)
 void CCommonDlg::PaintContent(QPainter &p)
 {
     // The daylight-saving heading has no line.
-    for (int id : {1345, 1000, 1007, 1014, 1019, 1343, 1028})
+    for (int id : {IDC_COMMON_LANGUAGE_HEADING, IDC_COMMON_BRIGHTNESS_HEADING,
+                   IDC_COMMON_VOICE_RECORDING_HEADING, IDC_COMMON_VOICE_GUIDANCE_HEADING,
+                   IDC_COMMON_SAFETY_VOICE_HEADING, IDC_COMMON_TIME_ZONE_HEADING,
+                   IDC_COMMON_SPEED_UNIT_HEADING})
         DrawHeadingLine(p, id, 12);
     const int step = (m_volume->width() - 25) / 5;
     for (int i = 0; i < 6; ++i)

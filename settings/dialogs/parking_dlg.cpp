@@ -1,5 +1,7 @@
 #include "dialogs/parking_dlg.h"
 
+#include "dialogs/control_ids.h"
+
 #include "skin/msg_popup_dlg.h"
 #include "skin/sub_slider.h"
 
@@ -10,60 +12,79 @@
 
 namespace
 {
-enum {
-    kFrontResolution,
-    kRearResolution,
-    kFrames,
-    kRearFrames,
-    kFrontQuality,
-    kRearQuality,
-    kParkingMode,
-    kMotion,
-    kUnused
-};
+enum { kParkingMode = kRecordingGroupCount, kMotion, kUnused };
 
 const int kTimerHours[8] = {1, 2, 4, 6, 12, 24, 36, 48};
 const int kSensitivities[3] = {1, 3, 5};
-const int kHeadings[] = {1100, 1103, 1106, 1109, 1112, 1113, 1117, 1119};
+const RecordingSectionIds kRecording = {
+    IDC_PARKING_RESOLUTION_HEADING,
+    IDC_PARKING_RESOLUTION_FRONT_LABEL,
+    {IDC_PARKING_FRONT_VGA, IDC_PARKING_FRONT_HD, IDC_PARKING_FRONT_FHD},
+    IDC_PARKING_RESOLUTION_REAR_LABEL,
+    {IDC_PARKING_REAR_D1, IDC_PARKING_REAR_HD},
+    IDC_PARKING_FRAMES_HEADING,
+    IDC_PARKING_FRAMES_FRONT_LABEL,
+    {IDC_PARKING_FRAMES_10, IDC_PARKING_FRAMES_15, IDC_PARKING_FRAMES_30},
+    IDC_PARKING_FRAMES_REAR_LABEL,
+    {IDC_PARKING_REAR_FRAMES_10, IDC_PARKING_REAR_FRAMES_15, IDC_PARKING_REAR_FRAMES_30},
+    IDC_PARKING_QUALITY_HEADING,
+    IDC_PARKING_QUALITY_FRONT_LABEL,
+    {IDC_PARKING_FRONT_QUALITY_LOW, IDC_PARKING_FRONT_QUALITY_MID, IDC_PARKING_FRONT_QUALITY_HIGH},
+    IDC_PARKING_QUALITY_REAR_LABEL,
+    {IDC_PARKING_REAR_QUALITY_LOW, IDC_PARKING_REAR_QUALITY_MID, IDC_PARKING_REAR_QUALITY_HIGH},
+    IDC_PARKING_IMPACT_HEADING,
+    IDC_PARKING_IMPACT_LOW_LABEL,
+    IDC_PARKING_IMPACT,
+    IDC_PARKING_IMPACT_HIGH_LABEL};
+
+RecordingFields ParkingFields(CameraSettings &s)
+{
+    return {&s.parkingFrontResolution, &s.parkingRearResolution, &s.parkingFrontFrameRate,
+            &s.parkingRearFrameRate,   &s.parkingFrontQuality,   &s.parkingRearQuality};
+}
+const int kHeadings[] = {IDC_PARKING_RESOLUTION_HEADING, IDC_PARKING_FRAMES_HEADING,
+                         IDC_PARKING_QUALITY_HEADING,    IDC_PARKING_IMPACT_HEADING,
+                         IDC_PARKING_MODE_HEADING,       IDC_PARKING_MOTION_HEADING,
+                         IDC_PARKING_TIMER_HEADING,      IDC_PARKING_CUTOFF_HEADING};
 } // namespace
 
 CParkingDlg::CParkingDlg(QWidget *parent, CameraSettings &settings, const DialogProfile &profile)
-    : CTabDlg(parent, settings, profile, 1171, 517, 80), m_motion(profile, this)
+    : CTabDlg(parent, settings, profile, IDC_PARKING_FOCUS, 517, 80), m_motion(profile, this)
 {
     for (int id : kHeadings)
         AddLabel(id, m_headingFont);
-    for (int id : {1101, 1102, 1104, 1105, 1107, 1108, 1110, 1111, 1114, 1115, 1116, 1118})
+    for (int id : {IDC_PARKING_RESOLUTION_FRONT_LABEL, IDC_PARKING_RESOLUTION_REAR_LABEL,
+                   IDC_PARKING_FRAMES_FRONT_LABEL, IDC_PARKING_FRAMES_REAR_LABEL,
+                   IDC_PARKING_QUALITY_FRONT_LABEL, IDC_PARKING_QUALITY_REAR_LABEL,
+                   IDC_PARKING_IMPACT_LOW_LABEL, IDC_PARKING_IMPACT_HIGH_LABEL,
+                   IDC_PARKING_SENSITIVITY_LOW_LABEL, IDC_PARKING_SENSITIVITY_HIGH_LABEL,
+                   IDC_PARKING_MOTION_AREA_LABEL, IDC_PARKING_TIMER_LABEL})
         AddLabel(id, m_textFont);
-    for (int id : {1120, 1122})
+    for (int id : {IDC_PARKING_CUTOFF_12V_LABEL, IDC_PARKING_CUTOFF_24V_LABEL})
         AddLabel(id, m_labelFont);
-    for (int id : {1130, 1131, 1132})
-        AddRadio(id, kFrontResolution);
-    for (int id : {1133, 1134})
-        AddRadio(id, kRearResolution);
-    for (int id : {1135, 1136, 1137})
-        AddRadio(id, kFrames);
-    for (int id : {1138, 1139, 1140})
-        AddRadio(id, kRearFrames);
-    for (int id : {1141, 1142, 1143})
-        AddRadio(id, kFrontQuality);
-    for (int id : {1144, 1145, 1146})
-        AddRadio(id, kRearQuality);
-    for (int id : {1147, 1148})
+    AddRecordingRadios(kRecording);
+    for (int id : {IDC_PARKING_MODE_ON, IDC_PARKING_MODE_OFF})
         AddRadio(id, kParkingMode);
-    for (int id : {1149, 1150})
+    for (int id : {IDC_PARKING_MOTION_ON, IDC_PARKING_MOTION_OFF})
         AddRadio(id, kMotion);
-    for (int id : {1151, 1152})
+    for (int id : {IDC_PARKING_UNUSED_1, IDC_PARKING_UNUSED_2})
         AddRadio(id, kUnused);
-    AddPushButton(1170);
-    m_impact = NewTrackBar(1160);
-    m_sensitivity =
-        static_cast<CSubSlider *>(NewTrackBar(1161, true, CSubSlider::kMotionSensitivity));
+    AddPushButton(IDC_PARKING_MOTION_AREA);
+    m_impact = NewTrackBar(IDC_PARKING_IMPACT);
+    m_sensitivity = static_cast<CSubSlider *>(
+        NewTrackBar(IDC_PARKING_SENSITIVITY, true, CSubSlider::kMotionSensitivity));
     // KZ7100 counts the sensitivity's positions from 1; the tooltip still shows 1, 3, 5.
     if (profile.motionSensitivityFromOne) m_sensitivity->SetFirstPosition(1);
-    m_timer = static_cast<CSubSlider *>(NewTrackBar(1162, true, CSubSlider::kStopTimer));
-    m_cutoff12 = static_cast<CSubSlider *>(NewTrackBar(1163, true, CSubSlider::kCutoff12V));
-    m_cutoff24 = static_cast<CSubSlider *>(NewTrackBar(1164, true, CSubSlider::kCutoff24V));
-    for (int id : {1104, 1105, 1138, 1139, 1140, 1116, 1170, 1151, 1152})
+    m_timer =
+        static_cast<CSubSlider *>(NewTrackBar(IDC_PARKING_TIMER, true, CSubSlider::kStopTimer));
+    m_cutoff12 = static_cast<CSubSlider *>(
+        NewTrackBar(IDC_PARKING_CUTOFF_12V, true, CSubSlider::kCutoff12V));
+    m_cutoff24 = static_cast<CSubSlider *>(
+        NewTrackBar(IDC_PARKING_CUTOFF_24V, true, CSubSlider::kCutoff24V));
+    for (int id :
+         {IDC_PARKING_FRAMES_FRONT_LABEL, IDC_PARKING_FRAMES_REAR_LABEL, IDC_PARKING_REAR_FRAMES_10,
+          IDC_PARKING_REAR_FRAMES_15, IDC_PARKING_REAR_FRAMES_30, IDC_PARKING_MOTION_AREA_LABEL,
+          IDC_PARKING_MOTION_AREA, IDC_PARKING_UNUSED_1, IDC_PARKING_UNUSED_2})
         Control(id)->hide();
     if (profile.layoutOnce) Layout();
 }
@@ -96,71 +117,26 @@ int CParkingDlg::MotionSensitivityPosition(int value) const
 
 void CParkingDlg::Layout()
 {
-    auto heading = [this](int id, int number, int y) {
-        const QString t = Text(number);
-        Place(id, t, 15, y, TextWidth(t, 6, 10), 14);
-    };
-    auto label = [this](int id, int number, int x, int y) {
-        const QString t = Text(number);
-        Place(id, t, x, y, TextWidth(t, 6, 10), 13);
-    };
-    auto radio = [this](int id, int number, int x, int y, int width = 0) {
-        const QString t = Text(number);
-        Place(id, t, x, y, width > 0 ? width : TextWidth(t, 6, 20), 25);
-    };
-    auto rightOf = [this](int id) {
-        const QRect r = Control(id)->geometry();
-        return r.left() + r.width();
-    };
-    heading(1112, 104, 20);
-    radio(1147, 135, 25, 43);
-    radio(1148, 136, 25, 69);
-    heading(1100, 120, 127);
-    label(1101, 110, 25, 157);
-    radio(1130, 129, 80, 150, 110);
-    radio(1131, 130, 210, 150, 110);
-    radio(1132, 131, 340, 150, 130);
-    label(1102, 111, 25, 187);
-    radio(1133, 180, 80, 180, 110);
-    radio(1134, 130, 210, 180, 130);
-    heading(1103, 121, 238);
-    label(1104, 110, 25, 268);
-    radio(1135, 132, 25, 261, 110);
-    radio(1136, 133, 175, 261, 110);
-    radio(1137, 134, 325, 261, 130);
-    label(1105, 111, 25, 298);
-    radio(1138, 132, 80, 291, 110);
-    radio(1139, 133, 210, 291, 110);
-    radio(1140, 134, 340, 291, 130);
-    heading(1106, 122, 319);
-    label(1107, 110, 25, 349);
-    radio(1141, 123, 80, 342, 110);
-    radio(1142, 124, 210, 342, 110);
-    radio(1143, 125, 340, 342, 130);
-    label(1108, 111, 25, 379);
-    radio(1144, 123, 80, 372, 110);
-    radio(1145, 124, 210, 372, 110);
-    radio(1146, 125, 340, 372, 130);
-    heading(1109, 126, 430);
-    label(1110, 127, 45, 465);
-    PlaceAt(1160, rightOf(1110), 450, 300, 42);
-    label(1111, 128, rightOf(1160), 465);
-    heading(1113, 137, 535);
-    radio(1149, 115, 25, 558);
-    radio(1150, 116, 25, 584);
-    label(1114, 127, 123, 572);
-    PlaceAt(1161, rightOf(1114), 558, 300, 42);
-    label(1115, 128, rightOf(1161), 572);
-    label(1116, 138, 25, 620);
-    Place(1170, Text(139), 200, 615, 60, 25);
-    heading(1117, 140, 666);
-    label(1118, 141, 50, 706);
-    PlaceAt(1162, rightOf(1118), 692, 400, 42);
-    heading(1119, 142, 798);
-    label(1120, 143, 30, 842);
-    PlaceAt(1163, rightOf(1120), 824, 300, 42);
-    label(1122, 144, 30, 897);
-    PlaceAt(1164, rightOf(1122), 881, 300, 42);
+    PlaceHeading(IDC_PARKING_MODE_HEADING, 104, 20);
+    PlaceButton(IDC_PARKING_MODE_ON, 135, 25, 43);
+    PlaceButton(IDC_PARKING_MODE_OFF, 136, 25, 69);
+    LayoutRecordingSection(kRecording, 127);
+    PlaceHeading(IDC_PARKING_MOTION_HEADING, 137, 535);
+    PlaceButton(IDC_PARKING_MOTION_ON, 115, 25, 558);
+    PlaceButton(IDC_PARKING_MOTION_OFF, 116, 25, 584);
+    PlaceLabel(IDC_PARKING_SENSITIVITY_LOW_LABEL, 127, 123, 572);
+    PlaceAt(IDC_PARKING_SENSITIVITY, RightOf(IDC_PARKING_SENSITIVITY_LOW_LABEL), 558, 300, 42);
+    PlaceLabel(IDC_PARKING_SENSITIVITY_HIGH_LABEL, 128, RightOf(IDC_PARKING_SENSITIVITY), 572);
+    PlaceLabel(IDC_PARKING_MOTION_AREA_LABEL, 138, 25, 620);
+    Place(IDC_PARKING_MOTION_AREA, Text(139), 200, 615, 60, 25);
+    PlaceHeading(IDC_PARKING_TIMER_HEADING, 140, 666);
+    PlaceLabel(IDC_PARKING_TIMER_LABEL, 141, 50, 706);
+    PlaceAt(IDC_PARKING_TIMER, RightOf(IDC_PARKING_TIMER_LABEL), 692, 400, 42);
+    PlaceHeading(IDC_PARKING_CUTOFF_HEADING, 142, 798);
+    PlaceLabel(IDC_PARKING_CUTOFF_12V_LABEL, 143, 30, 842);
+    PlaceAt(IDC_PARKING_CUTOFF_12V, RightOf(IDC_PARKING_CUTOFF_12V_LABEL), 824, 300, 42);
+    PlaceLabel(IDC_PARKING_CUTOFF_24V_LABEL, 144, 30, 897);
+    PlaceAt(IDC_PARKING_CUTOFF_24V, RightOf(IDC_PARKING_CUTOFF_24V_LABEL), 881, 300, 42);
 
     SetTrackRange(m_impact, 1, 10, 8);
     if (m_profile.motionSensitivityFromOne)
@@ -180,21 +156,17 @@ void CParkingDlg::RefreshControls()
         Layout();
     }
     const CameraSettings &s = m_settings;
-    CheckByValue({1130, 1131, 1132}, {1, 2, 3}, s.parkingFrontResolution, 1132);
-    CheckByValue({1133, 1134}, {1, 2}, s.parkingRearResolution, 1134);
-    // 15 fps stands for every value but 1 and 3.
-    CheckByValue({1135, 1136, 1137}, {1, 2, 3}, s.parkingFrontFrameRate, 1136);
-    // The hidden rear row shows radio i for value i only.
-    CheckByValue({1138, 1139, 1140}, {1, 2, 3}, s.parkingRearFrameRate, -1);
-    CheckByValue({1141, 1142, 1143}, {1, 2, 3}, s.parkingFrontQuality, 1143);
-    CheckByValue({1144, 1145, 1146}, {1, 2, 3}, s.parkingRearQuality, 1146);
+    // 15 fps stands for every value but 1 and 3; the hidden rear row shows radio i for value i
+    // only.
+    CheckRecordingSection(kRecording, ParkingFields(m_settings), IDC_PARKING_FRAMES_15, -1);
     SetTrackPos(m_impact, s.parkingImpactSensitivity);
     if (m_profile.exactRadioChecks)
-        CheckByValue({1147, 1148}, {1, 0}, s.parkingMode, -1);
+        CheckByValue({IDC_PARKING_MODE_ON, IDC_PARKING_MODE_OFF}, {1, 0}, s.parkingMode, -1);
     else
-        CheckRadio(s.parkingMode == 1 ? 1147 : 1148);
+        CheckRadio(s.parkingMode == 1 ? IDC_PARKING_MODE_ON : IDC_PARKING_MODE_OFF);
     // Through the handler, which stores 1 or 0 and enables the sensitivity.
-    const int motion = m_settings.motionDetection == 1 ? 1149 : 1150;
+    const int motion =
+        m_settings.motionDetection == 1 ? IDC_PARKING_MOTION_ON : IDC_PARKING_MOTION_OFF;
     CheckRadio(motion);
     OnCommand(motion);
     SetTrackPos(m_sensitivity, MotionSensitivityPosition(s.motionSensitivity));
@@ -208,24 +180,20 @@ void CParkingDlg::RefreshControls()
 void CParkingDlg::OnCommand(int id)
 {
     CameraSettings &s = m_settings;
-    if (id >= 1130 && id <= 1132) s.parkingFrontResolution = id - 1129;
-    if (id >= 1133 && id <= 1134) s.parkingRearResolution = id - 1132;
-    if (id >= 1135 && id <= 1137) s.parkingFrontFrameRate = s.parkingRearFrameRate = id - 1134;
-    if (id >= 1141 && id <= 1143) s.parkingFrontQuality = id - 1140;
-    if (id >= 1144 && id <= 1146) s.parkingRearQuality = id - 1143;
+    StoreRecordingChoice(kRecording, ParkingFields(s), id);
     switch (id) {
-    case 1147:
+    case IDC_PARKING_MODE_ON:
         s.parkingMode = 1;
         break;
-    case 1148:
+    case IDC_PARKING_MODE_OFF:
         ConfirmParkingOff();
         break;
-    case 1149:
-    case 1150:
-        s.motionDetection = id == 1149 ? 1 : 0;
-        m_sensitivity->setEnabled(id == 1149);
+    case IDC_PARKING_MOTION_ON:
+    case IDC_PARKING_MOTION_OFF:
+        s.motionDetection = id == IDC_PARKING_MOTION_ON ? 1 : 0;
+        m_sensitivity->setEnabled(id == IDC_PARKING_MOTION_ON);
         break;
-    case 1170:
+    case IDC_PARKING_MOTION_AREA:
         if (m_motion.exec() == CMotionDlg::kResultConfirm) {
             s.motionAreaFront = CMotionDlg::Pack(m_motion.front);
             s.motionAreaRear = CMotionDlg::Pack(m_motion.rear);
@@ -238,16 +206,16 @@ void CParkingDlg::OnCommand(int id)
 
 void CParkingDlg::ConfirmParkingOff()
 {
-    if (!IsChecked(1148) || m_settings.parkingMode == 0) return;
+    if (!IsChecked(IDC_PARKING_MODE_OFF) || m_settings.parkingMode == 0) return;
     CMsgPopupDlg popup(this);
     popup.SetPopup(Text(104), ModelTextWithSecondLine(m_profile, 177), 330, 150);
     if (popup.exec() == CMsgPopupDlg::kIdYes) {
         m_settings.parkingMode = 0;
         return;
     }
-    CheckRadio(1147);
-    Control(1147)->setFocus(Qt::OtherFocusReason);
-    SetChecked(1148, false);
+    CheckRadio(IDC_PARKING_MODE_ON);
+    Control(IDC_PARKING_MODE_ON)->setFocus(Qt::OtherFocusReason);
+    SetChecked(IDC_PARKING_MODE_OFF, false);
 }
 
 void CParkingDlg::OnTrackBar(QSlider *slider, int position)
@@ -263,7 +231,7 @@ void CParkingDlg::OnTrackBar(QSlider *slider, int position)
 void CParkingDlg::PaintContent(QPainter &p)
 {
     for (int id : kHeadings)
-        DrawHeadingLine(p, id, id == 1113 ? 20 : 12);
+        DrawHeadingLine(p, id, id == IDC_PARKING_MOTION_HEADING ? 20 : 12);
     const int f = (m_impact->width() - 30) / 9;
     DrawTrackLabel(p, m_impact, 10, QStringLiteral("1"));
     DrawTrackLabel(p, m_impact, 10 + 4 * f, QStringLiteral("5"));

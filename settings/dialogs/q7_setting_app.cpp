@@ -5,11 +5,12 @@
 #include "skin/skin_image.h"
 
 #include <QApplication>
+#include <QDir>
 
 QString CQ7SettingApp::CardFolderFromArguments(const QStringList &arguments)
 {
     if (arguments.size() != 2) return QString();
-    QString folder = arguments.at(1);
+    QString folder = QDir::fromNativeSeparators(arguments.at(1));
     // Every file of the card is the folder followed by its name.
     if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
     return folder;

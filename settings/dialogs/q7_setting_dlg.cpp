@@ -7,10 +7,11 @@
 #include "file/debug_log.h"
 #include "locale/texts.h"
 #include "locale/viewer.h"
+#include "platform/card.h"
+#include "platform/platform.h"
 #include "skin/rbutton.h"
 #include "skin/rstatic_text.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPainter>
@@ -54,13 +55,12 @@ CQ7SettingDlg::CQ7SettingDlg(const QString &cardFolder, const DialogProfile &pro
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowMinimizeButtonHint),
       m_profile(profile), m_cardFolder(cardFolder),
-      m_programPath(QCoreApplication::applicationFilePath()),
-      m_isRemovable([](const QString &path) { return IsRemovableDrive(path); }),
-      m_localAppData(LocalAppDataFolder()), m_start(StartDetached)
+      m_programPath(platform::ProgramFilePath()),
+      m_isRemovable([](const QString &path) { return platform::IsRemovableDrive(path); }),
+      m_localAppData(platform::LocalAppDataFolder()), m_start(StartDetached),
+      m_viewer(&platform::Viewer())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    static const WineViewerProbe wine;
-    m_viewer = &wine;
 }
 
 CQ7SettingDlg::~CQ7SettingDlg() = default;

@@ -1,43 +1,36 @@
 #include "dialogs/relocation.h"
 
 #include "file/debug_log.h"
-#include "formatter/card_backup.h"
+#include "platform/platform.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
-
-bool IsRemovableDrive(const QString &path, const CardHost &host)
-{
-    return IsRemovableCard(path, host);
-}
-
-QString LocalAppDataFolder()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-}
 
 bool StartDetached(const QString &program, const QStringList &arguments, const QString &workingDir)
 {
-    return QProcess::startDetached(program, arguments, workingDir);
+    return arguments.size() == 1 && platform::StartProgram(program, arguments[0], workingDir);
 }
 
 QString RelocateProgram(const QString &programPath, const QString &programFolder,
                         const QString &localAppData, const ProgramStarter &start)
 {
     const QString target = localAppData + QStringLiteral("/Orbilux");
-    QDir().mkpath(target);
+    platform::CreateFolder(target);
+    const QDir from = QFileInfo(programPath).absoluteDir();
+    // A copy without the files the program needs beside it would not start.
+    for (const QString &file : platform::ProgramFileSet(programPath)) {
+        const QString to = target + QLatin1Char('/') + file;
+        platform::CreateFolder(QFileInfo(to).absolutePath());
+        // An earlier copy is replaced only by a complete new one.
+        if (!platform::CopyOver(from.filePath(file), to)) return QString();
+    }
     const QString copy = target + QLatin1Char('/') + QFileInfo(programPath).fileName();
-    // An earlier copy is replaced only by a complete new one.
-    if (!CopyOver(programPath, copy)) return QString();
-    // The root of the copy's file system, as the drive root was.
-    const QString workingDir = QStringLiteral("/");
+    const QString workingDir = platform::DriveRoot(copy);
     // One argument, blanks and all: the copy must see the folder it was started from.
-    if (!start(copy, {programFolder}, workingDir)) return QString();
-    DebugLog(copy);
-    DebugLog(programFolder);
-    DebugLog(workingDir);
+    const QString argument = platform::NativePath(programFolder);
+    if (!start(copy, {argument}, workingDir)) return QString();
+    DebugLog(platform::NativePath(copy));
+    DebugLog(argument);
+    DebugLog(platform::NativePath(workingDir));
     return copy;
 }

@@ -6,6 +6,7 @@
 //   q7_settings_screenshots OUTPUT_DIR
 
 #include "builds/dialog_profile.h"
+#include "dialogs/control_ids.h"
 #include "dialogs/motion_dlg.h"
 #include "dialogs/parking_dlg.h"
 #include "dialogs/q7_setting_dlg.h"
@@ -85,7 +86,7 @@ bool ShootBuild(const DialogProfile &profile, const QString &name, const QString
     });
     dlg.Settings()->parkingMode = 1;
     parking->RefreshControls();
-    if (auto *off = parking->ControlAs<QAbstractButton>(1148)) off->click();
+    if (auto *off = parking->ControlAs<QAbstractButton>(IDC_PARKING_MODE_OFF)) off->click();
 
     // The motion area dialog with the middle row of the rear picture selected.
     CMotionDlg &motion = parking->MotionDlg();

@@ -16,6 +16,7 @@
 #include <QSlider>
 
 #include <algorithm>
+#include <iterator>
 
 int ScrollChange(ScrollRequest request, int position, int extra, int line, int page, int thumb)
 {
@@ -216,6 +217,112 @@ void CTabDlg::Place(int id, const QString &text, int x, int y, int width, int he
 void CTabDlg::PlaceAt(int id, int x, int y, int width, int height)
 {
     if (QWidget *w = Control(id)) w->setGeometry(x, y, width, height);
+}
+
+void CTabDlg::PlaceText(int id, int number, int x, int y, int perChar, int extra, int height)
+{
+    const QString t = Text(number);
+    Place(id, t, x, y, TextWidth(t, perChar, extra), height);
+}
+
+void CTabDlg::PlaceHeading(int id, int number, int y, int perChar, int extra)
+{
+    PlaceText(id, number, 15, y, perChar, extra, 14);
+}
+
+void CTabDlg::PlaceLabel(int id, int number, int x, int y)
+{
+    PlaceText(id, number, x, y, 6, 10, 13);
+}
+
+void CTabDlg::PlaceButton(int id, int number, int x, int y, int width, int height)
+{
+    const QString t = Text(number);
+    Place(id, t, x, y, width > 0 ? width : TextWidth(t, 6, 20), height);
+}
+
+int CTabDlg::RightOf(int id) const
+{
+    const QRect r = Control(id)->geometry();
+    return r.left() + r.width();
+}
+
+void CTabDlg::AddRecordingRadios(const RecordingSectionIds &ids)
+{
+    for (int id : ids.frontResolution)
+        AddRadio(id, kFrontResolutionGroup);
+    for (int id : ids.rearResolution)
+        AddRadio(id, kRearResolutionGroup);
+    for (int id : ids.frames)
+        AddRadio(id, kFramesGroup);
+    for (int id : ids.rearFrames)
+        AddRadio(id, kRearFramesGroup);
+    for (int id : ids.frontQuality)
+        AddRadio(id, kFrontQualityGroup);
+    for (int id : ids.rearQuality)
+        AddRadio(id, kRearQualityGroup);
+}
+
+void CTabDlg::CheckRecordingSection(const RecordingSectionIds &ids, const RecordingFields &fields,
+                                    int framesFallback, int rearFramesFallback)
+{
+    auto row = [](const auto &radios) { return QList<int>(std::begin(radios), std::end(radios)); };
+    CheckByValue(row(ids.frontResolution), {1, 2, 3}, *fields.frontResolution,
+                 ids.frontResolution[2]);
+    CheckByValue(row(ids.rearResolution), {1, 2}, *fields.rearResolution, ids.rearResolution[1]);
+    CheckByValue(row(ids.frames), {1, 2, 3}, *fields.frontFrameRate, framesFallback);
+    CheckByValue(row(ids.rearFrames), {1, 2, 3}, *fields.rearFrameRate, rearFramesFallback);
+    CheckByValue(row(ids.frontQuality), {1, 2, 3}, *fields.frontQuality, ids.frontQuality[2]);
+    CheckByValue(row(ids.rearQuality), {1, 2, 3}, *fields.rearQuality, ids.rearQuality[2]);
+}
+
+void CTabDlg::StoreRecordingChoice(const RecordingSectionIds &ids, const RecordingFields &fields,
+                                   int id)
+{
+    // The value of a radio is its place in its row, from 1; 0 for a radio of another row.
+    auto value = [id](const auto &radios) {
+        for (size_t i = 0; i < std::size(radios); ++i)
+            if (radios[i] == id) return int(i) + 1;
+        return 0;
+    };
+    if (const int v = value(ids.frontResolution)) *fields.frontResolution = v;
+    if (const int v = value(ids.rearResolution)) *fields.rearResolution = v;
+    // One frame row serves both cameras; a click on the hidden rear row stores nothing.
+    if (const int v = value(ids.frames)) *fields.frontFrameRate = *fields.rearFrameRate = v;
+    if (const int v = value(ids.frontQuality)) *fields.frontQuality = v;
+    if (const int v = value(ids.rearQuality)) *fields.rearQuality = v;
+}
+
+void CTabDlg::LayoutRecordingSection(const RecordingSectionIds &ids, int top)
+{
+    // A row of radios `step` pixels apart, 110 wide but for the last, which is 130.
+    auto row = [this](const int *radios, int count, const int *texts, int x, int step, int y) {
+        for (int i = 0; i < count; ++i)
+            PlaceButton(radios[i], texts[i], x + step * i, y, i == count - 1 ? 130 : 110);
+    };
+    const int resolutionTexts[3] = {129, 130, 131};
+    const int rearResolutionTexts[2] = {180, 130};
+    const int frameTexts[3] = {132, 133, 134};
+    const int qualityTexts[3] = {123, 124, 125};
+    PlaceHeading(ids.resolutionHeading, 120, top);
+    PlaceLabel(ids.resolutionFrontLabel, 110, 25, top + 30);
+    row(ids.frontResolution, 3, resolutionTexts, 80, 130, top + 23);
+    PlaceLabel(ids.resolutionRearLabel, 111, 25, top + 60);
+    row(ids.rearResolution, 2, rearResolutionTexts, 80, 130, top + 53);
+    PlaceHeading(ids.framesHeading, 121, top + 111);
+    PlaceLabel(ids.framesFrontLabel, 110, 25, top + 141);
+    row(ids.frames, 3, frameTexts, 25, 150, top + 134);
+    PlaceLabel(ids.framesRearLabel, 111, 25, top + 171);
+    row(ids.rearFrames, 3, frameTexts, 80, 130, top + 164);
+    PlaceHeading(ids.qualityHeading, 122, top + 192);
+    PlaceLabel(ids.qualityFrontLabel, 110, 25, top + 220);
+    row(ids.frontQuality, 3, qualityTexts, 80, 130, top + 215);
+    PlaceLabel(ids.qualityRearLabel, 111, 25, top + 252);
+    row(ids.rearQuality, 3, qualityTexts, 80, 130, top + 245);
+    PlaceHeading(ids.impactHeading, 126, top + 303);
+    PlaceLabel(ids.impactLowLabel, 127, 45, top + 338);
+    PlaceAt(ids.impact, RightOf(ids.impactLowLabel), top + 323, 300, 42);
+    PlaceLabel(ids.impactHighLabel, 128, RightOf(ids.impact), top + 338);
 }
 
 void CTabDlg::SetChecked(int id, bool checked)

@@ -42,6 +42,33 @@ inline int TextWidth(const QString &text, int perChar, int extra)
     return int(text.size()) * perChar + extra;
 }
 
+// The controls of the recording section that the Continuous and Parking tabs both lay out:
+// resolution, frame rate, quality and impact sensitivity, front row before rear row.
+struct RecordingSectionIds {
+    int resolutionHeading, resolutionFrontLabel, frontResolution[3];
+    int resolutionRearLabel, rearResolution[2];
+    int framesHeading, framesFrontLabel, frames[3], framesRearLabel, rearFrames[3];
+    int qualityHeading, qualityFrontLabel, frontQuality[3], qualityRearLabel, rearQuality[3];
+    int impactHeading, impactLowLabel, impact, impactHighLabel;
+};
+
+// The record's fields that a recording section shows and stores.
+struct RecordingFields {
+    int32_t *frontResolution, *rearResolution, *frontFrameRate, *rearFrameRate;
+    int32_t *frontQuality, *rearQuality;
+};
+
+// The radio groups of a recording section, one per row; a tab's own groups follow them.
+enum RecordingGroup {
+    kFrontResolutionGroup,
+    kRearResolutionGroup,
+    kFramesGroup,
+    kRearFramesGroup,
+    kFrontQualityGroup,
+    kRearQualityGroup,
+    kRecordingGroupCount
+};
+
 class CTabDlg : public QWidget
 {
     Q_OBJECT
@@ -89,6 +116,27 @@ class CTabDlg : public QWidget
     // Sets a label's or button's text and geometry.
     void Place(int id, const QString &text, int x, int y, int width, int height);
     void PlaceAt(int id, int x, int y, int width, int height);
+    // The text of string `number` at (x, y), n characters wide as TextWidth counts them.
+    void PlaceText(int id, int number, int x, int y, int perChar, int extra, int height);
+    // A heading at x = 15, 14 pixels high.
+    void PlaceHeading(int id, int number, int y, int perChar = 6, int extra = 10);
+    // A label, n x 6 + 10 wide and 13 high.
+    void PlaceLabel(int id, int number, int x, int y);
+    // A radio button, check box or push button of the template's width, or n x 6 + 20 wide
+    // when it gives none.
+    void PlaceButton(int id, int number, int x, int y, int width = 0, int height = 25);
+    // The x just right of a control.
+    int RightOf(int id) const;
+    // The recording section: its radios in their groups; laid out with its resolution heading
+    // at y = top; its radios set from the record (the value's radio, or under the K420 rule
+    // the last of the row for any other value; for the frame rows the fallbacks say which,
+    // -1 for none); a click on one of its radios stored.
+    void AddRecordingRadios(const RecordingSectionIds &ids);
+    void LayoutRecordingSection(const RecordingSectionIds &ids, int top);
+    void CheckRecordingSection(const RecordingSectionIds &ids, const RecordingFields &fields,
+                               int framesFallback, int rearFramesFallback);
+    void StoreRecordingChoice(const RecordingSectionIds &ids, const RecordingFields &fields,
+                              int id);
     QString Text(int number) const { return ModelText(m_profile.model, number); }
 
     // Radios: checks id and clears the others of its group.

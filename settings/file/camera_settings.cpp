@@ -1,6 +1,5 @@
 #include "file/camera_settings.h"
 
-#include "builds/model_profile.h"
 #include "file/ansi_text.h"
 #include "file/debug_log.h"
 
@@ -36,7 +35,7 @@ QString SettingsText(const char *field, std::size_t width)
     return AnsiToWide(field, qsizetype(width));
 }
 
-void ResetSettings(CameraSettings &settings, const ModelProfile &model)
+void ResetSettings(CameraSettings &settings, const RecordProfile &model)
 {
     for (std::size_t i = 0; i < model.textDefaultCount; ++i) {
         const TextDefault &t = model.textDefaults[i];
@@ -84,7 +83,7 @@ bool LoadSettings(CameraSettings &settings, const QString &path)
     return true;
 }
 
-bool SaveSettings(CameraSettings &settings, const QString &path, const ModelProfile &model)
+bool SaveSettings(CameraSettings &settings, const QString &path, const RecordProfile &model)
 {
     if (!QFileInfo::exists(path)) {
         DebugLog(QStringLiteral("Roadlog Setting is not exist\n"));

@@ -8,8 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 
-struct ModelProfile;
-
 // Little-endian on disk; the settings tool runs on little-endian PCs only (checked below), so
 // the fields are read and written in place.
 struct CameraSettings {
@@ -95,8 +93,33 @@ constexpr uint32_t kConfigSize15 = 432;
 // All 432 bytes zero.
 void ClearSettings(CameraSettings &settings);
 
+struct FieldDefault {
+    int32_t CameraSettings::*field;
+    int32_t value;
+};
+
+// A text field that ResetSettings clears to its full width and then fills.
+struct TextDefault {
+    std::size_t offset;
+    std::size_t width;
+    const char *text;
+};
+
+// What differs between the camera models in the record's reset and save; the model profile
+// (builds/model_profile.h) is one.
+struct RecordProfile {
+    const FieldDefault *fieldDefaults;
+    std::size_t fieldDefaultCount;
+    const TextDefault *textDefaults;
+    std::size_t textDefaultCount;
+    // The save writes 432 into checksum (the file then claims version 1.5's size).
+    bool saveStampsChecksum;
+    // The save logs the load's reference list of versions 1.0 to 1.3 instead of the 1.5 line.
+    bool saveLogsVersionList;
+};
+
 // The build's defaults; checksum, configVersion, the motion areas and reserved bytes stay.
-void ResetSettings(CameraSettings &settings, const ModelProfile &model);
+void ResetSettings(CameraSettings &settings, const RecordProfile &model);
 
 // Reads path (card folder + "setup.cfg") into the record. True when the file could be opened,
 // whatever it holds; on false the record is unchanged. Reads at most 432 bytes.
@@ -104,7 +127,7 @@ bool LoadSettings(CameraSettings &settings, const QString &path);
 
 // Writes the record over the start of the existing file and dumps it to the debug log.
 // Never creates the file.
-bool SaveSettings(CameraSettings &settings, const QString &path, const ModelProfile &model);
+bool SaveSettings(CameraSettings &settings, const QString &path, const RecordProfile &model);
 
 // The 35-line record dump that follows a save.
 void DumpSettings(const CameraSettings &settings);

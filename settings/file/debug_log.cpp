@@ -1,7 +1,8 @@
 #include "file/debug_log.h"
 
+#include "platform/platform.h"
+
 #include <cstdarg>
-#include <cstdio>
 #include <mutex>
 
 namespace
@@ -31,16 +32,7 @@ void DebugLog(const QString &message)
         g_capture->m_messages.append(message);
         return;
     }
-    // The texts carry their own line feeds for the debugger view ("\n\nRoadlog Setting
-    // loading...\n"); a terminal wants one line per message.
-    QString line = message;
-    while (!line.isEmpty() && (line.front() == '\n' || line.front() == '\r'))
-        line.remove(0, 1);
-    while (!line.isEmpty() && (line.back() == '\n' || line.back() == '\r'))
-        line.chop(1);
-    line.replace('\n', ' ').replace('\r', ' ');
-    const QByteArray utf8 = line.toUtf8();
-    std::fprintf(stderr, "%s\n", utf8.constData());
+    platform::WriteDebugOutput(message);
 }
 
 void DebugLogF(const char *format, ...)

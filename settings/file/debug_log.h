@@ -1,5 +1,6 @@
-// The settings tool's debug log. The Windows tool wrote every diagnostic with OutputDebugStringW;
-// here each message becomes one line on standard error. Nothing logged is ever shown in a window.
+// The settings tool's debug log: every diagnostic goes to the platform's debug output
+// (OutputDebugStringW on Windows, one line per message on standard error on Linux). Nothing
+// logged is ever shown in a window.
 #pragma once
 
 #include <QString>

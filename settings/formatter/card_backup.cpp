@@ -1,25 +1,13 @@
 #include "formatter/card_backup.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryDir>
+#include "platform/platform.h"
 
-#include <filesystem>
-#include <system_error>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace
 {
-
-bool SameFile(const QString &a, const QString &b)
-{
-    // By identity, not by name: a case-insensitive card or a link may name one file twice.
-    std::error_code ec;
-    return std::filesystem::equivalent(std::filesystem::path(a.toStdU16String()),
-                                       std::filesystem::path(b.toStdU16String()), ec) &&
-           !ec;
-}
 
 QString WithSlash(const QString &folder)
 {
@@ -27,27 +15,6 @@ QString WithSlash(const QString &folder)
 }
 
 } // namespace
-
-bool CopyOver(const QString &from, const QString &to)
-{
-    QFile in(from);
-    if (!QFileInfo(from).isFile() || !in.open(QIODevice::ReadOnly)) return false;
-    if (QFileInfo::exists(to) && SameFile(from, to)) return true;
-    // QSaveFile writes a temporary file beside `to`, flushes it to the medium and renames it
-    // over `to` on commit; a failed or cancelled copy leaves `to` untouched.
-    QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    char buf[64 * 1024];
-    for (;;) {
-        const qint64 n = in.read(buf, sizeof buf);
-        if (n < 0 || (n > 0 && out.write(buf, n) != n)) return false; // discards the temporary file
-        if (n == 0) break;
-    }
-    if (!out.commit()) return false;
-    // A program must stay a program; a card's file system may not keep permissions at all.
-    QFile::setPermissions(to, in.permissions());
-    return true;
-}
 
 bool PlanCardBackup(const QString &cardFolder, const QString &cardRoot, const QString &programFile,
                     const QString &preferredFolder, const QStringList &freshRoots,
@@ -71,15 +38,20 @@ bool PlanCardBackup(const QString &cardFolder, const QString &cardRoot, const QS
             return false;
         }
     }
-    const QString name = QFileInfo(programFile).fileName();
     plan.files.push_back(
         {cardFolder + "setup.cfg", plan.folder + "setup.cfg", cardFolder + "setup.cfg"});
     if (!programFile.isEmpty()) {
-        // The running file is gone once its card is formatted: a copy of it waits with the others.
-        if (onCard(programFile))
-            plan.files.push_back({programFile, plan.folder + name, cardFolder + name, true});
-        else
-            plan.files.push_back({QString(), programFile, cardFolder + name, true});
+        // The program with what it needs beside it, so that the card keeps a tool that runs.
+        // The running files are gone once their card is formatted: copies wait with the others.
+        const QString programFolder = QFileInfo(programFile).absolutePath() + '/';
+        const bool programOnCard = onCard(programFile);
+        for (const QString &file : platform::ProgramFileSet(programFile)) {
+            const QString from = programFolder + file;
+            if (programOnCard)
+                plan.files.push_back({from, plan.folder + file, cardFolder + file, true});
+            else
+                plan.files.push_back({QString(), from, cardFolder + file, true});
+        }
     }
     plan.files.push_back({cardRoot + "MLO", plan.folder + "MLO", cardRoot + "MLO"});
     plan.files.push_back({cardRoot + "boot.scr", plan.folder + "boot.scr", cardRoot + "boot.scr"});
@@ -98,7 +70,8 @@ bool MakeCardBackup(const CardBackup &plan,
         if (!f.from.isEmpty() && f.program) order.push_back(&f);
     for (const BackupFile *f : order) {
         if (!QFileInfo(f->from).isFile()) continue;
-        if (!CopyOver(f->from, f->backup)) {
+        if (f->program) QDir().mkpath(QFileInfo(f->backup).path());
+        if (!platform::CopyOver(f->from, f->backup)) {
             if (failed) *failed = f->from;
             return false;
         }
@@ -114,7 +87,8 @@ bool RestoreCardBackup(const CardBackup &plan)
     bool all = true;
     for (const BackupFile &f : plan.files) {
         if (!QFileInfo(f.backup).isFile()) continue;
-        all = CopyOver(f.backup, f.to) && all;
+        if (f.program) QDir().mkpath(QFileInfo(f.to).path());
+        all = platform::CopyOver(f.backup, f.to) && all;
     }
     return all;
 }

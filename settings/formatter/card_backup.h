@@ -1,6 +1,6 @@
 // Keeping the camera's files while their card is formatted: where they wait, copying them off
 // the card and back. The backup must never sit on the card being formatted, and no copy ever
-// removes a file before its replacement is complete.
+// removes a file before its replacement is complete (platform::CopyOver).
 #pragma once
 
 #include <QString>
@@ -9,22 +9,17 @@
 #include <functional>
 #include <vector>
 
-// CopyFileW with overwriting allowed, made safe: the copy goes to a temporary file beside `to`
-// that is renamed over it once complete, so `to` keeps its old contents if the copy fails.
-// A missing source leaves `to` alone (false); copying a file onto itself does nothing (true).
-bool CopyOver(const QString &from, const QString &to);
-
 struct BackupFile {
     QString from;   // copied into the backup before the format; empty: nothing to copy
     QString backup; // the copy that is put back
     QString to;     // where it is put back
-    bool program = false;
+    bool program = false; // one of the program's files (platform::ProgramFileSet)
 };
 
 struct CardBackup {
     QString folder;     // where the files wait, ending in '/'
     bool fresh = false; // made for this format, removed once everything is back
-    // setup.cfg, the program file, MLO and boot.scr, in the order they are put back.
+    // setup.cfg, the program's files, MLO and boot.scr, in the order they are put back.
     std::vector<BackupFile> files;
 };
 
@@ -33,8 +28,8 @@ using OnCardTest = std::function<bool(const QString &path)>;
 
 // Where the files of the card wait. The preferred folder (the program's) is the backup folder
 // unless it lies on the card; then a fresh folder is made below the first of freshRoots that is
-// off the card. The program file is backed up too when it lies on the card, since the format
-// takes it away; otherwise it is put back from where it is. False, with the reason in *error,
+// off the card. The program's files are backed up too when the program lies on the card, since
+// the format takes them away; otherwise they are put back from where they are. False, with the reason in *error,
 // when no folder off the card can be had.
 bool PlanCardBackup(const QString &cardFolder, const QString &cardRoot, const QString &programFile,
                     const QString &preferredFolder, const QStringList &freshRoots,

@@ -3,8 +3,8 @@
 // return of the files and the final message.
 #pragma once
 
-#include "formatter/card_discovery.h"
 #include "formatter/format_profile.h"
+#include "platform/card.h"
 
 #include <QString>
 #include <QStringList>
@@ -64,14 +64,14 @@ bool ConfirmCardFormat(FormatUi &ui, const FormatProfile &profile);
 // The procedure; returns when the final message has been shown.
 void SDCardFormat(const FormatJob &job);
 
-// The card root: the mount point of the folder's file system with a trailing '/', empty when
-// the folder is on no mounted file system.
+// The card root ("E:/", or the mount point of the folder's file system with a trailing '/');
+// empty when the folder is on no mounted file system.
 QString CardRoot(const QString &cardFolder, const CardHost &host);
 
 // The line the worker logs for MakeMBR's result.
 void LogMakeMBRResult(int result);
 
-// The texts shown when the system formatter is missing.
+// The text shown when the system formatter (mkfs.fat) is missing on Linux.
 extern const char kFormatterMissingText[];
 // Added to the final message: the files could not be saved off the card (%1: why), so nothing
 // was formatted.

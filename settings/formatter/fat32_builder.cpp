@@ -21,6 +21,71 @@ void Put32(Sector &s, size_t at, uint32_t v)
     for (int i = 0; i < 4; ++i) s[at + i] = (v >> (8 * i)) & 0xFF;
 }
 
+// Fields of the FAT32 boot sector, by offset: the BIOS parameter block and the extended boot
+// record after it.
+namespace bpb
+{
+enum Field : size_t {
+    kJumpBoot = 0,
+    kBytesPerSector = 11,
+    kSectorsPerCluster = 13,
+    kReservedSectorCount = 14,
+    kNumberOfFats = 16,
+    kMedia = 21,
+    kSectorsPerTrack = 24,
+    kNumberOfHeads = 26,
+    kHiddenSectors = 28,
+    kTotalSectors32 = 32,
+    kFatSize32 = 36,
+    kRootCluster = 44,
+    kFsInfoSector = 48,
+    kBackupBootSector = 50,
+    kDriveNumber = 64,
+    kBootSignature = 66,
+    kVolumeId = 67,
+    kVolumeLabel = 71,
+    kFileSystemType = 82,
+};
+} // namespace bpb
+
+// 0x55 0xAA end the MBR and the boot sector.
+constexpr size_t kSectorSignature = 510;
+
+// Fields of the FSInfo sector and their fixed values.
+namespace fsinfo
+{
+enum Field : size_t {
+    kLeadSignature = 0,
+    kStructSignature = 484,
+    kFreeCount = 488,
+    kNextFree = 492,
+    kTrailSignature = 508,
+};
+constexpr uint32_t kLeadSignatureValue = 0x41615252;
+constexpr uint32_t kStructSignatureValue = 0x61417272;
+constexpr uint32_t kTrailSignatureValue = 0xAA550000;
+// The free count is not known.
+constexpr uint32_t kUnknownFreeCount = 0xFFFFFFFF;
+} // namespace fsinfo
+
+// The root directory's cluster, where the search for a free cluster starts too.
+constexpr uint32_t kRootDirectoryCluster = 2;
+
+// The MBR: the partition table and the fields of its entries.
+constexpr size_t kPartitionTableOffset = 446;
+namespace entry
+{
+enum Field : size_t {
+    kBootIndicator = 0,
+    kFirstChs = 1,
+    kSystemId = 4,
+    kLastChs = 5,
+    kFirstLba = 8,
+    kSectorsInPartition = 12,
+};
+} // namespace entry
+constexpr uint8_t kActivePartition = 0x80;
+
 uint16_t Get16(const Sector &s, size_t at) { return s[at] | (s[at + 1] << 8); }
 
 uint32_t Get32(const Sector &s, size_t at)
@@ -163,20 +228,20 @@ bool ComputeLayout(uint64_t sectorCount, FormatLayout &layout)
 Sector ClearingSector()
 {
     Sector s = Zero();
-    s[446] = 0x80;
+    s[kPartitionTableOffset + entry::kBootIndicator] = kActivePartition;
     return s;
 }
 
 std::array<uint8_t, 16> MakePartitionEntry(const DiskGeometry &geometry, uint32_t volumeSectors)
 {
     std::array<uint8_t, 16> e{};
-    e[0] = 0x00;
-    PutChs(&e[1], kPartitionStart, geometry, false);
-    e[4] = kPartitionType;
-    PutChs(&e[5], volumeSectors + kPartitionStart - 1, geometry, true);
+    e[entry::kBootIndicator] = 0x00;
+    PutChs(&e[entry::kFirstChs], kPartitionStart, geometry, false);
+    e[entry::kSystemId] = kPartitionType;
+    PutChs(&e[entry::kLastChs], volumeSectors + kPartitionStart - 1, geometry, true);
     for (int i = 0; i < 4; ++i) {
-        e[8 + i] = (kPartitionStart >> (8 * i)) & 0xFF;
-        e[12 + i] = (volumeSectors >> (8 * i)) & 0xFF;
+        e[entry::kFirstLba + i] = (kPartitionStart >> (8 * i)) & 0xFF;
+        e[entry::kSectorsInPartition + i] = (volumeSectors >> (8 * i)) & 0xFF;
     }
     return e;
 }
@@ -188,58 +253,61 @@ Sector MakeMBRSector(const DiskGeometry &geometry, uint32_t volumeSectors)
     s[1] = 0x3C;
     s[2] = 0x90;
     const auto entry = MakePartitionEntry(geometry, volumeSectors);
-    std::memcpy(&s[446], entry.data(), entry.size());
-    s[510] = 0x55;
-    s[511] = 0xAA;
+    std::memcpy(&s[kPartitionTableOffset], entry.data(), entry.size());
+    s[kSectorSignature] = 0x55;
+    s[kSectorSignature + 1] = 0xAA;
     return s;
 }
 
 Sector MakeBPB32Structure(const FormatLayout &layout)
 {
     Sector s = Zero();
-    s[0] = 0xEB;
-    s[1] = 0x58;
-    s[2] = 0x90;
-    Put16(s, 11, kSectorSize);
-    s[13] = uint8_t(layout.sectorsPerCluster);
-    Put16(s, 14, uint16_t(layout.reservedSectors));
-    s[16] = kFatCount;
-    s[21] = kMediaByte;
-    Put16(s, 24, 63);
-    Put16(s, 26, 255);
-    Put32(s, 28, kPartitionStart);
-    Put32(s, 32, layout.volumeSectors);
-    Put32(s, 36, layout.fatSectors);
-    Put32(s, 44, 2);
-    Put16(s, 48, 1);
-    Put16(s, 50, 6);
-    s[64] = 0x01;
-    s[66] = 0x29;
-    Put32(s, 67, uint32_t(std::time(nullptr)));
-    std::memcpy(&s[71], "NO NAME QV ", 11);
-    std::memcpy(&s[82], "FAT32   ", 8);
-    s[510] = 0x55;
-    s[511] = 0xAA;
+    s[bpb::kJumpBoot] = 0xEB;
+    s[bpb::kJumpBoot + 1] = 0x58;
+    s[bpb::kJumpBoot + 2] = 0x90;
+    Put16(s, bpb::kBytesPerSector, kSectorSize);
+    s[bpb::kSectorsPerCluster] = uint8_t(layout.sectorsPerCluster);
+    Put16(s, bpb::kReservedSectorCount, uint16_t(layout.reservedSectors));
+    s[bpb::kNumberOfFats] = kFatCount;
+    s[bpb::kMedia] = kMediaByte;
+    Put16(s, bpb::kSectorsPerTrack, 63);
+    Put16(s, bpb::kNumberOfHeads, 255);
+    Put32(s, bpb::kHiddenSectors, kPartitionStart);
+    Put32(s, bpb::kTotalSectors32, layout.volumeSectors);
+    Put32(s, bpb::kFatSize32, layout.fatSectors);
+    Put32(s, bpb::kRootCluster, kRootDirectoryCluster);
+    Put16(s, bpb::kFsInfoSector, 1);
+    Put16(s, bpb::kBackupBootSector, 6);
+    s[bpb::kDriveNumber] = 0x01;
+    s[bpb::kBootSignature] = 0x29; // the volume id, label and type follow
+    Put32(s, bpb::kVolumeId, uint32_t(std::time(nullptr)));
+    std::memcpy(&s[bpb::kVolumeLabel], "NO NAME QV ", 11);
+    std::memcpy(&s[bpb::kFileSystemType], "FAT32   ", 8);
+    s[kSectorSignature] = 0x55;
+    s[kSectorSignature + 1] = 0xAA;
     return s;
 }
 
 Sector MakeFSInfoStructure()
 {
     Sector s = Zero();
-    Put32(s, 0, 0x41615252);
-    Put32(s, 484, 0x61417272);
-    Put32(s, 488, 0xFFFFFFFF);
-    Put32(s, 492, 2);
-    Put32(s, 508, 0xAA550000);
+    Put32(s, fsinfo::kLeadSignature, fsinfo::kLeadSignatureValue);
+    Put32(s, fsinfo::kStructSignature, fsinfo::kStructSignatureValue);
+    Put32(s, fsinfo::kFreeCount, fsinfo::kUnknownFreeCount);
+    Put32(s, fsinfo::kNextFree, kRootDirectoryCluster);
+    Put32(s, fsinfo::kTrailSignature, fsinfo::kTrailSignatureValue);
     return s;
 }
 
 Sector FatHeadSector()
 {
     Sector s = Zero();
-    Put32(s, 0, 0x0FFFFFF8);
-    Put32(s, 4, 0x0FFFFFFF);
-    Put32(s, 8, 0x0FFFFFFF);
+    // Entry 0 holds the media byte, entry 1 the end-of-chain mark; the root directory is a
+    // chain of one cluster.
+    constexpr uint32_t kEndOfChain = 0x0FFFFFFF;
+    Put32(s, 0, 0x0FFFFF00 | kMediaByte);
+    Put32(s, 4, kEndOfChain);
+    Put32(s, 4 * kRootDirectoryCluster, kEndOfChain);
     return s;
 }
 
@@ -259,6 +327,16 @@ bool MakePartitionTable(FormatContext &context, FormatLayout &layout)
     return device.WriteSector(0, MakeMBRSector(geometry, layout.volumeSectors));
 }
 
+int BuildCard(FormatContext &context, const std::function<void()> &beforeArea)
+{
+    FormatLayout layout{};
+    if (!MakePartitionTable(context, layout)) return ERR_FAIL_FORMAT;
+    const Sector boot = MakeBPB32Structure(layout);
+    context.progressTotal = PlanSectorCount(layout);
+    if (beforeArea) beforeArea();
+    return WriteFAT32Area(context, boot);
+}
+
 uint32_t DataClusters(const FormatLayout &layout)
 {
     const uint64_t meta = uint64_t(layout.reservedSectors) + uint64_t(kFatCount) * layout.fatSectors;
@@ -269,12 +347,13 @@ uint32_t DataClusters(const FormatLayout &layout)
 int WriteFAT32Area(FormatContext &context, const Sector &bootSector, uint32_t *nextSector)
 {
     const uint32_t p = kPartitionStart;
-    const uint32_t fsInfo = p + Get16(bootSector, 48);
-    const uint32_t backup = p + Get16(bootSector, 50);
-    const uint32_t fat1 = p + Get16(bootSector, 14);
-    const uint32_t fatSectors = Get32(bootSector, 36);
+    const uint32_t fsInfo = p + Get16(bootSector, bpb::kFsInfoSector);
+    const uint32_t backup = p + Get16(bootSector, bpb::kBackupBootSector);
+    const uint32_t fat1 = p + Get16(bootSector, bpb::kReservedSectorCount);
+    const uint32_t fatSectors = Get32(bootSector, bpb::kFatSize32);
     const uint32_t fat2 = fat1 + fatSectors;
-    const uint32_t rootSectors = bootSector[13];
+    // The root directory is the first cluster.
+    const uint32_t rootSectors = bootSector[bpb::kSectorsPerCluster];
     const Sector info = MakeFSInfoStructure();
     const Sector fatHead = FatHeadSector();
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 class QObject;
 
@@ -119,6 +120,12 @@ bool MakePartitionTable(FormatContext &context, FormatLayout &layout);
 // Runs the write plan after the MBR: returns RETURN_FORMAT_SUCCESS or the failed step's code;
 // nextSector receives the sector after the last one written.
 int WriteFAT32Area(FormatContext &context, const Sector &bootSector, uint32_t *nextSector = nullptr);
+
+// The card's build on context.device once the guards have passed: the partition table, then
+// the FAT32 area with its progress. beforeArea runs between the two (where the Windows side
+// locks the volume). RETURN_FORMAT_SUCCESS, ERR_FAIL_FORMAT when the partition table was not
+// written, or the failed write's code.
+int BuildCard(FormatContext &context, const std::function<void()> &beforeArea = nullptr);
 
 // The sectors the write plan writes for a layout.
 inline uint32_t PlanSectorCount(const FormatLayout &layout)

@@ -184,3 +184,19 @@ const RegistryKey *FindRegistryKey(const QList<RegistryKey> &keys, const QString
     }
     return nullptr;
 }
+
+QByteArray RegistryValueBytes(const RegistryValue &value)
+{
+    if (value.type != RegistryValue::String) return value.data;
+    QByteArray bytes;
+    for (QChar c : value.text) {
+        bytes.append(char(c.unicode() & 0xFF));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    return bytes + QByteArray(2, 0);
+}
+
+QString RegistryValueText(const RegistryValue &value)
+{
+    return value.type == RegistryValue::String ? value.text : QString();
+}

@@ -29,3 +29,8 @@ QList<RegistryKey> ParseRegistryText(const QByteArray &bytes);
 
 // The first key whose path equals path, ignoring case; null when there is none.
 const RegistryKey *FindRegistryKey(const QList<RegistryKey> &keys, const QString &path);
+
+// The bytes RegQueryValueExW hands back for a value: a string as UTF-16LE with its NUL.
+QByteArray RegistryValueBytes(const RegistryValue &value);
+// A string value's text; empty for any other type.
+QString RegistryValueText(const RegistryValue &value);

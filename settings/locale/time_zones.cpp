@@ -1,14 +1,12 @@
 #include "locale/time_zones.h"
 
-#include "builds/model_profile.h"
 #include "file/ansi_text.h"
 #include "file/camera_settings.h"
 #include "file/debug_log.h"
 #include "locale/resources.h"
+#include "platform/platform.h"
 
-#include <QDateTime>
 #include <QFile>
-#include <QTimeZone>
 
 #include <algorithm>
 #include <cstring>
@@ -46,23 +44,6 @@ TzDate DecodeDate(const uchar *p)
                   U16(p + 8), U16(p + 10), U16(p + 12), U16(p + 14)};
 }
 
-// The bytes RegQueryValueExW would hand back for a value.
-QByteArray ValueBytes(const RegistryValue &v)
-{
-    if (v.type != RegistryValue::String) return v.data;
-    QByteArray bytes;
-    for (QChar c : v.text) {
-        bytes.append(char(c.unicode() & 0xFF));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes + QByteArray(2, 0);
-}
-
-QString ValueText(const RegistryValue &v)
-{
-    return v.type == RegistryValue::String ? v.text : QString();
-}
-
 bool Excluded(const QString &keyName)
 {
     for (const char *prefix : kExcludedZonePrefixes) {
@@ -71,18 +52,6 @@ bool Excluded(const QString &keyName)
     return false;
 }
 
-QString ZoneInfoDir()
-{
-    const QString dir = qEnvironmentVariable("TZDIR");
-    return dir.isEmpty() ? QStringLiteral("/usr/share/zoneinfo") : dir;
-}
-
-QByteArray ZoneFile(const QByteArray &ianaId)
-{
-    if (ianaId.isEmpty() || ianaId.contains("..")) return QByteArray();
-    QFile file(ZoneInfoDir() + '/' + QString::fromLatin1(ianaId));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 } // namespace
 
 TziValue DecodeTzi(const QByteArray &data)
@@ -109,63 +78,18 @@ QList<RegistryKey> ShippedTimeZoneDatabase()
     return database;
 }
 
-QString SystemTimeZoneKey(const QList<RegistryKey> &database)
-{
-    const QByteArray iana = QTimeZone::systemTimeZoneId();
-    const QByteArray key = QTimeZone::ianaIdToWindowsId(iana);
-    if (!key.isEmpty()) return QString::fromLatin1(key);
-    // Qt's table knows renamed zones by their old names (Asia/Calcutta for Asia/Kolkata); the
-    // system keeps both names for one zone file.
-    const QByteArray mine = ZoneFile(iana);
-    if (mine.isEmpty()) return QString();
-    const QString prefix = QLatin1String(kTimeZonesKey) + '\\';
-    for (const RegistryKey &entry : database) {
-        if (!entry.path.startsWith(prefix, Qt::CaseInsensitive)) continue;
-        const QString name = entry.path.mid(prefix.size());
-        for (const QByteArray &id : QTimeZone::windowsIdToIanaIds(name.toLatin1())) {
-            if (ZoneFile(id) == mine) return name;
-        }
-    }
-    return QString();
-}
-
-CurrentTimeZone SystemCurrentTimeZone(const QList<RegistryKey> &database)
-{
-    CurrentTimeZone current;
-    const QString key = SystemTimeZoneKey(database);
-    const RegistryKey *entry =
-        key.isEmpty() ? nullptr
-                      : FindRegistryKey(database, QLatin1String(kTimeZonesKey) + '\\' + key);
-    if (entry) {
-        if (const RegistryValue *tzi = entry->value(QStringLiteral("TZI"))) {
-            const TziValue v = DecodeTzi(ValueBytes(*tzi));
-            current.bias = v.bias;
-            current.standardBias = v.standardBias;
-        }
-        if (const RegistryValue *std = entry->value(QStringLiteral("Std")))
-            current.standardName = ValueText(*std);
-        return current;
-    }
-    // A zone the database does not know: what the system says, which matches no entry.
-    const QTimeZone zone = QTimeZone::systemTimeZone();
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    current.bias = -zone.standardTimeOffset(now) / 60;
-    current.standardName = zone.displayName(QTimeZone::StandardTime, QTimeZone::LongName);
-    return current;
-}
-
 CTimeZoneInfoManager::CTimeZoneInfoManager(const QList<RegistryKey> &database,
-                                           const ModelProfile &model,
-                                           const CurrentTimeZone &current)
+                                           const ZoneProfile &model, const CurrentTimeZone &current)
     : m_model(model), m_current(current)
 {
     load(database);
 }
 
-CTimeZoneInfoManager::CTimeZoneInfoManager(const ModelProfile &model)
-    : m_model(model), m_current(SystemCurrentTimeZone(ShippedTimeZoneDatabase()))
+CTimeZoneInfoManager::CTimeZoneInfoManager(const ZoneProfile &model) : m_model(model)
 {
-    load(ShippedTimeZoneDatabase());
+    const QList<RegistryKey> database = platform::TimeZoneDatabase();
+    m_current = platform::CurrentZone(database);
+    load(database);
 }
 
 void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
@@ -197,7 +121,7 @@ void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
     for (qsizetype i = 0; i < kept.size(); ++i) {
         auto zone = std::make_unique<CRegTimeZoneInfo>();
         for (const RegistryValue &value : kept[i]->values) {
-            const QByteArray bytes = ValueBytes(value);
+            const QByteArray bytes = RegistryValueBytes(value);
             if (value.name.compare(QLatin1String("TZI"), Qt::CaseInsensitive) == 0) {
                 if (bytes.size() > kTziSize) continue;
                 const TziValue tzi = DecodeTzi(bytes);
@@ -210,9 +134,9 @@ void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
             }
             if (bytes.size() > kValueBuffer) continue;
             if (value.name == QLatin1String("Display"))
-                zone->displayName = ValueText(value);
+                zone->displayName = RegistryValueText(value);
             else if (value.name == QLatin1String("Std"))
-                zone->standardName = ValueText(value);
+                zone->standardName = RegistryValueText(value);
         }
         zone->keyName = keptNames[i];
         m_zones.push_back(std::move(zone));

@@ -14,7 +14,13 @@
 #include <vector>
 
 struct CameraSettings;
-struct ModelProfile;
+
+// What differs between the camera models in the catalogue; the model profile
+// (builds/model_profile.h) is one.
+struct ZoneProfile {
+    // FindZone with a name falls back to the first zone of the same bias.
+    bool findZoneFallsBackToBias;
+};
 
 // SYSTEMTIME as it appears in "TZI": month, day of week and week of the month (5 = last) of a
 // yearly rule when year is 0.
@@ -55,27 +61,21 @@ struct CurrentTimeZone {
     QString standardName;
 };
 
-// The registry path of the time zone database, and the shipped copy of it (subkey paths are
-// this path followed by a backslash and the zone's key name).
+// The registry path of the time zone database, and the copy of it shipped with the program
+// (subkey paths are this path followed by a backslash and the zone's key name). The PC's own
+// database and zone come from the platform (platform/platform.h).
 extern const char kTimeZonesKey[];
 QList<RegistryKey> ShippedTimeZoneDatabase();
-
-// The key name in database of the PC's zone: the IANA zone of TZ or /etc/localtime, mapped by
-// Qt's table (old and new IANA names both work). Empty when there is no mapping.
-QString SystemTimeZoneKey(const QList<RegistryKey> &database);
-
-// The PC's zone as Windows would report it, looked up in database by SystemTimeZoneKey().
-CurrentTimeZone SystemCurrentTimeZone(const QList<RegistryKey> &database);
 
 class CTimeZoneInfoManager
 {
   public:
     // Loads the catalogue from database: subkeys of kTimeZonesKey in their order, exclusion,
     // values, sort.
-    CTimeZoneInfoManager(const QList<RegistryKey> &database, const ModelProfile &model,
+    CTimeZoneInfoManager(const QList<RegistryKey> &database, const ZoneProfile &model,
                          const CurrentTimeZone &current);
-    // The shipped database and the PC's own zone.
-    explicit CTimeZoneInfoManager(const ModelProfile &model);
+    // The PC's database and its own zone.
+    explicit CTimeZoneInfoManager(const ZoneProfile &model);
 
     int count() const { return int(m_zones.size()); }
     const CRegTimeZoneInfo &zone(int index) const { return *m_zones[size_t(index)]; }
@@ -97,7 +97,7 @@ class CTimeZoneInfoManager
   private:
     void load(const QList<RegistryKey> &database);
 
-    const ModelProfile &m_model;
+    const ZoneProfile &m_model;
     CurrentTimeZone m_current;
     QStringList m_keyNames;
     std::vector<std::unique_ptr<CRegTimeZoneInfo>> m_zones;

@@ -1,5 +1,5 @@
 // The maker's PC viewer, as far as the settings tool cares: its LANGUAGE registry value and
-// whether its main window is open.
+// whether its main window is open. platform::Viewer() is the PC's own.
 #pragma once
 
 #include <QString>
@@ -12,18 +12,6 @@ class ViewerProbe
     virtual QString languageValue() const = 0;
     // A top-level window titled "KESTRAVON DASHCAM PC VIEWER" exists.
     virtual bool isRunning() const = 0;
-};
-
-// On Linux the viewer runs under Wine: its registry value is in the prefix's system.reg
-// ($WINEPREFIX, default ~/.wine), its window is an X11 top-level window. No prefix or no X
-// display means no viewer.
-class WineViewerProbe : public ViewerProbe
-{
-  public:
-    QString languageValue() const override;
-    bool isRunning() const override;
-
-    static QString winePrefix();
 };
 
 extern const char kViewerWindowTitle[];

@@ -1,6 +1,7 @@
 #include "skin/skin_image.h"
 
-#include "skin/skin_log.h"
+#include "file/debug_log.h"
+#include "platform/platform.h"
 
 #include <QDir>
 #include <QFile>
@@ -109,13 +110,13 @@ QImage LoadPngResource(int id)
     InitSkinResources();
     const QString path = QStringLiteral(":/PNG/%1").arg(id);
     if (!QFile::exists(path)) {
-        SkinLog("PNG resource %d not found", id);
+        DebugLogF("PNG resource %d not found", id);
         return QImage();
     }
     QImageReader reader(path, "png");
     QImage img = reader.read();
     if (img.isNull()) {
-        SkinLog("PNG resource %d cannot be decoded: %s", id, qPrintable(reader.errorString()));
+        DebugLogF("PNG resource %d cannot be decoded: %s", id, qPrintable(reader.errorString()));
         return QImage();
     }
     return img.convertToFormat(QImage::Format_ARGB32);
@@ -129,7 +130,7 @@ QIcon LoadIconResource(int id)
     for (const QString& size : QDir(folder).entryList(QDir::Files))
         icon.addFile(folder + QLatin1Char('/') + size);
     if (icon.isNull())
-        SkinLog("icon resource %d not found", id);
+        DebugLogF("icon resource %d not found", id);
     return icon;
 }
 
@@ -219,7 +220,11 @@ QImage CreateTextBitmap(const QFont& font, const QString& text, COLORREF color)
     QFont f = font;
     // Coverage is read from one channel: glyphs must be grey, not subpixel-coloured.
     f.setStyleStrategy(QFont::StyleStrategy(f.styleStrategy() | QFont::NoSubpixelAntialias));
-    const QSize size = QFontMetrics(f).size(0, t);
+    // Lines follow each other by the character cell, as DrawText stacks them; Qt would add the
+    // font's leading between them (Windows fonts have some).
+    const QFontMetrics metrics(f);
+    const QStringList lines = t.split(QLatin1Char('\n'));
+    const QSize size(metrics.size(0, t).width(), metrics.height() * int(lines.size()));
     if (size.isEmpty())
         return QImage();
 
@@ -229,7 +234,9 @@ QImage CreateTextBitmap(const QFont& font, const QString& text, COLORREF color)
         QPainter p(&white);
         p.setFont(f);
         p.setPen(Qt::white);
-        p.drawText(QRect(QPoint(0, 0), size), Qt::AlignLeft | Qt::AlignTop, t);
+        for (int i = 0; i < lines.size(); ++i)
+            p.drawText(QRect(0, i * metrics.height(), size.width(), metrics.height()),
+                       Qt::AlignLeft | Qt::AlignTop, lines[i]);
     }
 
     const unsigned cr = color & 0xFF, cg = (color >> 8) & 0xFF, cb = (color >> 16) & 0xFF;
@@ -264,9 +271,9 @@ void LoadSkinFonts()
 {
     if (QFontDatabase::hasFamily(QStringLiteral("Tahoma")))
         return;
-    for (const char* path : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
-        if (QFontDatabase::addApplicationFont(QString::fromLatin1(path)) < 0)
-            SkinLog("font %s not loaded", path);
+    for (const QString& path : platform::SkinFontFiles()) {
+        if (QFontDatabase::addApplicationFont(path) < 0)
+            DebugLogF("font %s not loaded", path.toUtf8().constData());
     }
 }
 

@@ -6,12 +6,12 @@
 //   q7_skin_render OUTPUT_DIR --screen   also shows the main dialog and the popups as real
 //                                        windows and saves what the screen shows (for X11/Xvfb)
 
+#include "file/debug_log.h"
 #include "skin/msg_popup_dlg.h"
 #include "skin/prog_popup_dlg.h"
 #include "skin/rbutton.h"
 #include "skin/rstatic_text.h"
 #include "skin/skin_image.h"
-#include "skin/skin_log.h"
 #include "skin/sub_slider.h"
 
 #include <QApplication>
@@ -63,7 +63,7 @@ bool Save(QWidget& w, const QString& dir, const char* name)
 {
     const QString path = dir + "/" + name;
     if (!w.grab().save(path, "PNG")) {
-        SkinLog("cannot write %s", qPrintable(path));
+        DebugLogF("cannot write %s", qPrintable(path));
         return false;
     }
     std::printf("%s\n", qPrintable(path));
@@ -198,7 +198,7 @@ bool SaveFromScreen(QWidget& w, const QString& dir, const char* name)
     // Give the window system time to map and paint the window.
     while (t.elapsed() < 500 || !(w.windowHandle() && w.windowHandle()->isExposed())) {
         if (t.elapsed() > 5000) {
-            SkinLog("window %s was not exposed", name);
+            DebugLogF("window %s was not exposed", name);
             return false;
         }
         QApplication::processEvents();
@@ -207,7 +207,7 @@ bool SaveFromScreen(QWidget& w, const QString& dir, const char* name)
     const QPixmap shot = w.screen()->grabWindow(w.winId());
     const QString path = dir + "/" + name;
     if (shot.isNull() || !shot.save(path, "PNG")) {
-        SkinLog("cannot grab %s from the screen", name);
+        DebugLogF("cannot grab %s from the screen", name);
         return false;
     }
     std::printf("%s (screen)\n", qPrintable(path));

@@ -6,8 +6,9 @@
 #include "file/debug_log.h"
 #include "formatter/card_format.h"
 #include "formatter/fat32_builder.h"
-#include "formatter/sector_devices.h"
 #include "locale/texts.h"
+#include "platform/card.h"
+#include "platform/platform.h"
 #include "skin/format_progress.h"
 
 #include <QCoreApplication>
@@ -149,7 +150,7 @@ int Image(const QString &file, uint64_t sectors, const FormatProfile &profile)
             return 1;
         }
     }
-    std::unique_ptr<FileSectorDevice> dev(FileSectorDevice::OpenImage(file, {255, 63}));
+    std::unique_ptr<SectorDevice> dev = platform::OpenImageDevice(file, {255, 63});
     if (!dev) {
         Print("cannot open " + file);
         return 1;
@@ -160,16 +161,8 @@ int Image(const QString &file, uint64_t sectors, const FormatProfile &profile)
     c.device = dev.get();
     c.window = &printer;
     c.scale = profile.scale;
-    FormatLayout l{};
-    int result;
-    if (!MakePartitionTable(c, l)) {
-        result = ERR_FAIL_FORMAT;
-    } else {
-        const Sector boot = MakeBPB32Structure(l);
-        c.progressTotal = PlanSectorCount(l);
-        result = WriteFAT32Area(c, boot);
-        if (result == RETURN_FORMAT_SUCCESS) result = 0;
-    }
+    int result = BuildCard(c);
+    if (result == RETURN_FORMAT_SUCCESS) result = 0;
     QCoreApplication::sendPostedEvents(&printer);
     LogMakeMBRResult(result);
     DebugLog(result == 0 ? QStringLiteral("MBR 생성 성공") : QString::asprintf("MBR 생성 실패 (%d)", result));
@@ -191,9 +184,9 @@ int Format(const QString &target, bool yes, const QString &program, const Format
     QString path = QFileInfo(target).absoluteFilePath();
     if (QFileInfo(path).isDir() && !path.endsWith('/')) path += '/';
     job.cardFolder = path;
-    job.backupFolder = QDir::homePath() + "/.local/share/Orbilux/q7card/";
+    job.backupFolder = platform::LocalAppDataFolder() + "/Orbilux/q7card/";
     QDir().mkpath(job.backupFolder);
-    if (!IsRemovableCard(job.cardFolder, job.host)) {
+    if (!platform::IsRemovableDrive(job.cardFolder, job.host)) {
         Print(target + ": not on a removable card; nothing done");
         return 1;
     }

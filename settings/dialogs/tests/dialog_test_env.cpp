@@ -2,6 +2,7 @@
 
 #include "dialogs/motion_dlg.h"
 #include "locale/resources.h"
+#include "platform/tests/support/platform_test_support.h"
 #include "skin/rbutton.h"
 #include "skin/skin_image.h"
 
@@ -23,10 +24,7 @@ class QtEnvironment : public ::testing::Environment
   public:
     void SetUp() override
     {
-        static int argc = 1;
-        static char name[] = "dialog_test";
-        static char *argv[] = {name, nullptr};
-        m_app = new QApplication(argc, argv);
+        m_app = new QApplication(TestProgramArgc(), TestProgramArgv());
         InitSettingsResources();
         LoadSkinFonts();
     }
@@ -114,7 +112,10 @@ OpenDialog::~OpenDialog() = default;
 void Settle()
 {
     QCoreApplication::sendPostedEvents();
-    QTest::qWait(QGuiApplication::platformName() == QLatin1String("offscreen") ? 0 : 150);
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        RunPendingEvents();
+    else
+        QTest::qWait(150);
     QCoreApplication::sendPostedEvents();
 }
 

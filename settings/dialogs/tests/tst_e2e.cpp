@@ -4,6 +4,7 @@
 
 #include "dialog_test_env.h"
 
+#include "dialogs/control_ids.h"
 #include "dialogs/q7_setting_app.h"
 #include "skin/control_id.h"
 #include "skin/msg_popup_dlg.h"
@@ -72,24 +73,24 @@ TEST_P(EndToEnd, OneChangeOnEachTabIsSavedByteForByte)
         auto select = [&](int i) { ClickButton(dlg->Button(CQ7SettingDlg::kIdTabCommon + i)); };
 
         // Common: voice recording off.
-        ClickControl(tab(0), 1011);
+        ClickControl(tab(0), IDC_COMMON_VOICE_RECORDING_OFF);
         // Continuous: front quality Mid.
         select(1);
-        ClickControl(tab(1), 1244);
+        ClickControl(tab(1), IDC_NORMAL_FRONT_QUALITY_MID);
         // Parking: parking mode off, answered Yes; the stop timer one step down (48 -> 36 h).
         select(2);
         WithModal(
-            [&] { ClickControl(tab(2), 1148); },
+            [&] { ClickControl(tab(2), IDC_PARKING_MODE_OFF); },
             [&](QWidget *modal) {
                 ASSERT_NE(modal, nullptr);
                 qobject_cast<QPushButton *>(FindControl(modal, CMsgPopupDlg::kIdYes))->click();
             });
-        QWidget *timer = tab(2).Control(1162);
+        QWidget *timer = tab(2).Control(IDC_PARKING_TIMER);
         Reveal(tab(2), timer);
         QTest::keyClick(timer, Qt::Key_Left);
         // Additional: security LED mode 2.
         select(3);
-        ClickControl(tab(3), 1331);
+        ClickControl(tab(3), IDC_ETC_LED_MODE_2);
         ClickButton(dlg->Button(CQ7SettingDlg::kIdSave));
     });
     QTimer guard;

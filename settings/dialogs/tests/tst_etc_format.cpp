@@ -4,6 +4,7 @@
 
 #include "dialog_test_env.h"
 
+#include "dialogs/control_ids.h"
 #include "dialogs/etc_dlg.h"
 #include "fake_system.h"
 #include "formatter/fat32_builder.h"
@@ -62,7 +63,7 @@ void PressFormat(CEtcDlg &etc, Seen &seen)
         }
     });
     guard.start(60000);
-    auto *button = etc.ControlAs<QPushButton>(1341);
+    auto *button = etc.ControlAs<QPushButton>(IDC_ETC_FORMAT);
     Reveal(etc, button);
     QTest::mouseClick(button, Qt::LeftButton);
     poll.stop();

@@ -3,12 +3,15 @@
 // the window buttons and dragging.
 
 #include "dialog_test_env.h"
+#include "main_dialog_test.h"
 
+#include "dialogs/control_ids.h"
 #include "dialogs/q7_setting_app.h"
 #include "dialogs/relocation.h"
-#include "fake_system.h"
-#include "xvfb_server.h"
 #include "file/debug_log.h"
+#include "platform/card.h"
+#include "platform/platform.h"
+#include "platform/tests/support/platform_test_support.h"
 #include "skin/control_id.h"
 #include "skin/rbutton.h"
 #include "skin/rstatic_text.h"
@@ -17,32 +20,20 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMap>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
-#include <xcb/xcb.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <vector>
 
 namespace
 {
-class EachBuild : public ::testing::TestWithParam<BuildCase>
-{
-  protected:
-    const DialogProfile &Profile() const { return *GetParam().profile; }
-};
-
 QStringList DialogLines(const QStringList &log)
 {
     QStringList lines;
@@ -84,13 +75,11 @@ TEST_P(EachBuild, TheProgramWithoutArgumentsEndsAtOnce)
     const QString program = Profile().selectsLanguage ? QStringLiteral(K420_SETTING_PROGRAM)
                                                       : QStringLiteral(KZ7100_SETTING_PROGRAM);
     for (const QStringList &args : {QStringList{}, QStringList{"/a/", "/b/"}}) {
-        QProcess p;
-        p.start(program, args);
-        ASSERT_TRUE(p.waitForStarted());
-        ASSERT_TRUE(p.waitForFinished(20000)) << "still running";
-        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(p.exitCode(), 0);
-        EXPECT_TRUE(p.readAllStandardError().contains("Setting Dialog Init Start"));
+        const ProgramRun run = RunProgramReadingLog(program, args);
+        ASSERT_TRUE(run.finished) << "still running";
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(run.log.contains("Setting Dialog Init Start"))
+            << run.log.join('|').toStdString();
     }
 }
 
@@ -215,17 +204,6 @@ TEST_P(EachBuild, TheWindowIsFramelessOnTopAtTheOriginWithItsControls)
     EXPECT_NE(shot.pixel(300, 530), qRgb(255, 255, 255));
 }
 
-// The skin's icon at every size it is drawn in.
-QMap<int, QImage> IconImages()
-{
-    const QIcon icon = LoadIconResource(CQ7SettingDlg::kIconId);
-    QMap<int, QImage> images;
-    for (const QSize &size : icon.availableSizes())
-        images[size.width()] = QImage(QStringLiteral(":/ICON/128/%1").arg(size.width()))
-                                   .convertToFormat(QImage::Format_ARGB32);
-    return images;
-}
-
 TEST_P(EachBuild, TheWindowCarriesTheProgramsIcon)
 {
     const QMap<int, QImage> images = IconImages();
@@ -242,90 +220,6 @@ TEST_P(EachBuild, TheWindowCarriesTheProgramsIcon)
     const QIcon icon = d.dlg->windowIcon();
     EXPECT_EQ(icon.availableSizes().size(), images.size());
     EXPECT_EQ(icon.pixmap(48).toImage().convertToFormat(QImage::Format_ARGB32), images[48]);
-}
-
-// The program in a real X session: its window's _NET_WM_ICON holds the icon at every size, as
-// a window manager or a task bar reads it.
-TEST_P(EachBuild, TheIconReachesTheXWindow)
-{
-    XvfbServer server;
-    QString error;
-    const QByteArray display = server.Start(&error);
-    ASSERT_FALSE(display.isEmpty()) << error.toStdString();
-    QTemporaryDir card;
-    QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", QString::fromLatin1(display));
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    program.setProcessEnvironment(env);
-    program.start(Profile().selectsLanguage ? QStringLiteral(K420_SETTING_PROGRAM)
-                                            : QStringLiteral(KZ7100_SETTING_PROGRAM),
-                  {card.path() + "/"});
-    ASSERT_TRUE(program.waitForStarted());
-    struct Stop {
-        QProcess &p;
-        ~Stop()
-        {
-            p.kill();
-            p.waitForFinished();
-        }
-    } stop{program};
-
-    xcb_connection_t *conn = xcb_connect(display.constData(), nullptr);
-    ASSERT_EQ(xcb_connection_has_error(conn), 0);
-    struct Disconnect {
-        xcb_connection_t *c;
-        ~Disconnect() { xcb_disconnect(c); }
-    } disconnect{conn};
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(conn)).data->root;
-    xcb_intern_atom_reply_t *atom =
-        xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, 12, "_NET_WM_ICON"), nullptr);
-    ASSERT_NE(atom, nullptr);
-    const xcb_atom_t netWmIcon = atom->atom;
-    free(atom);
-
-    // The icon property of the program's top-level window, once it is up.
-    std::vector<uint32_t> data;
-    for (int tries = 0; tries < 200 && data.empty(); ++tries) {
-        QThread::msleep(100);
-        xcb_query_tree_reply_t *tree =
-            xcb_query_tree_reply(conn, xcb_query_tree(conn, root), nullptr);
-        if (!tree) continue;
-        const xcb_window_t *children = xcb_query_tree_children(tree);
-        for (int i = 0; i < xcb_query_tree_children_length(tree) && data.empty(); ++i) {
-            xcb_get_property_reply_t *p = xcb_get_property_reply(
-                conn,
-                xcb_get_property(conn, 0, children[i], netWmIcon, XCB_ATOM_CARDINAL, 0, 1 << 20),
-                nullptr);
-            if (p && p->format == 32 && xcb_get_property_value_length(p) > 0) {
-                const auto *v = static_cast<const uint32_t *>(xcb_get_property_value(p));
-                data.assign(v, v + xcb_get_property_value_length(p) / 4);
-            }
-            free(p);
-        }
-        free(tree);
-    }
-    ASSERT_FALSE(data.empty()) << "no window with _NET_WM_ICON";
-
-    // Width, height and the ARGB pixels of each size in turn.
-    const QMap<int, QImage> images = IconImages();
-    QList<int> sizes;
-    for (size_t at = 0; at + 2 <= data.size();) {
-        const uint32_t w = data[at], h = data[at + 1];
-        ASSERT_LE(at + 2 + size_t(w) * h, data.size());
-        sizes << int(w);
-        EXPECT_EQ(w, h);
-        const QImage &want = images.value(int(w));
-        ASSERT_FALSE(want.isNull()) << w;
-        int differ = 0;
-        for (uint32_t y = 0; y < h; ++y)
-            for (uint32_t x = 0; x < w; ++x)
-                differ += data[at + 2 + y * w + x] != want.pixel(int(x), int(y));
-        EXPECT_EQ(differ, 0) << w;
-        at += 2 + size_t(w) * h;
-    }
-    std::sort(sizes.begin(), sizes.end());
-    EXPECT_EQ(sizes, images.keys());
 }
 
 TEST_P(EachBuild, TabButtonsShowExactlyOneTabAndNeverChangeTheRecord)
@@ -409,7 +303,7 @@ TEST_P(EachBuild, TheWindowDragsFromATabAndFromTheTitle)
         QPoint at;
     };
     QWidget *title = FindControl(d.dlg.get(), 2001);
-    QWidget *label = d.Tab(0).Control(1345);
+    QWidget *label = d.Tab(0).Control(IDC_COMMON_LANGUAGE_HEADING);
     for (const Drag &drag : {Drag{&d.Tab(0), QPoint(500, 300)}, Drag{title, QPoint(50, 10)},
                              Drag{label, QPoint(5, 5)}}) {
         const QPoint start = d.dlg->pos();
@@ -442,10 +336,12 @@ TEST(Relocation, StartedFromARemovableDriveTheProgramMovesAndQuits)
     const QString card = root.path() + "/card with blank/SETTING/";
     ASSERT_TRUE(QDir().mkpath(card));
     const QString program = card + "K420_Setting";
-    {
-        QFile f(program);
+    // The program and what it needs beside it (on Windows its DLLs and plugin folders).
+    for (const QString &file : platform::ProgramFileSet(program)) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(card + file).path()));
+        QFile f(card + file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("program bytes");
+        f.write(file == "K420_Setting" ? QByteArray("program bytes") : file.toUtf8());
     }
     const QString local = root.path() + "/local";
     QString started, workDir;
@@ -471,13 +367,19 @@ TEST(Relocation, StartedFromARemovableDriveTheProgramMovesAndQuits)
     EXPECT_EQ(asked, card);
     const QString copy = local + "/Orbilux/K420_Setting";
     EXPECT_EQ(started, copy);
-    EXPECT_EQ(startArgs, QStringList{card}) << "one argument, blanks and all";
-    EXPECT_EQ(workDir, "/");
+    // The folder as the system writes it ("C:\...\SETTING\" on Windows); the copy works on the
+    // root of its drive, where the temporary folder is.
+    const QString nativeCard = QDir::toNativeSeparators(card);
+    EXPECT_EQ(startArgs, QStringList{nativeCard}) << "one argument, blanks and all";
+    EXPECT_EQ(workDir, QDir::rootPath());
     QFile f(copy);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "program bytes");
+    for (const QString &file : platform::ProgramFileSet(program))
+        EXPECT_TRUE(QFileInfo::exists(local + "/Orbilux/" + file)) << file.toStdString();
     EXPECT_EQ(dlg.RelocatedProgramPath(), copy);
-    EXPECT_EQ(log.messages(), (QStringList{copy, card, "/"}));
+    EXPECT_EQ(log.messages(), (QStringList{QDir::toNativeSeparators(copy), nativeCard,
+                                           QDir::toNativeSeparators(QDir::rootPath())}));
     EXPECT_FALSE(dlg.isVisible());
 }
 
@@ -509,59 +411,12 @@ TEST(Relocation, AFailedCopyRunsFromTheCard)
     EXPECT_EQ(Bytes(*dlg.Settings()), Bytes(record));
 }
 
-// The relocation asks the formatter's card test, so the tool moves off every card it may
-// format: an SD card in a built-in reader calls itself not removable and is one all the same.
-TEST(Relocation, TheToolMovesOffEveryCardItMayFormat)
-{
-    struct Case {
-        const char *what;
-        QString disk;
-        bool removable;
-        QString bus, type;
-        bool moves;
-    };
-    const Case cases[] = {
-        {"USB card reader", "sdb", true, "scsi", "0", true},
-        {"SD card in a built-in reader", "mmcblk0", false, "mmc", "SD", true},
-        {"soldered eMMC", "mmcblk1", false, "mmc", "MMC", false},
-        {"NVMe disk", "nvme0n1", false, "nvme", "", false},
-    };
-    for (const Case &tc : cases) {
-        SCOPED_TRACE(tc.what);
-        FakeSystem sys;
-        const QString card = QFileInfo(sys.root).canonicalFilePath() + "/card";
-        const QString folder = card + "/SETTING/";
-        ASSERT_TRUE(QDir().mkpath(folder));
-        QFile program(folder + "K420_Setting");
-        ASSERT_TRUE(program.open(QIODevice::WriteOnly));
-        program.write("program bytes");
-        program.close();
-        sys.AddDisk(tc.disk, tc.removable, tc.bus, tc.type);
-        sys.AddPartition(tc.disk, tc.disk + "p1", 179, 1);
-        sys.AddMount(179, 1, card, "vfat", "/dev/" + tc.disk + "p1");
-        EXPECT_EQ(IsRemovableDrive(folder, sys.host), tc.moves);
-
-        bool started = false;
-        DebugLogCapture log;
-        CQ7SettingDlg dlg(folder, K420_Dialogs);
-        dlg.SetProgramPath(program.fileName());
-        NoViewer viewer;
-        dlg.SetViewerProbe(&viewer);
-        dlg.SetRelocation(
-            [&](const QString &f) { return IsRemovableDrive(f, sys.host); }, sys.root + "/local",
-            [&](const QString &, const QStringList &, const QString &) { return started = true; });
-        EXPECT_EQ(dlg.Init(), !tc.moves);
-        EXPECT_EQ(started, tc.moves);
-        EXPECT_EQ(QFileInfo::exists(sys.root + "/local/Orbilux/K420_Setting"), tc.moves);
-    }
-}
-
 TEST(Relocation, AFixedDiskIsNotRemovable)
 {
     // This machine's own disks and its memory file systems.
-    EXPECT_FALSE(IsRemovableDrive(QDir::tempPath()));
-    EXPECT_FALSE(IsRemovableDrive(QStringLiteral("/proc")));
-    EXPECT_FALSE(IsRemovableDrive(QStringLiteral("/no/such/folder")));
+    EXPECT_FALSE(platform::IsRemovableDrive(QDir::tempPath()));
+    EXPECT_FALSE(platform::IsRemovableDrive(QStringLiteral("/proc")));
+    EXPECT_FALSE(platform::IsRemovableDrive(QStringLiteral("/no/such/folder")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, EachBuild,

@@ -5,6 +5,7 @@
 #include "dialog_test_env.h"
 
 #include "dialogs/common_dlg.h"
+#include "dialogs/control_ids.h"
 #include "dialogs/etc_dlg.h"
 #include "dialogs/normal_dlg.h"
 #include "dialogs/parking_dlg.h"
@@ -60,84 +61,104 @@ struct ChangeCase {
 };
 
 const std::vector<ChangeCase> kChanges = {
-    {"LanguageEnglish", kCommon, 1346, kClick, &S::language, 1, 0},
-    {"LanguageFrench", kCommon, 1347, kClick, &S::language, 0, 1},
-    {"VoiceRecordingOn", kCommon, 1010, kClick, &S::voiceRecording, 0, 1},
-    {"VoiceRecordingOff", kCommon, 1011, kClick, &S::voiceRecording, 1, 0},
-    {"VoiceGuidanceOn", kCommon, 1015, kClick, &S::voiceGuidance, 0, 1},
-    {"VoiceGuidanceOff", kCommon, 1016, kClick, &S::voiceGuidance, 1, 0},
-    {"SafetyVoiceOn", kCommon, 1020, kClick, &S::safetyVoice, 0, 1, nullptr, kK420Only},
-    {"SafetyVoiceOff", kCommon, 1021, kClick, &S::safetyVoice, 1, 0, nullptr, kK420Only},
-    {"DaylightOn", kCommon, 1349, kClick, &S::daylightSaving, 0, 1},
-    {"DaylightOff", kCommon, 1350, kClick, &S::daylightSaving, 1, 0},
-    {"KmH", kCommon, 1029, kClick, &S::speedUnit, 1, 0},
-    {"Mph", kCommon, 1030, kClick, &S::speedUnit, 0, 1},
-    {"BrightnessUp", kCommon, 1008, kKeyRight, &S::frontBrightness, 1, 2},
-    {"BrightnessToDark", kCommon, 1008, kKeyHome, &S::frontBrightness, 2, 0},
-    {"VolumeDown", kCommon, 1018, kKeyLeft, &S::voiceVolume, 4, 3},
-    {"VolumeToTop", kCommon, 1018, kKeyEnd, &S::voiceVolume, 2, 6},
+    {"LanguageEnglish", kCommon, IDC_COMMON_LANGUAGE_ENGLISH, kClick, &S::language, 1, 0},
+    {"LanguageFrench", kCommon, IDC_COMMON_LANGUAGE_FRENCH, kClick, &S::language, 0, 1},
+    {"VoiceRecordingOn", kCommon, IDC_COMMON_VOICE_RECORDING_ON, kClick, &S::voiceRecording, 0, 1},
+    {"VoiceRecordingOff", kCommon, IDC_COMMON_VOICE_RECORDING_OFF, kClick, &S::voiceRecording, 1,
+     0},
+    {"VoiceGuidanceOn", kCommon, IDC_COMMON_VOICE_GUIDANCE_ON, kClick, &S::voiceGuidance, 0, 1},
+    {"VoiceGuidanceOff", kCommon, IDC_COMMON_VOICE_GUIDANCE_OFF, kClick, &S::voiceGuidance, 1, 0},
+    {"SafetyVoiceOn", kCommon, IDC_COMMON_SAFETY_VOICE_ON, kClick, &S::safetyVoice, 0, 1, nullptr,
+     kK420Only},
+    {"SafetyVoiceOff", kCommon, IDC_COMMON_SAFETY_VOICE_OFF, kClick, &S::safetyVoice, 1, 0, nullptr,
+     kK420Only},
+    {"DaylightOn", kCommon, IDC_COMMON_DAYLIGHT_ON, kClick, &S::daylightSaving, 0, 1},
+    {"DaylightOff", kCommon, IDC_COMMON_DAYLIGHT_OFF, kClick, &S::daylightSaving, 1, 0},
+    {"KmH", kCommon, IDC_COMMON_SPEED_KMH, kClick, &S::speedUnit, 1, 0},
+    {"Mph", kCommon, IDC_COMMON_SPEED_MPH, kClick, &S::speedUnit, 0, 1},
+    {"BrightnessUp", kCommon, IDC_COMMON_BRIGHTNESS, kKeyRight, &S::frontBrightness, 1, 2},
+    {"BrightnessToDark", kCommon, IDC_COMMON_BRIGHTNESS, kKeyHome, &S::frontBrightness, 2, 0},
+    {"VolumeDown", kCommon, IDC_COMMON_VOLUME, kKeyLeft, &S::voiceVolume, 4, 3},
+    {"VolumeToTop", kCommon, IDC_COMMON_VOLUME, kKeyEnd, &S::voiceVolume, 2, 6},
 
-    {"FrontVga", kNormal, 1231, kClick, &S::normalFrontResolution, 3, 1},
-    {"FrontHd", kNormal, 1232, kClick, &S::normalFrontResolution, 3, 2},
-    {"FrontFhd", kNormal, 1233, kClick, &S::normalFrontResolution, 0, 3},
-    {"RearD1", kNormal, 1234, kClick, &S::normalRearResolution, 2, 1},
-    {"RearHd", kNormal, 1235, kClick, &S::normalRearResolution, 1, 2},
-    {"Frames10", kNormal, 1236, kClick, &S::normalFrontFrameRate, 3, 1, &S::normalRearFrameRate},
-    {"Frames15", kNormal, 1237, kClick, &S::normalFrontFrameRate, 3, 2, &S::normalRearFrameRate},
-    {"Frames30", kNormal, 1238, kClick, &S::normalFrontFrameRate, 1, 3, &S::normalRearFrameRate},
-    {"FrontLow", kNormal, 1243, kClick, &S::normalFrontQuality, 3, 1},
-    {"FrontMid", kNormal, 1244, kClick, &S::normalFrontQuality, 3, 2},
-    {"FrontHigh", kNormal, 1245, kClick, &S::normalFrontQuality, 1, 3},
-    {"RearLow", kNormal, 1246, kClick, &S::normalRearQuality, 3, 1},
-    {"RearMid", kNormal, 1247, kClick, &S::normalRearQuality, 3, 2},
-    {"RearHigh", kNormal, 1248, kClick, &S::normalRearQuality, 2, 3},
-    {"ImpactMost", kNormal, 1250, kKeyEnd, &S::normalImpactSensitivity, 7, 10},
-    {"ImpactLeast", kNormal, 1250, kKeyHome, &S::normalImpactSensitivity, 7, 1},
+    {"FrontVga", kNormal, IDC_NORMAL_FRONT_VGA, kClick, &S::normalFrontResolution, 3, 1},
+    {"FrontHd", kNormal, IDC_NORMAL_FRONT_HD, kClick, &S::normalFrontResolution, 3, 2},
+    {"FrontFhd", kNormal, IDC_NORMAL_FRONT_FHD, kClick, &S::normalFrontResolution, 0, 3},
+    {"RearD1", kNormal, IDC_NORMAL_REAR_D1, kClick, &S::normalRearResolution, 2, 1},
+    {"RearHd", kNormal, IDC_NORMAL_REAR_HD, kClick, &S::normalRearResolution, 1, 2},
+    {"Frames10", kNormal, IDC_NORMAL_FRAMES_10, kClick, &S::normalFrontFrameRate, 3, 1,
+     &S::normalRearFrameRate},
+    {"Frames15", kNormal, IDC_NORMAL_FRAMES_15, kClick, &S::normalFrontFrameRate, 3, 2,
+     &S::normalRearFrameRate},
+    {"Frames30", kNormal, IDC_NORMAL_FRAMES_30, kClick, &S::normalFrontFrameRate, 1, 3,
+     &S::normalRearFrameRate},
+    {"FrontLow", kNormal, IDC_NORMAL_FRONT_QUALITY_LOW, kClick, &S::normalFrontQuality, 3, 1},
+    {"FrontMid", kNormal, IDC_NORMAL_FRONT_QUALITY_MID, kClick, &S::normalFrontQuality, 3, 2},
+    {"FrontHigh", kNormal, IDC_NORMAL_FRONT_QUALITY_HIGH, kClick, &S::normalFrontQuality, 1, 3},
+    {"RearLow", kNormal, IDC_NORMAL_REAR_QUALITY_LOW, kClick, &S::normalRearQuality, 3, 1},
+    {"RearMid", kNormal, IDC_NORMAL_REAR_QUALITY_MID, kClick, &S::normalRearQuality, 3, 2},
+    {"RearHigh", kNormal, IDC_NORMAL_REAR_QUALITY_HIGH, kClick, &S::normalRearQuality, 2, 3},
+    {"ImpactMost", kNormal, IDC_NORMAL_IMPACT, kKeyEnd, &S::normalImpactSensitivity, 7, 10},
+    {"ImpactLeast", kNormal, IDC_NORMAL_IMPACT, kKeyHome, &S::normalImpactSensitivity, 7, 1},
 
-    {"ParkingOn", kParking, 1147, kClick, &S::parkingMode, 0, 1},
-    {"ParkingFrontVga", kParking, 1130, kClick, &S::parkingFrontResolution, 3, 1},
-    {"ParkingFrontHd", kParking, 1131, kClick, &S::parkingFrontResolution, 3, 2},
-    {"ParkingFrontFhd", kParking, 1132, kClick, &S::parkingFrontResolution, 1, 3},
-    {"ParkingRearD1", kParking, 1133, kClick, &S::parkingRearResolution, 2, 1},
-    {"ParkingRearHd", kParking, 1134, kClick, &S::parkingRearResolution, 1, 2},
-    {"ParkingFrames10", kParking, 1135, kClick, &S::parkingFrontFrameRate, 2, 1,
+    {"ParkingOn", kParking, IDC_PARKING_MODE_ON, kClick, &S::parkingMode, 0, 1},
+    {"ParkingFrontVga", kParking, IDC_PARKING_FRONT_VGA, kClick, &S::parkingFrontResolution, 3, 1},
+    {"ParkingFrontHd", kParking, IDC_PARKING_FRONT_HD, kClick, &S::parkingFrontResolution, 3, 2},
+    {"ParkingFrontFhd", kParking, IDC_PARKING_FRONT_FHD, kClick, &S::parkingFrontResolution, 1, 3},
+    {"ParkingRearD1", kParking, IDC_PARKING_REAR_D1, kClick, &S::parkingRearResolution, 2, 1},
+    {"ParkingRearHd", kParking, IDC_PARKING_REAR_HD, kClick, &S::parkingRearResolution, 1, 2},
+    {"ParkingFrames10", kParking, IDC_PARKING_FRAMES_10, kClick, &S::parkingFrontFrameRate, 2, 1,
      &S::parkingRearFrameRate},
-    {"ParkingFrames15", kParking, 1136, kClick, &S::parkingFrontFrameRate, 3, 2,
+    {"ParkingFrames15", kParking, IDC_PARKING_FRAMES_15, kClick, &S::parkingFrontFrameRate, 3, 2,
      &S::parkingRearFrameRate},
-    {"ParkingFrames30", kParking, 1137, kClick, &S::parkingFrontFrameRate, 2, 3,
+    {"ParkingFrames30", kParking, IDC_PARKING_FRAMES_30, kClick, &S::parkingFrontFrameRate, 2, 3,
      &S::parkingRearFrameRate},
-    {"ParkingFrontLow", kParking, 1141, kClick, &S::parkingFrontQuality, 3, 1},
-    {"ParkingFrontMid", kParking, 1142, kClick, &S::parkingFrontQuality, 3, 2},
-    {"ParkingFrontHigh", kParking, 1143, kClick, &S::parkingFrontQuality, 1, 3},
-    {"ParkingRearLow", kParking, 1144, kClick, &S::parkingRearQuality, 3, 1},
-    {"ParkingRearMid", kParking, 1145, kClick, &S::parkingRearQuality, 3, 2},
-    {"ParkingRearHigh", kParking, 1146, kClick, &S::parkingRearQuality, 1, 3},
-    {"MotionOn", kParking, 1149, kClick, &S::motionDetection, 0, 1},
-    {"MotionOff", kParking, 1150, kClick, &S::motionDetection, 1, 0},
-    {"ParkingImpactMost", kParking, 1160, kKeyEnd, &S::parkingImpactSensitivity, 8, 10},
-    {"ParkingImpactDown", kParking, 1160, kKeyLeft, &S::parkingImpactSensitivity, 8, 7},
-    {"MotionSensitivityHigh", kParking, 1161, kKeyEnd, &S::motionSensitivity, 3, 5},
-    {"MotionSensitivityLow", kParking, 1161, kKeyHome, &S::motionSensitivity, 3, 1},
-    {"TimerOneHour", kParking, 1162, kKeyHome, &S::stopTimerHours, 48, 1},
-    {"TimerDownFrom48", kParking, 1162, kKeyLeft, &S::stopTimerHours, 48, 36},
-    {"TimerUpFrom4", kParking, 1162, kKeyRight, &S::stopTimerHours, 4, 6},
-    {"Cutoff12Top", kParking, 1163, kKeyEnd, &S::cutoffVoltage12, 4, 7},
-    {"Cutoff12Down", kParking, 1163, kKeyLeft, &S::cutoffVoltage12, 4, 3},
-    {"Cutoff24Bottom", kParking, 1164, kKeyHome, &S::cutoffVoltage24, 4, 0},
-    {"Cutoff24Up", kParking, 1164, kKeyRight, &S::cutoffVoltage24, 6, 7},
+    {"ParkingFrontLow", kParking, IDC_PARKING_FRONT_QUALITY_LOW, kClick, &S::parkingFrontQuality, 3,
+     1},
+    {"ParkingFrontMid", kParking, IDC_PARKING_FRONT_QUALITY_MID, kClick, &S::parkingFrontQuality, 3,
+     2},
+    {"ParkingFrontHigh", kParking, IDC_PARKING_FRONT_QUALITY_HIGH, kClick, &S::parkingFrontQuality,
+     1, 3},
+    {"ParkingRearLow", kParking, IDC_PARKING_REAR_QUALITY_LOW, kClick, &S::parkingRearQuality, 3,
+     1},
+    {"ParkingRearMid", kParking, IDC_PARKING_REAR_QUALITY_MID, kClick, &S::parkingRearQuality, 3,
+     2},
+    {"ParkingRearHigh", kParking, IDC_PARKING_REAR_QUALITY_HIGH, kClick, &S::parkingRearQuality, 1,
+     3},
+    {"MotionOn", kParking, IDC_PARKING_MOTION_ON, kClick, &S::motionDetection, 0, 1},
+    {"MotionOff", kParking, IDC_PARKING_MOTION_OFF, kClick, &S::motionDetection, 1, 0},
+    {"ParkingImpactMost", kParking, IDC_PARKING_IMPACT, kKeyEnd, &S::parkingImpactSensitivity, 8,
+     10},
+    {"ParkingImpactDown", kParking, IDC_PARKING_IMPACT, kKeyLeft, &S::parkingImpactSensitivity, 8,
+     7},
+    {"MotionSensitivityHigh", kParking, IDC_PARKING_SENSITIVITY, kKeyEnd, &S::motionSensitivity, 3,
+     5},
+    {"MotionSensitivityLow", kParking, IDC_PARKING_SENSITIVITY, kKeyHome, &S::motionSensitivity, 3,
+     1},
+    {"TimerOneHour", kParking, IDC_PARKING_TIMER, kKeyHome, &S::stopTimerHours, 48, 1},
+    {"TimerDownFrom48", kParking, IDC_PARKING_TIMER, kKeyLeft, &S::stopTimerHours, 48, 36},
+    {"TimerUpFrom4", kParking, IDC_PARKING_TIMER, kKeyRight, &S::stopTimerHours, 4, 6},
+    {"Cutoff12Top", kParking, IDC_PARKING_CUTOFF_12V, kKeyEnd, &S::cutoffVoltage12, 4, 7},
+    {"Cutoff12Down", kParking, IDC_PARKING_CUTOFF_12V, kKeyLeft, &S::cutoffVoltage12, 4, 3},
+    {"Cutoff24Bottom", kParking, IDC_PARKING_CUTOFF_24V, kKeyHome, &S::cutoffVoltage24, 4, 0},
+    {"Cutoff24Up", kParking, IDC_PARKING_CUTOFF_24V, kKeyRight, &S::cutoffVoltage24, 6, 7},
 
-    {"OverwriteNormalEventOff", kEtc, 1320, kClick, &S::overwriteNormalEvent, 1, 0},
-    {"OverwriteNormalEventOn", kEtc, 1320, kClick, &S::overwriteNormalEvent, 0, 1},
-    {"OverwriteParkingMotion", kEtc, 1321, kClick, &S::overwriteParkingMotion, 1, 0},
-    {"OverwriteParkingEvent", kEtc, 1322, kClick, &S::overwriteParkingEvent, 0, 1},
-    {"OverwriteManual", kEtc, 1323, kClick, &S::overwriteManual, 1, 0},
-    {"LedMode1", kEtc, 1330, kClick, &S::securityLed, 0, 1},
-    {"LedMode2", kEtc, 1331, kClick, &S::securityLed, 0, 2},
-    {"LedMode3", kEtc, 1332, kClick, &S::securityLed, 0, 3},
-    {"LedDisabled", kEtc, 1333, kClick, &S::securityLed, 2, 0},
-    {"PartitionA", kEtc, 1334, kClick, &S::memoryPartition, 3, 1},
-    {"PartitionB", kEtc, 1335, kClick, &S::memoryPartition, 1, 2},
-    {"PartitionC", kEtc, 1336, kClick, &S::memoryPartition, 1, 3},
+    {"OverwriteNormalEventOff", kEtc, IDC_ETC_OVERWRITE_NORMAL_EVENT, kClick,
+     &S::overwriteNormalEvent, 1, 0},
+    {"OverwriteNormalEventOn", kEtc, IDC_ETC_OVERWRITE_NORMAL_EVENT, kClick,
+     &S::overwriteNormalEvent, 0, 1},
+    {"OverwriteParkingMotion", kEtc, IDC_ETC_OVERWRITE_PARKING_MOTION, kClick,
+     &S::overwriteParkingMotion, 1, 0},
+    {"OverwriteParkingEvent", kEtc, IDC_ETC_OVERWRITE_PARKING_EVENT, kClick,
+     &S::overwriteParkingEvent, 0, 1},
+    {"OverwriteManual", kEtc, IDC_ETC_OVERWRITE_MANUAL, kClick, &S::overwriteManual, 1, 0},
+    {"LedMode1", kEtc, IDC_ETC_LED_MODE_1, kClick, &S::securityLed, 0, 1},
+    {"LedMode2", kEtc, IDC_ETC_LED_MODE_2, kClick, &S::securityLed, 0, 2},
+    {"LedMode3", kEtc, IDC_ETC_LED_MODE_3, kClick, &S::securityLed, 0, 3},
+    {"LedDisabled", kEtc, IDC_ETC_LED_OFF, kClick, &S::securityLed, 2, 0},
+    {"PartitionA", kEtc, IDC_ETC_PARTITION_A, kClick, &S::memoryPartition, 3, 1},
+    {"PartitionB", kEtc, IDC_ETC_PARTITION_B, kClick, &S::memoryPartition, 1, 2},
+    {"PartitionC", kEtc, IDC_ETC_PARTITION_C, kClick, &S::memoryPartition, 1, 3},
 };
 
 struct BuildChange {
@@ -206,7 +227,8 @@ TEST_P(ControlChange, StoresItsFieldAndNothingElse)
     EXPECT_EQ(Bytes(d.Record()), Bytes(expected));
     if (auto *check = qobject_cast<QAbstractButton *>(control)) {
         // A radio is checked after its click; a check box shows what it stored.
-        const bool box = c.tab == kEtc && c.id >= 1320 && c.id <= 1324;
+        const bool box = c.tab == kEtc && c.id >= IDC_ETC_OVERWRITE_NORMAL_EVENT &&
+                         c.id <= IDC_ETC_OVERWRITE_CAPTURE;
         EXPECT_EQ(check->isChecked(), box ? c.after != 0 : true);
     }
 }
@@ -232,65 +254,185 @@ struct RefreshCase {
 };
 
 const std::vector<RefreshCase> kRefreshes = {
-    {"Language0", kCommon, &S::language, 0, {1346}, {1347}, {}, {}, 0},
-    {"Language5ShowsFrenchAndKeeps5", kCommon, &S::language, 5, {1347}, {1346}, {}, {}, 5},
+    {"Language0",
+     kCommon,
+     &S::language,
+     0,
+     {IDC_COMMON_LANGUAGE_ENGLISH},
+     {IDC_COMMON_LANGUAGE_FRENCH},
+     {},
+     {},
+     0},
+    {"Language5ShowsFrenchAndKeeps5",
+     kCommon,
+     &S::language,
+     5,
+     {IDC_COMMON_LANGUAGE_FRENCH},
+     {IDC_COMMON_LANGUAGE_ENGLISH},
+     {},
+     {},
+     5},
     {"VoiceRecording2ShowsDisabledAndStores0",
      kCommon,
      &S::voiceRecording,
      2,
-     {1011},
-     {1010},
+     {IDC_COMMON_VOICE_RECORDING_OFF},
+     {IDC_COMMON_VOICE_RECORDING_ON},
      {},
      {},
      0},
-    {"VoiceRecording1", kCommon, &S::voiceRecording, 1, {1010}, {1011}, {}, {}, 1},
-    {"VoiceGuidance7Stores0", kCommon, &S::voiceGuidance, 7, {1016}, {1015}, {}, {}, 0},
-    {"SpeedUnit2ShowsMphAndKeeps2", kCommon, &S::speedUnit, 2, {1030}, {1029}, {}, {}, 2},
-    {"SpeedUnit0", kCommon, &S::speedUnit, 0, {1029}, {1030}, {}, {}, 0},
-    {"Daylight3", kCommon, &S::daylightSaving, 3, {1349}, {1350}, {}, {}, 3},
-    {"Daylight0", kCommon, &S::daylightSaving, 0, {1350}, {1349}, {}, {}, 0},
-    {"SafetyVoice4", kCommon, &S::safetyVoice, 4, {1021}, {1020}, {}, {1020, 1021}, 4},
+    {"VoiceRecording1",
+     kCommon,
+     &S::voiceRecording,
+     1,
+     {IDC_COMMON_VOICE_RECORDING_ON},
+     {IDC_COMMON_VOICE_RECORDING_OFF},
+     {},
+     {},
+     1},
+    {"VoiceGuidance7Stores0",
+     kCommon,
+     &S::voiceGuidance,
+     7,
+     {IDC_COMMON_VOICE_GUIDANCE_OFF},
+     {IDC_COMMON_VOICE_GUIDANCE_ON},
+     {},
+     {},
+     0},
+    {"SpeedUnit2ShowsMphAndKeeps2",
+     kCommon,
+     &S::speedUnit,
+     2,
+     {IDC_COMMON_SPEED_MPH},
+     {IDC_COMMON_SPEED_KMH},
+     {},
+     {},
+     2},
+    {"SpeedUnit0",
+     kCommon,
+     &S::speedUnit,
+     0,
+     {IDC_COMMON_SPEED_KMH},
+     {IDC_COMMON_SPEED_MPH},
+     {},
+     {},
+     0},
+    {"Daylight3",
+     kCommon,
+     &S::daylightSaving,
+     3,
+     {IDC_COMMON_DAYLIGHT_ON},
+     {IDC_COMMON_DAYLIGHT_OFF},
+     {},
+     {},
+     3},
+    {"Daylight0",
+     kCommon,
+     &S::daylightSaving,
+     0,
+     {IDC_COMMON_DAYLIGHT_OFF},
+     {IDC_COMMON_DAYLIGHT_ON},
+     {},
+     {},
+     0},
+    {"SafetyVoice4",
+     kCommon,
+     &S::safetyVoice,
+     4,
+     {IDC_COMMON_SAFETY_VOICE_OFF},
+     {IDC_COMMON_SAFETY_VOICE_ON},
+     {},
+     {IDC_COMMON_SAFETY_VOICE_ON, IDC_COMMON_SAFETY_VOICE_OFF},
+     4},
 
     {"FrontResolution0",
      kNormal,
      &S::normalFrontResolution,
      0,
-     {1233},
-     {1231, 1232},
+     {IDC_NORMAL_FRONT_FHD},
+     {IDC_NORMAL_FRONT_VGA, IDC_NORMAL_FRONT_HD},
      {},
-     {1231, 1232, 1233},
+     {IDC_NORMAL_FRONT_VGA, IDC_NORMAL_FRONT_HD, IDC_NORMAL_FRONT_FHD},
      0},
-    {"FrontResolution1", kNormal, &S::normalFrontResolution, 1, {1231}, {1232, 1233}, {}, {}, 1},
-    {"FrontResolution2", kNormal, &S::normalFrontResolution, 2, {1232}, {1231, 1233}, {}, {}, 2},
-    {"RearResolution5", kNormal, &S::normalRearResolution, 5, {1235}, {1234}, {}, {1234, 1235}, 5},
-    {"RearResolution1", kNormal, &S::normalRearResolution, 1, {1234}, {1235}, {}, {}, 1},
-    {"Frames2", kNormal, &S::normalFrontFrameRate, 2, {1237}, {1236, 1238}, {}, {}, 2},
+    {"FrontResolution1",
+     kNormal,
+     &S::normalFrontResolution,
+     1,
+     {IDC_NORMAL_FRONT_VGA},
+     {IDC_NORMAL_FRONT_HD, IDC_NORMAL_FRONT_FHD},
+     {},
+     {},
+     1},
+    {"FrontResolution2",
+     kNormal,
+     &S::normalFrontResolution,
+     2,
+     {IDC_NORMAL_FRONT_HD},
+     {IDC_NORMAL_FRONT_VGA, IDC_NORMAL_FRONT_FHD},
+     {},
+     {},
+     2},
+    {"RearResolution5",
+     kNormal,
+     &S::normalRearResolution,
+     5,
+     {IDC_NORMAL_REAR_HD},
+     {IDC_NORMAL_REAR_D1},
+     {},
+     {IDC_NORMAL_REAR_D1, IDC_NORMAL_REAR_HD},
+     5},
+    {"RearResolution1",
+     kNormal,
+     &S::normalRearResolution,
+     1,
+     {IDC_NORMAL_REAR_D1},
+     {IDC_NORMAL_REAR_HD},
+     {},
+     {},
+     1},
+    {"Frames2",
+     kNormal,
+     &S::normalFrontFrameRate,
+     2,
+     {IDC_NORMAL_FRAMES_15},
+     {IDC_NORMAL_FRAMES_10, IDC_NORMAL_FRAMES_30},
+     {},
+     {},
+     2},
     {"Frames9",
      kNormal,
      &S::normalFrontFrameRate,
      9,
-     {1238},
-     {1236, 1237},
+     {IDC_NORMAL_FRAMES_30},
+     {IDC_NORMAL_FRAMES_10, IDC_NORMAL_FRAMES_15},
      {},
-     {1236, 1237, 1238},
+     {IDC_NORMAL_FRAMES_10, IDC_NORMAL_FRAMES_15, IDC_NORMAL_FRAMES_30},
      9},
-    {"FrontQuality1", kNormal, &S::normalFrontQuality, 1, {1243}, {1244, 1245}, {}, {}, 1},
+    {"FrontQuality1",
+     kNormal,
+     &S::normalFrontQuality,
+     1,
+     {IDC_NORMAL_FRONT_QUALITY_LOW},
+     {IDC_NORMAL_FRONT_QUALITY_MID, IDC_NORMAL_FRONT_QUALITY_HIGH},
+     {},
+     {},
+     1},
     {"RearQuality0",
      kNormal,
      &S::normalRearQuality,
      0,
-     {1248},
-     {1246, 1247},
+     {IDC_NORMAL_REAR_QUALITY_HIGH},
+     {IDC_NORMAL_REAR_QUALITY_LOW, IDC_NORMAL_REAR_QUALITY_MID},
      {},
-     {1246, 1247, 1248},
+     {IDC_NORMAL_REAR_QUALITY_LOW, IDC_NORMAL_REAR_QUALITY_MID, IDC_NORMAL_REAR_QUALITY_HIGH},
      0},
 
     {"ParkingFrontQuality1ShowsLow",
      kParking,
      &S::parkingFrontQuality,
      1,
-     {1141},
-     {1142, 1143},
+     {IDC_PARKING_FRONT_QUALITY_LOW},
+     {IDC_PARKING_FRONT_QUALITY_MID, IDC_PARKING_FRONT_QUALITY_HIGH},
      {},
      {},
      1},
@@ -298,8 +440,8 @@ const std::vector<RefreshCase> kRefreshes = {
      kParking,
      &S::parkingFrontFrameRate,
      2,
-     {1136},
-     {1135, 1137},
+     {IDC_PARKING_FRAMES_15},
+     {IDC_PARKING_FRAMES_10, IDC_PARKING_FRAMES_30},
      {},
      {},
      2},
@@ -307,17 +449,17 @@ const std::vector<RefreshCase> kRefreshes = {
      kParking,
      &S::parkingFrontFrameRate,
      7,
-     {1136},
-     {1135, 1137},
+     {IDC_PARKING_FRAMES_15},
+     {IDC_PARKING_FRAMES_10, IDC_PARKING_FRAMES_30},
      {},
-     {1135, 1136, 1137},
+     {IDC_PARKING_FRAMES_10, IDC_PARKING_FRAMES_15, IDC_PARKING_FRAMES_30},
      7},
     {"ParkingFrames3Shows30",
      kParking,
      &S::parkingFrontFrameRate,
      3,
-     {1137},
-     {1135, 1136},
+     {IDC_PARKING_FRAMES_30},
+     {IDC_PARKING_FRAMES_10, IDC_PARKING_FRAMES_15},
      {},
      {},
      3},
@@ -325,43 +467,148 @@ const std::vector<RefreshCase> kRefreshes = {
      kParking,
      &S::parkingFrontResolution,
      0,
-     {1132},
-     {1130, 1131},
+     {IDC_PARKING_FRONT_FHD},
+     {IDC_PARKING_FRONT_VGA, IDC_PARKING_FRONT_HD},
      {},
-     {1130, 1131, 1132},
+     {IDC_PARKING_FRONT_VGA, IDC_PARKING_FRONT_HD, IDC_PARKING_FRONT_FHD},
      0},
-    {"ParkingRearResolution1", kParking, &S::parkingRearResolution, 1, {1133}, {1134}, {}, {}, 1},
-    {"ParkingRearQuality2", kParking, &S::parkingRearQuality, 2, {1145}, {1144, 1146}, {}, {}, 2},
-    {"ParkingMode1", kParking, &S::parkingMode, 1, {1147}, {1148}, {}, {}, 1},
-    {"ParkingMode0", kParking, &S::parkingMode, 0, {1148}, {1147}, {}, {}, 0},
-    {"ParkingMode4", kParking, &S::parkingMode, 4, {1148}, {1147}, {}, {1147, 1148}, 4},
-    {"MotionDetection3Stores0", kParking, &S::motionDetection, 3, {1150}, {1149}, {}, {}, 0},
+    {"ParkingRearResolution1",
+     kParking,
+     &S::parkingRearResolution,
+     1,
+     {IDC_PARKING_REAR_D1},
+     {IDC_PARKING_REAR_HD},
+     {},
+     {},
+     1},
+    {"ParkingRearQuality2",
+     kParking,
+     &S::parkingRearQuality,
+     2,
+     {IDC_PARKING_REAR_QUALITY_MID},
+     {IDC_PARKING_REAR_QUALITY_LOW, IDC_PARKING_REAR_QUALITY_HIGH},
+     {},
+     {},
+     2},
+    {"ParkingMode1",
+     kParking,
+     &S::parkingMode,
+     1,
+     {IDC_PARKING_MODE_ON},
+     {IDC_PARKING_MODE_OFF},
+     {},
+     {},
+     1},
+    {"ParkingMode0",
+     kParking,
+     &S::parkingMode,
+     0,
+     {IDC_PARKING_MODE_OFF},
+     {IDC_PARKING_MODE_ON},
+     {},
+     {},
+     0},
+    {"ParkingMode4",
+     kParking,
+     &S::parkingMode,
+     4,
+     {IDC_PARKING_MODE_OFF},
+     {IDC_PARKING_MODE_ON},
+     {},
+     {IDC_PARKING_MODE_ON, IDC_PARKING_MODE_OFF},
+     4},
+    {"MotionDetection3Stores0",
+     kParking,
+     &S::motionDetection,
+     3,
+     {IDC_PARKING_MOTION_OFF},
+     {IDC_PARKING_MOTION_ON},
+     {},
+     {},
+     0},
 
     {"OverwriteNormalEvent0",
      kEtc,
      &S::overwriteNormalEvent,
      0,
-     {1325, 1321, 1322, 1323},
-     {1320},
+     {IDC_ETC_OVERWRITE_CONTINUOUS, IDC_ETC_OVERWRITE_PARKING_MOTION,
+      IDC_ETC_OVERWRITE_PARKING_EVENT, IDC_ETC_OVERWRITE_MANUAL},
+     {IDC_ETC_OVERWRITE_NORMAL_EVENT},
      {},
      {},
      0},
-    {"OverwriteManual0", kEtc, &S::overwriteManual, 0, {1320}, {1323}, {}, {}, 0},
-    {"OverwriteCapture0", kEtc, &S::overwriteCapture, 0, {}, {1324}, {}, {}, 0},
+    {"OverwriteManual0",
+     kEtc,
+     &S::overwriteManual,
+     0,
+     {IDC_ETC_OVERWRITE_NORMAL_EVENT},
+     {IDC_ETC_OVERWRITE_MANUAL},
+     {},
+     {},
+     0},
+    {"OverwriteCapture0",
+     kEtc,
+     &S::overwriteCapture,
+     0,
+     {},
+     {IDC_ETC_OVERWRITE_CAPTURE},
+     {},
+     {},
+     0},
     {"SecurityLed0ChecksOnlyDisabled",
      kEtc,
      &S::securityLed,
      0,
-     {1333},
-     {1330, 1331, 1332},
+     {IDC_ETC_LED_OFF},
+     {IDC_ETC_LED_MODE_1, IDC_ETC_LED_MODE_2, IDC_ETC_LED_MODE_3},
      {},
      {},
      0},
-    {"SecurityLed2", kEtc, &S::securityLed, 2, {1331}, {1330, 1332, 1333}, {}, {}, 2},
-    {"SecurityLed5ChecksNone", kEtc, &S::securityLed, 5, {}, {1330, 1331, 1332, 1333}, {}, {}, 5},
-    {"Partition2", kEtc, &S::memoryPartition, 2, {1335}, {1334, 1336}, {}, {}, 2},
-    {"Partition3", kEtc, &S::memoryPartition, 3, {1336}, {1334, 1335}, {}, {}, 3},
-    {"Partition7ShowsA", kEtc, &S::memoryPartition, 7, {1334}, {1335, 1336}, {}, {}, 7},
+    {"SecurityLed2",
+     kEtc,
+     &S::securityLed,
+     2,
+     {IDC_ETC_LED_MODE_2},
+     {IDC_ETC_LED_MODE_1, IDC_ETC_LED_MODE_3, IDC_ETC_LED_OFF},
+     {},
+     {},
+     2},
+    {"SecurityLed5ChecksNone",
+     kEtc,
+     &S::securityLed,
+     5,
+     {},
+     {IDC_ETC_LED_MODE_1, IDC_ETC_LED_MODE_2, IDC_ETC_LED_MODE_3, IDC_ETC_LED_OFF},
+     {},
+     {},
+     5},
+    {"Partition2",
+     kEtc,
+     &S::memoryPartition,
+     2,
+     {IDC_ETC_PARTITION_B},
+     {IDC_ETC_PARTITION_A, IDC_ETC_PARTITION_C},
+     {},
+     {},
+     2},
+    {"Partition3",
+     kEtc,
+     &S::memoryPartition,
+     3,
+     {IDC_ETC_PARTITION_C},
+     {IDC_ETC_PARTITION_A, IDC_ETC_PARTITION_B},
+     {},
+     {},
+     3},
+    {"Partition7ShowsA",
+     kEtc,
+     &S::memoryPartition,
+     7,
+     {IDC_ETC_PARTITION_A},
+     {IDC_ETC_PARTITION_B, IDC_ETC_PARTITION_C},
+     {},
+     {},
+     7},
 };
 
 struct BuildRefresh {
@@ -435,19 +682,20 @@ struct TrackCase {
 };
 
 const std::vector<TrackCase> kTracks = {
-    {"Brightness2", kCommon, 1008, &S::frontBrightness, 2, 2, 2},
-    {"Volume4", kCommon, 1018, &S::voiceVolume, 4, 4, 4},
-    {"Impact3", kNormal, 1250, &S::normalImpactSensitivity, 3, 3, 3},
-    {"ParkingImpact9", kParking, 1160, &S::parkingImpactSensitivity, 9, 9, 9},
-    {"MotionSensitivity5", kParking, 1161, &S::motionSensitivity, 5, 2, 3},
-    {"MotionSensitivity3", kParking, 1161, &S::motionSensitivity, 3, 1, 2},
-    {"MotionSensitivity1", kParking, 1161, &S::motionSensitivity, 1, 0, 1},
-    {"MotionSensitivity2NotInTheList", kParking, 1161, &S::motionSensitivity, 2, 0, 1},
-    {"Timer6", kParking, 1162, &S::stopTimerHours, 6, 3, 3},
-    {"Timer1", kParking, 1162, &S::stopTimerHours, 1, 0, 0},
-    {"Timer10Shows48", kParking, 1162, &S::stopTimerHours, 10, 7, 7},
-    {"Cutoff12_5", kParking, 1163, &S::cutoffVoltage12, 5, 5, 5},
-    {"Cutoff24_2", kParking, 1164, &S::cutoffVoltage24, 2, 2, 2},
+    {"Brightness2", kCommon, IDC_COMMON_BRIGHTNESS, &S::frontBrightness, 2, 2, 2},
+    {"Volume4", kCommon, IDC_COMMON_VOLUME, &S::voiceVolume, 4, 4, 4},
+    {"Impact3", kNormal, IDC_NORMAL_IMPACT, &S::normalImpactSensitivity, 3, 3, 3},
+    {"ParkingImpact9", kParking, IDC_PARKING_IMPACT, &S::parkingImpactSensitivity, 9, 9, 9},
+    {"MotionSensitivity5", kParking, IDC_PARKING_SENSITIVITY, &S::motionSensitivity, 5, 2, 3},
+    {"MotionSensitivity3", kParking, IDC_PARKING_SENSITIVITY, &S::motionSensitivity, 3, 1, 2},
+    {"MotionSensitivity1", kParking, IDC_PARKING_SENSITIVITY, &S::motionSensitivity, 1, 0, 1},
+    {"MotionSensitivity2NotInTheList", kParking, IDC_PARKING_SENSITIVITY, &S::motionSensitivity, 2,
+     0, 1},
+    {"Timer6", kParking, IDC_PARKING_TIMER, &S::stopTimerHours, 6, 3, 3},
+    {"Timer1", kParking, IDC_PARKING_TIMER, &S::stopTimerHours, 1, 0, 0},
+    {"Timer10Shows48", kParking, IDC_PARKING_TIMER, &S::stopTimerHours, 10, 7, 7},
+    {"Cutoff12_5", kParking, IDC_PARKING_CUTOFF_12V, &S::cutoffVoltage12, 5, 5, 5},
+    {"Cutoff24_2", kParking, IDC_PARKING_CUTOFF_24V, &S::cutoffVoltage24, 2, 2, 2},
 };
 
 struct BuildTrack {
@@ -550,7 +798,9 @@ TEST_P(EachBuild, TabsScrollByTheirLineStepAndStopAtTheirExtraHeight)
         EXPECT_EQ(tab.ScrollBar()->maximum(), e.extra);
         EXPECT_EQ(tab.ScrollBar()->pageStep(), 437);
         // The wheel over a track bar scrolls the tab too.
-        QWidget *over = tab.Control(e.tab == kEtc ? 1300 : e.tab == kCommon ? 1008 : 1147);
+        QWidget *over = tab.Control(e.tab == kEtc      ? IDC_ETC_OVERWRITE_HEADING
+                                    : e.tab == kCommon ? IDC_COMMON_BRIGHTNESS
+                                                       : IDC_PARKING_MODE_ON);
         Wheel(over, -120);
         EXPECT_EQ(tab.ScrollPosition(), e.line);
         EXPECT_EQ(tab.Content()->y(), -e.line) << "the content moves by the change";
@@ -595,8 +845,10 @@ TEST_P(EachBuild, InitializeWhileScrolledReturnsTheTabToTheTop)
     EXPECT_EQ(common.ScrollPosition(), K420() ? 0 : common.ExtraHeight())
         << "the KZ7100 refresh only sets values";
     if (K420()) {
-        EXPECT_EQ(common.Control(1345)->mapTo(&common, QPoint(0, 0)), QPoint(15, 20));
-        EXPECT_EQ(common.Control(1029)->mapTo(&common, QPoint(0, 0)), QPoint(25, 697));
+        EXPECT_EQ(common.Control(IDC_COMMON_LANGUAGE_HEADING)->mapTo(&common, QPoint(0, 0)),
+                  QPoint(15, 20));
+        EXPECT_EQ(common.Control(IDC_COMMON_SPEED_KMH)->mapTo(&common, QPoint(0, 0)),
+                  QPoint(25, 697));
     }
 }
 
@@ -610,14 +862,27 @@ TEST_P(EachBuild, CommonLayout)
     struct Place {
         int id, x, y, number;
     };
-    const Place places[] = {
-        {1345, 15, 20, 193},      {1346, 25, 50, 194},      {1347, 25, 75, 195},
-        {1000, 15, 120, 109},     {1001, 25, 150, 110},     {1003, 85, 150, 112},
-        {1007, 15, 210, 114},     {1010, 25, 230, 115},     {1011, 25, 257, 116},
-        {1014, 15, 315, 118},     {1015, 25, 335, 115},     {1016, 25, 362, 116},
-        {1017, 125, 349, 117},    {1343, 15, rows[0], 185}, {1121, 25, rows[1], 0},
-        {1348, 15, rows[2], 196}, {1349, 25, rows[3], 115}, {1350, 25, rows[4], 116},
-        {1028, 15, rows[5], 190}, {1029, 25, rows[6], 191}, {1030, 125, rows[6], 192}};
+    const Place places[] = {{IDC_COMMON_LANGUAGE_HEADING, 15, 20, 193},
+                            {IDC_COMMON_LANGUAGE_ENGLISH, 25, 50, 194},
+                            {IDC_COMMON_LANGUAGE_FRENCH, 25, 75, 195},
+                            {IDC_COMMON_BRIGHTNESS_HEADING, 15, 120, 109},
+                            {IDC_COMMON_BRIGHTNESS_FRONT_LABEL, 25, 150, 110},
+                            {IDC_COMMON_BRIGHTNESS_DARK_LABEL, 85, 150, 112},
+                            {IDC_COMMON_VOICE_RECORDING_HEADING, 15, 210, 114},
+                            {IDC_COMMON_VOICE_RECORDING_ON, 25, 230, 115},
+                            {IDC_COMMON_VOICE_RECORDING_OFF, 25, 257, 116},
+                            {IDC_COMMON_VOICE_GUIDANCE_HEADING, 15, 315, 118},
+                            {IDC_COMMON_VOICE_GUIDANCE_ON, 25, 335, 115},
+                            {IDC_COMMON_VOICE_GUIDANCE_OFF, 25, 362, 116},
+                            {IDC_COMMON_VOLUME_LABEL, 125, 349, 117},
+                            {IDC_COMMON_TIME_ZONE_HEADING, 15, rows[0], 185},
+                            {IDC_COMMON_TIME_ZONE, 25, rows[1], 0},
+                            {IDC_COMMON_DAYLIGHT_HEADING, 15, rows[2], 196},
+                            {IDC_COMMON_DAYLIGHT_ON, 25, rows[3], 115},
+                            {IDC_COMMON_DAYLIGHT_OFF, 25, rows[4], 116},
+                            {IDC_COMMON_SPEED_UNIT_HEADING, 15, rows[5], 190},
+                            {IDC_COMMON_SPEED_KMH, 25, rows[6], 191},
+                            {IDC_COMMON_SPEED_MPH, 125, rows[6], 192}};
     for (const Place &p : places) {
         QWidget *w = tab.Control(p.id);
         ASSERT_NE(w, nullptr) << p.id;
@@ -633,23 +898,25 @@ TEST_P(EachBuild, CommonLayout)
         }
     }
     // Width rules, or the text's own width where the Windows width would cut it.
-    auto *heading = tab.ControlAs<QLabel>(1000);
+    auto *heading = tab.ControlAs<QLabel>(IDC_COMMON_BRIGHTNESS_HEADING);
     EXPECT_GE(heading->width(), heading->text().size() * 6 + 10);
     EXPECT_GE(heading->width(), heading->fontMetrics().horizontalAdvance(heading->text()));
     EXPECT_EQ(heading->height(), 14);
-    EXPECT_EQ(tab.Control(1010)->height(), 27);
-    const QRect dark = tab.Control(1003)->geometry();
-    EXPECT_EQ(tab.Control(1008)->geometry(), QRect(dark.x() + dark.width(), 135, 300, 42));
-    EXPECT_EQ(tab.Control(1005)->pos(), QPoint(dark.x() + dark.width() + 300, 150));
-    EXPECT_EQ(tab.Control(1121)->size(), QSize(400, 25));
-    EXPECT_EQ(tab.Control(1019)->isVisible(), K420());
-    EXPECT_EQ(tab.Control(1020)->isVisible(), K420());
+    EXPECT_EQ(tab.Control(IDC_COMMON_VOICE_RECORDING_ON)->height(), 27);
+    const QRect dark = tab.Control(IDC_COMMON_BRIGHTNESS_DARK_LABEL)->geometry();
+    EXPECT_EQ(tab.Control(IDC_COMMON_BRIGHTNESS)->geometry(),
+              QRect(dark.x() + dark.width(), 135, 300, 42));
+    EXPECT_EQ(tab.Control(IDC_COMMON_BRIGHTNESS_BRIGHT_LABEL)->pos(),
+              QPoint(dark.x() + dark.width() + 300, 150));
+    EXPECT_EQ(tab.Control(IDC_COMMON_TIME_ZONE)->size(), QSize(400, 25));
+    EXPECT_EQ(tab.Control(IDC_COMMON_SAFETY_VOICE_HEADING)->isVisible(), K420());
+    EXPECT_EQ(tab.Control(IDC_COMMON_SAFETY_VOICE_ON)->isVisible(), K420());
     EXPECT_TRUE(tab.FocusButton()->size().isEmpty());
-    EXPECT_EQ(ControlId(tab.FocusButton()), 1031);
-    auto *brightness = tab.ControlAs<QSlider>(1008);
+    EXPECT_EQ(ControlId(tab.FocusButton()), IDC_COMMON_FOCUS);
+    auto *brightness = tab.ControlAs<QSlider>(IDC_COMMON_BRIGHTNESS);
     EXPECT_EQ(brightness->minimum(), 0);
     EXPECT_EQ(brightness->maximum(), 2);
-    auto *volume = tab.ControlAs<QSlider>(1018);
+    auto *volume = tab.ControlAs<QSlider>(IDC_COMMON_VOLUME);
     EXPECT_EQ(volume->minimum(), 1);
     EXPECT_EQ(volume->maximum(), 6);
 }
@@ -663,13 +930,13 @@ TEST_P(EachBuild, VoiceGuidanceOffDisablesVolumeAndSafetyVoiceAndKeepsTheirValue
     OpenDialog d(Profile(), &record);
     ASSERT_TRUE(d.initialised);
     CTabDlg &tab = d.Tab(kCommon);
-    for (int id : {1018, 1020, 1021})
+    for (int id : {IDC_COMMON_VOLUME, IDC_COMMON_SAFETY_VOICE_ON, IDC_COMMON_SAFETY_VOICE_OFF})
         EXPECT_FALSE(tab.Control(id)->isEnabled()) << id;
-    ClickRadio(tab.ControlAs<QAbstractButton>(1015));
-    for (int id : {1018, 1020, 1021})
+    ClickRadio(tab.ControlAs<QAbstractButton>(IDC_COMMON_VOICE_GUIDANCE_ON));
+    for (int id : {IDC_COMMON_VOLUME, IDC_COMMON_SAFETY_VOICE_ON, IDC_COMMON_SAFETY_VOICE_OFF})
         EXPECT_TRUE(tab.Control(id)->isEnabled()) << id;
-    ClickRadio(tab.ControlAs<QAbstractButton>(1016));
-    EXPECT_FALSE(tab.Control(1018)->isEnabled());
+    ClickRadio(tab.ControlAs<QAbstractButton>(IDC_COMMON_VOICE_GUIDANCE_OFF));
+    EXPECT_FALSE(tab.Control(IDC_COMMON_VOLUME)->isEnabled());
     ClickButton(d.dlg->Button(CQ7SettingDlg::kIdSave));
     const CameraSettings saved = FromBytes(d.card.Read());
     EXPECT_EQ(saved.voiceGuidance, 0);
@@ -683,7 +950,7 @@ TEST_P(EachBuild, TheTimeZoneListShowsTheStoredZoneAndStoresThePickedOne)
     OpenDialog d(Profile(), &record);
     ASSERT_TRUE(d.initialised);
     auto &common = d.TabAs<CCommonDlg>(kCommon);
-    auto *list = common.ControlAs<QComboBox>(1121);
+    auto *list = common.ControlAs<QComboBox>(IDC_COMMON_TIME_ZONE);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->count(), common.TimeZones().count());
     ASSERT_GE(list->currentIndex(), 0);
@@ -714,10 +981,13 @@ TEST_P(EachBuild, ContinuousLayoutAndHiddenRearFrameRow)
     struct Place {
         int id, x, y, width;
     };
-    const Place places[] = {{1231, 80, 43, 110},   {1232, 210, 43, 110},  {1233, 340, 43, 130},
-                            {1234, 80, 73, 110},   {1235, 210, 73, 130},  {1236, 25, 154, 110},
-                            {1237, 175, 154, 110}, {1238, 325, 154, 130}, {1243, 80, 235, 110},
-                            {1246, 80, 265, 110},  {1248, 340, 265, 130}};
+    const Place places[] = {
+        {IDC_NORMAL_FRONT_VGA, 80, 43, 110},          {IDC_NORMAL_FRONT_HD, 210, 43, 110},
+        {IDC_NORMAL_FRONT_FHD, 340, 43, 130},         {IDC_NORMAL_REAR_D1, 80, 73, 110},
+        {IDC_NORMAL_REAR_HD, 210, 73, 130},           {IDC_NORMAL_FRAMES_10, 25, 154, 110},
+        {IDC_NORMAL_FRAMES_15, 175, 154, 110},        {IDC_NORMAL_FRAMES_30, 325, 154, 130},
+        {IDC_NORMAL_FRONT_QUALITY_LOW, 80, 235, 110}, {IDC_NORMAL_REAR_QUALITY_LOW, 80, 265, 110},
+        {IDC_NORMAL_REAR_QUALITY_HIGH, 340, 265, 130}};
     for (const Place &p : places) {
         const QRect r = tab.Control(p.id)->geometry();
         EXPECT_EQ(r.topLeft(), QPoint(p.x, p.y)) << p.id;
@@ -726,22 +996,25 @@ TEST_P(EachBuild, ContinuousLayoutAndHiddenRearFrameRow)
         EXPECT_GE(r.width(), p.width) << p.id;
         EXPECT_LE(r.width(), std::max(p.width, tab.Control(p.id)->sizeHint().width())) << p.id;
     }
-    for (int id : {1231, 1232, 1236, 1237, 1243, 1244})
+    for (int id :
+         {IDC_NORMAL_FRONT_VGA, IDC_NORMAL_FRONT_HD, IDC_NORMAL_FRAMES_10, IDC_NORMAL_FRAMES_15,
+          IDC_NORMAL_FRONT_QUALITY_LOW, IDC_NORMAL_FRONT_QUALITY_MID})
         EXPECT_LT(tab.Control(id)->geometry().right(), tab.Control(id + 1)->x())
             << id << " overlaps";
-    for (int id : {1205, 1206, 1239, 1240, 1241})
+    for (int id : {IDC_NORMAL_FRAMES_FRONT_LABEL, IDC_NORMAL_FRAMES_REAR_LABEL,
+                   IDC_NORMAL_REAR_FRAMES_10, IDC_NORMAL_REAR_FRAMES_15, IDC_NORMAL_REAR_FRAMES_30})
         EXPECT_FALSE(tab.Control(id)->isVisible()) << id;
-    EXPECT_TRUE(tab.ControlAs<QAbstractButton>(1236)->isChecked());
+    EXPECT_TRUE(tab.ControlAs<QAbstractButton>(IDC_NORMAL_FRAMES_10)->isChecked());
     // The rear frame rate differs and is kept until a frames radio is clicked.
-    ClickRadio(tab.ControlAs<QAbstractButton>(1244));
+    ClickRadio(tab.ControlAs<QAbstractButton>(IDC_NORMAL_FRONT_QUALITY_MID));
     EXPECT_EQ(d.Record().normalRearFrameRate, 3);
-    tab.ControlAs<QAbstractButton>(1239)->click();
+    tab.ControlAs<QAbstractButton>(IDC_NORMAL_REAR_FRAMES_10)->click();
     EXPECT_EQ(d.Record().normalRearFrameRate, 3) << "the hidden rear row stores nothing";
     SelectTab(d, kNormal);
-    ClickRadio(tab.ControlAs<QAbstractButton>(1237));
+    ClickRadio(tab.ControlAs<QAbstractButton>(IDC_NORMAL_FRAMES_15));
     EXPECT_EQ(d.Record().normalFrontFrameRate, 2);
     EXPECT_EQ(d.Record().normalRearFrameRate, 2);
-    auto *impact = tab.ControlAs<QSlider>(1250);
+    auto *impact = tab.ControlAs<QSlider>(IDC_NORMAL_IMPACT);
     EXPECT_EQ(impact->minimum(), 1);
     EXPECT_EQ(impact->maximum(), 10);
     EXPECT_EQ(impact->size(), QSize(300, 42));
@@ -753,11 +1026,12 @@ TEST_P(EachBuild, ARadioClickedTwiceStaysChecked)
     OpenDialog d(Profile(), &record);
     ASSERT_TRUE(d.initialised);
     SelectTab(d, kNormal);
-    auto *high = d.Tab(kNormal).ControlAs<QAbstractButton>(1245);
+    auto *high = d.Tab(kNormal).ControlAs<QAbstractButton>(IDC_NORMAL_FRONT_QUALITY_HIGH);
     ClickRadio(high);
     ClickRadio(high);
     EXPECT_TRUE(high->isChecked());
-    EXPECT_FALSE(d.Tab(kNormal).ControlAs<QAbstractButton>(1244)->isChecked());
+    EXPECT_FALSE(
+        d.Tab(kNormal).ControlAs<QAbstractButton>(IDC_NORMAL_FRONT_QUALITY_MID)->isChecked());
     EXPECT_EQ(d.Record().normalFrontQuality, 3);
 }
 
@@ -780,8 +1054,8 @@ TEST_P(EachBuild, SwitchingParkingModeOffAsksFirst)
     ASSERT_TRUE(d.initialised);
     SelectTab(d, kParking);
     CTabDlg &tab = d.Tab(kParking);
-    auto *on = tab.ControlAs<QAbstractButton>(1147);
-    auto *off = tab.ControlAs<QAbstractButton>(1148);
+    auto *on = tab.ControlAs<QAbstractButton>(IDC_PARKING_MODE_ON);
+    auto *off = tab.ControlAs<QAbstractButton>(IDC_PARKING_MODE_OFF);
     QString caption, text;
     WithModal([&] { ClickRadio(off); },
               [&](QWidget *modal) {
@@ -834,7 +1108,7 @@ TEST_P(EachBuild, ParkingModeOffInTheFileAsksNothing)
     OpenDialog d(Profile(), &record);
     ASSERT_TRUE(d.initialised);
     SelectTab(d, kParking);
-    WithModal([&] { ClickRadio(d.Tab(kParking).ControlAs<QAbstractButton>(1148)); },
+    WithModal([&] { ClickRadio(d.Tab(kParking).ControlAs<QAbstractButton>(IDC_PARKING_MODE_OFF)); },
               [&](QWidget *modal) { EXPECT_EQ(modal, nullptr); });
     EXPECT_EQ(Bytes(d.Record()), Bytes(record));
 }
@@ -847,12 +1121,12 @@ TEST_P(EachBuild, MotionDetectionOffDisablesItsSensitivityAndKeepsIt)
     OpenDialog d(Profile(), &record);
     ASSERT_TRUE(d.initialised);
     CTabDlg &tab = d.Tab(kParking);
-    EXPECT_FALSE(tab.Control(1161)->isEnabled());
+    EXPECT_FALSE(tab.Control(IDC_PARKING_SENSITIVITY)->isEnabled());
     EXPECT_EQ(d.Record().motionSensitivity, 5);
     SelectTab(d, kParking);
-    Reveal(tab, tab.Control(1149));
-    ClickRadio(tab.ControlAs<QAbstractButton>(1149));
-    EXPECT_TRUE(tab.Control(1161)->isEnabled());
+    Reveal(tab, tab.Control(IDC_PARKING_MOTION_ON));
+    ClickRadio(tab.ControlAs<QAbstractButton>(IDC_PARKING_MOTION_ON));
+    EXPECT_TRUE(tab.Control(IDC_PARKING_SENSITIVITY)->isEnabled());
     EXPECT_EQ(d.Record().motionDetection, 1);
     EXPECT_EQ(d.Record().motionSensitivity, 5);
 }
@@ -866,11 +1140,11 @@ TEST_P(EachBuild, ParkingTrackBarsRangesAndTooltipKinds)
     struct Expect {
         int id, minimum, maximum, kind, width;
     };
-    const Expect tracks[] = {
-        {1161, K420() ? 0 : 1, K420() ? 2 : 3, CSubSlider::kMotionSensitivity, 300},
-        {1162, 0, 7, CSubSlider::kStopTimer, 400},
-        {1163, 0, 7, CSubSlider::kCutoff12V, 300},
-        {1164, 0, 7, CSubSlider::kCutoff24V, 300}};
+    const Expect tracks[] = {{IDC_PARKING_SENSITIVITY, K420() ? 0 : 1, K420() ? 2 : 3,
+                              CSubSlider::kMotionSensitivity, 300},
+                             {IDC_PARKING_TIMER, 0, 7, CSubSlider::kStopTimer, 400},
+                             {IDC_PARKING_CUTOFF_12V, 0, 7, CSubSlider::kCutoff12V, 300},
+                             {IDC_PARKING_CUTOFF_24V, 0, 7, CSubSlider::kCutoff24V, 300}};
     for (const Expect &e : tracks) {
         auto *s = tab.ControlAs<CSubSlider>(e.id);
         ASSERT_NE(s, nullptr) << e.id;
@@ -879,13 +1153,16 @@ TEST_P(EachBuild, ParkingTrackBarsRangesAndTooltipKinds)
         EXPECT_EQ(s->ValueKind(), e.kind) << e.id;
         EXPECT_EQ(s->width(), e.width) << e.id;
     }
-    auto *impact = tab.ControlAs<QSlider>(1160);
+    auto *impact = tab.ControlAs<QSlider>(IDC_PARKING_IMPACT);
     EXPECT_EQ(impact->minimum(), 1);
     EXPECT_EQ(impact->maximum(), 10);
-    for (int id : {1104, 1105, 1138, 1139, 1140, 1116, 1170, 1151, 1152})
+    for (int id :
+         {IDC_PARKING_FRAMES_FRONT_LABEL, IDC_PARKING_FRAMES_REAR_LABEL, IDC_PARKING_REAR_FRAMES_10,
+          IDC_PARKING_REAR_FRAMES_15, IDC_PARKING_REAR_FRAMES_30, IDC_PARKING_MOTION_AREA_LABEL,
+          IDC_PARKING_MOTION_AREA, IDC_PARKING_UNUSED_1, IDC_PARKING_UNUSED_2})
         EXPECT_FALSE(tab.Control(id)->isVisible()) << id;
-    EXPECT_EQ(tab.Control(1112)->pos(), QPoint(15, 20));
-    EXPECT_EQ(tab.Control(1164)->y(), 881);
+    EXPECT_EQ(tab.Control(IDC_PARKING_MODE_HEADING)->pos(), QPoint(15, 20));
+    EXPECT_EQ(tab.Control(IDC_PARKING_CUTOFF_24V)->y(), 881);
 }
 
 // The tooltip of every value track bar shows the value its position stores, whatever positions
@@ -902,14 +1179,16 @@ TEST_P(EachBuild, ParkingTooltipsShowTheStoredValues)
         QStringList tips;
     };
     const Track tracks[] = {
-        {1161, [&] { return int(d.Record().motionSensitivity); }, {"1", "3", "5"}},
-        {1162,
+        {IDC_PARKING_SENSITIVITY,
+         [&] { return int(d.Record().motionSensitivity); },
+         {"1", "3", "5"}},
+        {IDC_PARKING_TIMER,
          [&] { return int(d.Record().stopTimerHours); },
          {"1", "2", "4", "6", "12", "24", "36", "48"}},
-        {1163,
+        {IDC_PARKING_CUTOFF_12V,
          [&] { return int(d.Record().cutoffVoltage12); },
          {"11.6", "11.7", "11.8", "11.9", "12.0", "12.1", "12.2", "12.3"}},
-        {1164,
+        {IDC_PARKING_CUTOFF_24V,
          [&] { return int(d.Record().cutoffVoltage24); },
          {"23.2", "23.4", "23.6", "23.8", "24.0", "24.2", "24.4", "24.6"}},
     };
@@ -924,7 +1203,7 @@ TEST_P(EachBuild, ParkingTooltipsShowTheStoredValues)
         }
         EXPECT_EQ(tips, t.tips) << t.id;
         // The whole-number settings store what the tooltip shows; the voltages their position.
-        if (t.id <= 1162)
+        if (t.id <= IDC_PARKING_TIMER)
             EXPECT_EQ(values, t.tips) << t.id;
         else
             EXPECT_EQ(values, (QStringList{"0", "1", "2", "3", "4", "5", "6", "7"})) << t.id;
@@ -938,24 +1217,28 @@ TEST_P(EachBuild, AdditionalLayoutAndTheFixedOverwriteBox)
     ASSERT_TRUE(d.initialised);
     SelectTab(d, kEtc);
     auto &etc = d.TabAs<CEtcDlg>(kEtc);
-    auto *fixed = etc.ControlAs<QAbstractButton>(1325);
+    auto *fixed = etc.ControlAs<QAbstractButton>(IDC_ETC_OVERWRITE_CONTINUOUS);
     EXPECT_TRUE(fixed->isChecked());
     EXPECT_FALSE(fixed->isEnabled());
     QTest::mouseClick(fixed, Qt::LeftButton, {}, QPoint(8, fixed->height() / 2));
     EXPECT_TRUE(fixed->isChecked());
     EXPECT_EQ(Bytes(d.Record()), Bytes(record));
-    EXPECT_FALSE(etc.Control(1324)->isVisible());
+    EXPECT_FALSE(etc.Control(IDC_ETC_OVERWRITE_CAPTURE)->isVisible());
     int widest = 0;
     for (int n = 171; n <= 175; ++n)
         widest = std::max(widest, int(ModelText(Profile().model, n).size()) * 6 + 8);
     EXPECT_EQ(etc.PercentLeft(), 20 + widest);
     for (int k = 0; k < 5; ++k)
-        EXPECT_EQ(etc.Control(1312 + k)->geometry(), QRect(20 + widest, 418 + 30 * k, 38, 14)) << k;
-    EXPECT_EQ(etc.Control(1341)->pos(), QPoint(25, 611));
-    EXPECT_EQ(etc.Control(1334)->pos(), QPoint(25, 380));
+        EXPECT_EQ(etc.Control(IDC_ETC_SHARE_CONTINUOUS + k)->geometry(),
+                  QRect(20 + widest, 418 + 30 * k, 38, 14))
+            << k;
+    EXPECT_EQ(etc.Control(IDC_ETC_FORMAT)->pos(), QPoint(25, 611));
+    EXPECT_EQ(etc.Control(IDC_ETC_PARTITION_A)->pos(), QPoint(25, 380));
     // The partition radios never overlap, however wide their texts are drawn.
-    EXPECT_LE(etc.Control(1334)->geometry().right(), etc.Control(1335)->x());
-    EXPECT_LE(etc.Control(1335)->geometry().right(), etc.Control(1336)->x());
+    EXPECT_LE(etc.Control(IDC_ETC_PARTITION_A)->geometry().right(),
+              etc.Control(IDC_ETC_PARTITION_B)->x());
+    EXPECT_LE(etc.Control(IDC_ETC_PARTITION_B)->geometry().right(),
+              etc.Control(IDC_ETC_PARTITION_C)->x());
 }
 
 // The partition diagram: shares, bar widths and labels of every type in both builds.
@@ -989,11 +1272,13 @@ TEST_P(Partition, BarsAndLabels)
     const QImage shot = Shot(*etc.Content());
     for (int k = 0; k < 5; ++k) {
         EXPECT_EQ(etc.PartitionBar(k).width, c.widths[k]) << k;
-        EXPECT_EQ(etc.ControlAs<QLabel>(1312 + k)->text(), QString::fromLatin1(c.labels[k])) << k;
+        EXPECT_EQ(etc.ControlAs<QLabel>(IDC_ETC_SHARE_CONTINUOUS + k)->text(),
+                  QString::fromLatin1(c.labels[k]))
+            << k;
         // The bar is drawn at its width: coloured inside, white just past its end.
         const QRect bar = etc.BarRect(k);
         EXPECT_EQ(bar.width(), c.widths[k]);
-        const QRect legend = etc.Control(1334)->geometry();
+        const QRect legend = etc.Control(IDC_ETC_PARTITION_A)->geometry();
         EXPECT_EQ(bar.top(), legend.top() + legend.height() + 10 + 30 * k);
         const int y = bar.top() + 7;
         EXPECT_NE(shot.pixel(bar.left() + bar.width() / 2, y), qRgb(255, 255, 255)) << k;
@@ -1026,10 +1311,10 @@ TEST_P(EachBuild, ChangingThePartitionTypeRedrawsTheDiagram)
     ASSERT_TRUE(d.initialised);
     SelectTab(d, kEtc);
     auto &etc = d.TabAs<CEtcDlg>(kEtc);
-    const QString before = etc.ControlAs<QLabel>(1312)->text();
-    ClickRadio(etc.ControlAs<QAbstractButton>(1336));
-    EXPECT_NE(etc.ControlAs<QLabel>(1312)->text(), before);
-    EXPECT_EQ(etc.ControlAs<QLabel>(1312)->text(), K420() ? "53.6%" : "70.0%");
+    const QString before = etc.ControlAs<QLabel>(IDC_ETC_SHARE_CONTINUOUS)->text();
+    ClickRadio(etc.ControlAs<QAbstractButton>(IDC_ETC_PARTITION_C));
+    EXPECT_NE(etc.ControlAs<QLabel>(IDC_ETC_SHARE_CONTINUOUS)->text(), before);
+    EXPECT_EQ(etc.ControlAs<QLabel>(IDC_ETC_SHARE_CONTINUOUS)->text(), K420() ? "53.6%" : "70.0%");
     etc.ScrollTo(240);
     Settle();
     const QImage shot = Shot(*etc.Content());
@@ -1051,9 +1336,12 @@ TEST_P(EachBuild, HeadingLines)
         int tab, heading, gap;
         bool drawn;
     };
-    const Expect headings[] = {{kCommon, 1000, 12, true},  {kCommon, 1348, 12, false},
-                               {kNormal, 1204, 12, true},  {kParking, 1113, 20, true},
-                               {kParking, 1100, 12, true}, {kEtc, 1305, 12, true}};
+    const Expect headings[] = {{kCommon, IDC_COMMON_BRIGHTNESS_HEADING, 12, true},
+                               {kCommon, IDC_COMMON_DAYLIGHT_HEADING, 12, false},
+                               {kNormal, IDC_NORMAL_FRAMES_HEADING, 12, true},
+                               {kParking, IDC_PARKING_MOTION_HEADING, 20, true},
+                               {kParking, IDC_PARKING_RESOLUTION_HEADING, 12, true},
+                               {kEtc, IDC_ETC_PARTITION_HEADING, 12, true}};
     for (const Expect &e : headings) {
         SelectTab(d, e.tab);
         CTabDlg &tab = d.Tab(e.tab);
@@ -1078,7 +1366,7 @@ TEST_P(EachBuild, TheFormatButtonAsksFirst)
     SelectTab(d, kEtc);
     auto &etc = d.TabAs<CEtcDlg>(kEtc);
     EXPECT_EQ(etc.Job().cardFolder, d.card.Folder());
-    auto *button = etc.ControlAs<QPushButton>(1341);
+    auto *button = etc.ControlAs<QPushButton>(IDC_ETC_FORMAT);
     Reveal(etc, button);
     QString caption, text;
     auto answer = [&](QMessageBox::StandardButton which) {

@@ -1,4 +1,5 @@
 #include "formatter/card_backup.h"
+#include "platform/platform.h"
 #include "test_files.h"
 
 #include <QDir>
@@ -7,9 +8,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <sys/mount.h>
-#include <unistd.h>
 
 namespace
 {
@@ -20,11 +18,13 @@ TEST(CopyOverTest, CopiesAndReplaces)
     const QString from = dir.filePath("from"), to = dir.filePath("to");
     WriteFile(from, "new contents");
     QFile::setPermissions(from, QFile::permissions(from) | QFile::ExeOwner);
-    EXPECT_TRUE(CopyOver(from, to));
+    EXPECT_TRUE(platform::CopyOver(from, to));
     EXPECT_EQ(ReadAll(to), "new contents");
-    EXPECT_TRUE(QFile::permissions(to) & QFile::ExeOwner) << "a program stays a program";
+    // (Windows tells a program by its name, not by a mode.)
+    EXPECT_EQ(QFile::permissions(to) & QFile::ExeOwner, QFile::permissions(from) & QFile::ExeOwner)
+        << "a program stays a program";
     WriteFile(from, "newer");
-    EXPECT_TRUE(CopyOver(from, to));
+    EXPECT_TRUE(platform::CopyOver(from, to));
     EXPECT_EQ(ReadAll(to), "newer");
     // Nothing but the copy is left in the folder.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"from", "to"}));
@@ -39,8 +39,8 @@ TEST(CopyOverTest, AFileCopiedOntoItselfStaysAsItIs)
     ASSERT_TRUE(QDir().mkpath(dir.filePath("sub")));
     for (const QString &same : {file, dir.filePath("link.cfg"), dir.filePath("sub/../setup.cfg")}) {
         SCOPED_TRACE(same.toStdString());
-        EXPECT_TRUE(CopyOver(file, same));
-        EXPECT_TRUE(CopyOver(same, file));
+        EXPECT_TRUE(platform::CopyOver(file, same));
+        EXPECT_TRUE(platform::CopyOver(same, file));
         EXPECT_EQ(ReadAll(file), "settings record");
     }
 }
@@ -51,30 +51,10 @@ TEST(CopyOverTest, AFailedCopyLeavesTheDestinationAlone)
     const QString to = dir.filePath("to");
     WriteFile(to, "the only copy");
     // No source, a folder as source, a destination folder that does not exist.
-    EXPECT_FALSE(CopyOver(dir.filePath("missing"), to));
-    EXPECT_FALSE(CopyOver(dir.path(), to));
-    EXPECT_FALSE(CopyOver(to, dir.filePath("no/such/folder/to")));
+    EXPECT_FALSE(platform::CopyOver(dir.filePath("missing"), to));
+    EXPECT_FALSE(platform::CopyOver(dir.path(), to));
+    EXPECT_FALSE(platform::CopyOver(to, dir.filePath("no/such/folder/to")));
     EXPECT_EQ(ReadAll(to), "the only copy");
-}
-
-// A destination on a medium that fills up during the copy keeps its old contents.
-TEST(CopyOverTest, AFullMediumKeepsTheOldFile)
-{
-    if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
-    QTemporaryDir dir;
-    const QString card = dir.filePath("card");
-    ASSERT_TRUE(QDir().mkpath(card));
-    if (::mount("card", QFile::encodeName(card).constData(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "tmpfs mount refused";
-    const QString to = card + "/setup.cfg";
-    WriteFile(to, "settings record");
-    const QString big = dir.filePath("big");
-    WriteFile(big, QByteArray(256 * 1024, 'x'));
-    EXPECT_FALSE(CopyOver(big, to));
-    EXPECT_EQ(ReadAll(to), "settings record");
-    EXPECT_EQ(QDir(card).entryList(QDir::Files | QDir::Hidden), QStringList{"setup.cfg"})
-        << "no partial copy left";
-    ::umount2(QFile::encodeName(card).constData(), 0);
 }
 
 // The card at /card of a temporary folder, the PC beside it.
@@ -115,7 +95,7 @@ TEST_F(CardBackupTest, TheProgramsFolderOffTheCardIsTheBackupFolder)
                                {pc + "fresh"}, OnCard(), b, nullptr));
     EXPECT_EQ(b.folder, pc + "prog/");
     EXPECT_FALSE(b.fresh);
-    ASSERT_EQ(b.files.size(), 4u);
+    ASSERT_EQ(b.files.size(), 3 + size_t(platform::ProgramFileSet(pc + "prog/K420_Setting").size()));
     // The running program is put back from where it is; nothing of it is copied before.
     EXPECT_TRUE(b.files[1].program);
     EXPECT_EQ(b.files[1].from, "");
@@ -178,6 +158,35 @@ TEST_F(CardBackupTest, AProgramOnTheCardWaitsInAFreshFolderWithTheOthers)
     EXPECT_EQ(ReadAll(cardFolder + "setup.cfg"), "settings record");
     DiscardCardBackup(b);
     EXPECT_FALSE(QFileInfo::exists(b.folder));
+}
+
+// The program with every file it needs beside it (on Windows its DLLs and platforms/ folder):
+// all of them wait off the card and come back, so that the card keeps a tool that runs.
+TEST_F(CardBackupTest, TheProgramsWholeSetComesBack)
+{
+    const QString program = cardFolder + "K420_Setting.exe";
+    const QStringList set = platform::ProgramFileSet(program);
+    ASSERT_EQ(set.value(0), "K420_Setting.exe");
+    for (const QString &file : set) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(cardFolder + file).path()));
+        WriteFile(cardFolder + file, "bytes of " + file.toUtf8());
+    }
+    CardBackup b;
+    ASSERT_TRUE(PlanCardBackup(cardFolder, card, program, cardFolder, {pc + "data"}, OnCard(), b,
+                               nullptr));
+    QStringList programFiles;
+    for (const BackupFile &f : b.files)
+        if (f.program) programFiles << f.to;
+    QStringList wanted;
+    for (const QString &file : set)
+        wanted << cardFolder + file;
+    EXPECT_EQ(programFiles, wanted);
+    ASSERT_TRUE(MakeCardBackup(b, nullptr, nullptr));
+    EmptyCard();
+    ASSERT_TRUE(RestoreCardBackup(b));
+    for (const QString &file : set)
+        EXPECT_EQ(ReadAll(cardFolder + file), "bytes of " + file.toUtf8()) << file.toStdString();
+    DiscardCardBackup(b);
 }
 
 TEST_F(CardBackupTest, NoBackupWithoutAFolderOffTheCard)

@@ -1,6 +1,6 @@
 #include "formatter/card_format.h"
 #include "formatter/fat32_builder.h"
-#include "formatter/sector_devices.h"
+#include "platform/linux/sector_devices.h"
 #include "fake_system.h"
 #include "peer_tools.h"
 #include "test_format_ui.h"
@@ -184,7 +184,7 @@ TEST_F(CardFormatTest, AFat16CardFailsAndTheFilesComeBack)
     EXPECT_EQ(ReadAll(sys.root + "/prog/MLO"), "first stage");
 
     const QStringList m = log.messages();
-    ASSERT_EQ(m.size(), 12) << m.join('|').toStdString();
+    ASSERT_EQ(m.size(), 13) << m.join('|').toStdString();
     EXPECT_EQ(m[0], "Start SDCardFormat() ---");
     EXPECT_EQ(m[1], folder);
     EXPECT_EQ(m[2], "COPY file from [ " + folder + "setup.cfg ] to [ " + sys.root + "/prog/setup.cfg ]");
@@ -196,6 +196,8 @@ TEST_F(CardFormatTest, AFat16CardFailsAndTheFilesComeBack)
     EXPECT_EQ(m[8], "End MakeMBR() Ret( ERR_FAT16_PARTITION )");
     EXPECT_EQ(m[9], "MBR 생성 실패 (103)");
     EXPECT_TRUE(m[10].startsWith("end - ")) << m[10].toStdString();
+    // The label's program, as it was run; it prints nothing and succeeds.
+    EXPECT_EQ(m[11], "run: fatlabel " + sys.root + "/dev/sdz1 K420");
     EXPECT_EQ(m.last(), "--- End SDCardFormat()");
     // The label is set whatever the result.
     QString out;

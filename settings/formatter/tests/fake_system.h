@@ -2,7 +2,7 @@
 // operations.
 #pragma once
 
-#include "formatter/card_discovery.h"
+#include "platform/linux/card_discovery.h"
 #include "peer_tools.h"
 
 #include <QDir>

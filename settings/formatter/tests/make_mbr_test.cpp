@@ -1,6 +1,6 @@
-#include "formatter/card_discovery.h"
+#include "platform/linux/card_discovery.h"
 #include "formatter/make_mbr.h"
-#include "formatter/sector_devices.h"
+#include "platform/linux/sector_devices.h"
 #include "fake_system.h"
 #include "peer_tools.h"
 
@@ -239,6 +239,50 @@ TEST(MakeMBRTest, RefusesBeforeAnyByteIsWritten)
             EXPECT_TRUE(sys.calls.empty());
         }
     }
+}
+
+TEST(MountTableTest, EscapesOptionalFieldsAndUnreadableLines)
+{
+    FakeSystem sys;
+    sys.Write("mountinfo",
+              "21 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+              "22 21 179:1 / /media/user/K420\\040card rw,nosuid shared:7 master:2 - vfat "
+              "/dev/mmcblk0p1 rw\n"
+              "a line that is not one\n"
+              "23 21 7:3 / /mnt/tab\\011and\\134back rw - vfat /dev/loop3 rw\n"
+              "24 21 0:5 /sub /run/bind rw shared:1 - tmpfs none rw\n");
+    struct Want {
+        unsigned major, minor;
+        const char *mountPoint, *fsType, *source;
+    };
+    const Want want[] = {{8, 1, "/", "ext4", "/dev/sda1"},
+                         {179, 1, "/media/user/K420 card", "vfat", "/dev/mmcblk0p1"},
+                         {7, 3, "/mnt/tab\tand\\back", "vfat", "/dev/loop3"},
+                         {0, 5, "/run/bind", "tmpfs", "none"}};
+    const QList<MountEntry> got = ReadMountTable(sys.root + "/mountinfo");
+    ASSERT_EQ(got.size(), int(std::size(want)));
+    for (int i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].major, want[i].major) << i;
+        EXPECT_EQ(got[i].minor, want[i].minor) << i;
+        EXPECT_EQ(got[i].mountPoint, QString::fromUtf8(want[i].mountPoint)) << i;
+        EXPECT_EQ(got[i].fsType, want[i].fsType) << i;
+        EXPECT_EQ(got[i].source, want[i].source) << i;
+    }
+    EXPECT_TRUE(ReadMountTable(sys.root + "/no-such-table").isEmpty());
+}
+
+TEST(MountTableTest, TheSystemsTableAsFindmntReadsIt)
+{
+    QString out;
+    ASSERT_EQ(RunTool("findmnt",
+                      {"--kernel", "--raw", "--noheadings", "--output", "MAJ:MIN,FSTYPE"}, &out),
+              0);
+    QStringList peer = out.split('\n', Qt::SkipEmptyParts);
+    QStringList ours;
+    for (const MountEntry &m : ReadMountTable("/proc/self/mountinfo"))
+        ours << QStringLiteral("%1:%2 %3").arg(m.major).arg(m.minor).arg(m.fsType);
+    ASSERT_FALSE(ours.isEmpty());
+    EXPECT_EQ(ours, peer);
 }
 
 TEST(CardHostTest, SystemUnmountLeavesNothingMounted)

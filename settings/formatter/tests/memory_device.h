@@ -5,6 +5,7 @@
 
 #include <map>
 #include <set>
+#include <vector>
 
 class MemoryDevice : public SectorDevice {
 public:

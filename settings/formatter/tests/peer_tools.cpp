@@ -1,7 +1,7 @@
 #include "peer_tools.h"
 
 #include "formatter/fat32_builder.h"
-#include "formatter/sector_devices.h"
+#include "platform/linux/sector_devices.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,6 +1,6 @@
 // The write plan on an 8 GB sparse image against mkfs.fat -F 32 on the same image.
 #include "formatter/fat32_builder.h"
-#include "formatter/sector_devices.h"
+#include "platform/linux/sector_devices.h"
 #include "peer_tools.h"
 
 #include <QTemporaryDir>

@@ -1,7 +1,8 @@
 // Draws every skin image of the settings tool as a PNG named by its resource number, the
 // program's icon (resource 128) at each of its sizes, and the Qt resource file that compiles them
-// in under "/PNG/<number>" and "/ICON/128/<size>". All colours and shapes of the
-// skin are here, so the look is changed in this one place.
+// in under "/PNG/<number>" and "/ICON/128/<size>"; the icon also as icon128.ico for the Windows
+// programs' own resources. All colours and shapes of the skin are here, so the look is changed
+// in this one place.
 //
 //   q7_skin_image_gen OUTPUT_DIR
 //
@@ -360,6 +361,33 @@ std::vector<Image> AllImages()
     return v;
 }
 
+// An .ico file of PNG images (as Windows reads them since Vista): the directory, one 16-byte
+// entry per image (width and height 0 for 256), then the images.
+QByteArray IconFile(const std::vector<QByteArray>& pngs, const int* sizes)
+{
+    QByteArray out;
+    auto u16 = [&out](uint32_t v) { out.append(char(v & 0xFF)).append(char(v >> 8 & 0xFF)); };
+    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+    u16(0);
+    u16(1);  // icon
+    u16(uint32_t(pngs.size()));
+    uint32_t offset = 6 + 16 * uint32_t(pngs.size());
+    for (size_t i = 0; i < pngs.size(); ++i) {
+        out.append(char(sizes[i] >= 256 ? 0 : sizes[i]));
+        out.append(char(sizes[i] >= 256 ? 0 : sizes[i]));
+        out.append(char(0));  // no palette
+        out.append(char(0));
+        u16(1);   // planes
+        u16(32);  // bits per pixel
+        u32(uint32_t(pngs[i].size()));
+        u32(offset);
+        offset += uint32_t(pngs[i].size());
+    }
+    for (const QByteArray& png : pngs)
+        out.append(png);
+    return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -383,13 +411,25 @@ int main(int argc, char** argv)
         qrc += QString("    <file alias=\"%1\">%2</file>\n").arg(img.id).arg(name);
     }
     qrc += "  </qresource>\n  <qresource prefix=\"/ICON\">\n";
+    std::vector<QByteArray> icons;
     for (int size : kIconSizes) {
         const QString name = QString("icon128_%1.png").arg(size);
         if (!Icon(size).save(dir + "/" + name, "PNG")) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(name));
             return 1;
         }
+        QFile png(dir + "/" + name);
+        if (!png.open(QIODevice::ReadOnly)) return 1;
+        icons.push_back(png.readAll());
         qrc += QString("    <file alias=\"128/%1\">%2</file>\n").arg(size).arg(name);
+    }
+    // The same sizes as the Windows icon file of resource 128, which the Windows build compiles
+    // into its programs.
+    QFile ico(dir + "/icon128.ico");
+    if (!ico.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        ico.write(IconFile(icons, kIconSizes)) < 0) {
+        std::fprintf(stderr, "cannot write icon128.ico\n");
+        return 1;
     }
     qrc += "  </qresource>\n</RCC>\n";
     QFile f(dir + "/skin_images.qrc");

@@ -1,5 +1,6 @@
 #include "qt_test_env.h"
 
+#include "platform/tests/support/platform_test_support.h"
 #include "skin/skin_image.h"
 
 #include <QApplication>
@@ -13,10 +14,7 @@ class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        static int argc = 1;
-        static char name[] = "skin_test";
-        static char* argv[] = {name, nullptr};
-        m_app = new QApplication(argc, argv);
+        m_app = new QApplication(TestProgramArgc(), TestProgramArgv());
         LoadSkinFonts();
     }
     void TearDown() override
@@ -54,7 +52,10 @@ QImage Shot(QWidget& w)
 
 void Settle()
 {
-    QTest::qWait(QGuiApplication::platformName() == QLatin1String("offscreen") ? 0 : 150);
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        RunPendingEvents();
+    else
+        QTest::qWait(150);
 }
 
 bool ShowAndWait(QWidget& w)

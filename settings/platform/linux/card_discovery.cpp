@@ -1,4 +1,4 @@
-#include "formatter/card_discovery.h"
+#include "platform/linux/card_discovery.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,6 +6,7 @@
 
 #include <blkid/blkid.h>
 #include <cerrno>
+#include <libmount/libmount.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -15,25 +16,6 @@ namespace {
 
 // Mount points the running system cannot do without.
 const char *const kSystemMounts[] = {"/", "/boot", "/boot/efi", "/usr", "/var", "/home", "/etc", "/opt"};
-
-QString Unescape(const QString &field)
-{
-    // mountinfo writes blanks, tabs, newlines and backslashes as \ooo.
-    QString out;
-    for (int i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            bool ok = false;
-            const int v = field.mid(i + 1, 3).toInt(&ok, 8);
-            if (ok) {
-                out += QChar(v);
-                i += 3;
-                continue;
-            }
-        }
-        out += field[i];
-    }
-    return out;
-}
 
 QString ReadAttr(const QString &path) { QFile f(path); return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).trimmed() : QString(); }
 
@@ -97,22 +79,27 @@ CardHost CardHost::System()
 QList<MountEntry> ReadMountTable(const QString &mountInfo)
 {
     QList<MountEntry> entries;
-    QFile f(mountInfo);
-    if (!f.open(QIODevice::ReadOnly)) return entries;
-    for (const QByteArray &raw : f.readAll().split('\n')) {
-        const QStringList fields = QString::fromUtf8(raw).split(' ', Qt::SkipEmptyParts);
-        const int dash = fields.indexOf("-");
-        if (fields.size() < 7 || dash < 6 || dash + 2 >= fields.size()) continue;
-        const QStringList mm = fields[2].split(':');
-        if (mm.size() != 2) continue;
-        MountEntry e;
-        e.major = mm[0].toUInt();
-        e.minor = mm[1].toUInt();
-        e.mountPoint = Unescape(fields[4]);
-        e.fsType = fields[dash + 1];
-        e.source = Unescape(fields[dash + 2]);
-        entries << e;
+    libmnt_table *table = mnt_new_table();
+    if (!table) return entries;
+    // A line that cannot be read is passed over; the rest of the table still counts.
+    mnt_table_set_parser_errcb(table, [](libmnt_table *, const char *, int) { return 1; });
+    if (mnt_table_parse_file(table, QFile::encodeName(mountInfo).constData()) == 0) {
+        libmnt_iter *it = mnt_new_iter(MNT_ITER_FORWARD);
+        libmnt_fs *fs = nullptr;
+        while (it && mnt_table_next_fs(table, it, &fs) == 0) {
+            // libmount has undone mountinfo's octal escapes of blanks, tabs and backslashes.
+            auto text = [](const char *s) { return s ? QFile::decodeName(s) : QString(); };
+            MountEntry e;
+            e.major = ::major(mnt_fs_get_devno(fs));
+            e.minor = ::minor(mnt_fs_get_devno(fs));
+            e.mountPoint = text(mnt_fs_get_target(fs));
+            e.fsType = text(mnt_fs_get_fstype(fs));
+            e.source = text(mnt_fs_get_source(fs));
+            entries << e;
+        }
+        mnt_free_iter(it);
     }
+    mnt_unref_table(table);
     return entries;
 }
 

@@ -1,5 +1,5 @@
-#include "locale/viewer.h"
-#include "xvfb_server.h"
+#include "locale/tests/xvfb_server.h"
+#include "platform/linux/wine_viewer.h"
 
 #include <QDir>
 #include <QFile>

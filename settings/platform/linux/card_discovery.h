@@ -4,29 +4,10 @@
 #pragma once
 
 #include "formatter/card_decision.h"
+#include "card_host.h"
 
 #include <QString>
 #include <QStringList>
-
-#include <functional>
-
-// Where the system is looked at and how it is changed; tests hand in a fake sysfs, mount table
-// and mount operations.
-struct CardHost {
-    QString sysRoot = "/sys";
-    QString mountInfo = "/proc/self/mountinfo";
-    QString devRoot = "/dev";
-    QString procRoot = "/proc";
-    QString mkfsFat = "mkfs.fat";
-    QString fatlabel = "fatlabel";
-    std::function<bool(const QString &mountPoint)> unmount;
-    std::function<bool(const QString &device, const QString &mountPoint)> mount;
-    std::function<bool()> hasRawAccess;
-
-    // The real system: umount2 (true when nothing is mounted there), mount(2) with vfat, root
-    // for raw access.
-    static CardHost System();
-};
 
 struct MountEntry {
     unsigned major = 0, minor = 0;

@@ -1,7 +1,8 @@
 #include "formatter/make_mbr.h"
 
 #include "file/debug_log.h"
-#include "formatter/sector_devices.h"
+#include "platform/linux/card_discovery.h"
+#include "platform/linux/sector_devices.h"
 
 #include <QFile>
 
@@ -28,7 +29,8 @@ int ReadMBR(const QString &diskDevice)
 
 } // namespace
 
-int MakeMBR(FormatContext &context, const QString &cardFolder, const FormatProfile &profile, const CardHost &host)
+int MakeMBR(FormatContext &context, const QString &cardFolder, const FormatProfile &profile,
+            const CardHost &host)
 {
     if (profile.logsMakeMBRStart) DebugLog("Start MakeMBR() ---");
     const CardVolume card = FindCard(cardFolder, host);
@@ -80,15 +82,7 @@ int MakeMBR(FormatContext &context, const QString &cardFolder, const FormatProfi
     context.progressTotal = 0;
     context.scale = profile.scale;
 
-    int result;
-    FormatLayout layout{};
-    if (!MakePartitionTable(context, layout)) {
-        result = kPartitionTableFailure;
-    } else {
-        const Sector boot = MakeBPB32Structure(layout);
-        context.progressTotal = PlanSectorCount(layout);
-        result = WriteFAT32Area(context, boot);
-    }
+    const int result = BuildCard(context);
     disk->Flush();
     // The kernel learns the new table; a device that cannot re-read it keeps its old view.
     if (::ioctl(disk->Fd(), BLKRRPART) != 0) DebugLog("MakeMBR: partition table not re-read");

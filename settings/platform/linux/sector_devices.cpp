@@ -1,4 +1,4 @@
-#include "formatter/sector_devices.h"
+#include "platform/linux/sector_devices.h"
 
 #include <QFile>
 
