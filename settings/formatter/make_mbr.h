@@ -1,6 +1,6 @@
 // MakeMBR: turns the card into the physical disk that holds it, refuses every disk that must
 // not be touched, and rebuilds the card's partition table and FAT32 volume start. Each side of
-// the platform layer has its own (platform/windows/make_mbr.cpp with the calls of Part 10.1,
+// the platform layer has its own (platform/windows/make_mbr.cpp with the Windows disk calls,
 // platform/linux/make_mbr.cpp on the block devices); the guards and codes are the same.
 #pragma once
 

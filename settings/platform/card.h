@@ -1,6 +1,6 @@
 // What the card formatter asks of the system it runs on, beside the core of platform.h: which
-// drive is a memory card, and the card itself during a format (its root, the rebuild of Part
-// 10.1, the quick format, the volume label). platform/windows does it with the Windows drive,
+// drive is a memory card, and the card itself during a format (its root, the MakeMBR
+// rebuild, the quick format, the volume label). platform/windows does it with the Windows drive,
 // volume and physical-disk calls and FormatEx of fmifs.dll; platform/linux with the mount table,
 // sysfs, the block devices and dosfstools.
 //
@@ -54,7 +54,7 @@ class FormatCard
     // Whether path lies on the card: a format takes it away.
     virtual bool IsOnCard(const QString &path) const = 0;
 
-    // Worker thread: MakeMBR (Part 10.1) on the card; a result code of fat32_builder.h.
+    // Worker thread: MakeMBR on the card; a result code of fat32_builder.h.
     virtual int MakeMBR(FormatContext &context, const FormatProfile &profile) = 0;
     // Worker thread: the quick format of a card that already has this tool's layout.
     virtual QuickFormatRun QuickFormat(const FormatProfile &profile,

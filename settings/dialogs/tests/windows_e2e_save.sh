@@ -24,8 +24,15 @@ trap '[ -n "$app" ] && kill $app 2>/dev/null || true' EXIT
 # Waits for the settings window, changes voice recording to "Disabled" on the Common tab and
 # clicks Save; pictures NAME_opened.png and NAME_changed.png.
 change_and_save() {
-    local name=$1 window
-    window=$(timeout 90 xdotool search --sync --onlyvisible --name '^Dash cam setting$' | head -1)
+    local name=$1 window=
+    # xdotool ends with an X error when a window goes away while it walks the window tree: the
+    # search is tried again.
+    for _ in $(seq 90); do
+        window=$(xdotool search --onlyvisible --name '^Dash cam setting$' 2>/dev/null | head -1) ||
+            true
+        [ -n "$window" ] && break
+        sleep 1
+    done
     if [ -z "$window" ]; then
         import -window root "$shots/${name}_no_window.png" || true
         echo "$name: no window titled \"Dash cam setting\" appeared" >&2
@@ -79,6 +86,11 @@ local_data=$(find "$prefix/drive_c/users" -maxdepth 3 -path '*/AppData/Local' | 
 rm -rf "$local_data/Orbilux"
 "$wine_run" 'R:\Setting\K420_Setting.exe' &
 app=$!
+# The program on the card starts its copy and ends: its windows go before the copy's is sought.
+for _ in $(seq 600); do
+    kill -0 "$app" 2>/dev/null || break
+    sleep 0.1
+done
 change_and_save relocated
 wait "$app" || true
 app=

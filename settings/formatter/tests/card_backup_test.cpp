@@ -30,6 +30,24 @@ TEST(CopyOverTest, CopiesAndReplaces)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"from", "to"}));
 }
 
+TEST(CopyOverTest, AReadOnlyEarlierCopyIsReplaced)
+{
+    // The kit's DLLs come read-only, and a card's setup.cfg may be: so may their earlier copies.
+    QTemporaryDir dir;
+    const QString from = dir.filePath("from"), to = dir.filePath("to");
+    const auto readOnly = QFile::ReadOwner | QFile::ReadUser;
+    WriteFile(from, "new");
+    WriteFile(to, "earlier");
+    for (const QString &file : {from, to})
+        ASSERT_TRUE(QFile::setPermissions(file, readOnly));
+    ASSERT_FALSE(QFile::permissions(to) & QFile::WriteOwner);
+    EXPECT_TRUE(platform::CopyOver(from, to));
+    EXPECT_EQ(ReadAll(to), "new");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"from", "to"}));
+    for (const QString &file : {from, to})
+        QFile::setPermissions(file, readOnly | QFile::WriteOwner | QFile::WriteUser);
+}
+
 TEST(CopyOverTest, AFileCopiedOntoItselfStaysAsItIs)
 {
     QTemporaryDir dir;

@@ -50,7 +50,7 @@ struct CardHost {
     // Where FormatEx is looked up by name.
     QString formatterLibrary = QStringLiteral("fmifs.dll");
 
-    // The real calls of Part 10.1.
+    // The real Windows calls.
     static CardHost System();
 };
 

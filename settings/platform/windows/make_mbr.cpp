@@ -1,4 +1,4 @@
-// MakeMBR on Windows, step by step as Part 10.1 gives it: the drive letter's physical disk, the
+// MakeMBR on Windows, step by step: the drive letter's physical disk, the
 // guards, the locks, the layout through the physical-disk handle and the final dismount.
 #include "formatter/make_mbr.h"
 

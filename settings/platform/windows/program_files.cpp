@@ -106,11 +106,21 @@ bool CopyOver(const QString &from, const QString &to)
     // CopyFileW into a new file beside `to`, which then takes its place; a copy that fails
     // halfway leaves `to` as it was.
     const QString folder = NativePath(QFileInfo(to).absolutePath());
+    const QString target = NativePath(to);
     wchar_t temporary[MAX_PATH] = {};
     if (!GetTempFileNameW(Wide(folder), L"q7c", 0, temporary)) return false;
-    if (!CopyFileW(Wide(NativePath(from)), temporary, FALSE) ||
-        !MoveFileExW(temporary, Wide(NativePath(to)),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!CopyFileW(Wide(NativePath(from)), temporary, FALSE)) {
+        DeleteFileW(temporary);
+        return false;
+    }
+    // MoveFileExW does not replace a read-only file (an earlier copy of a read-only DLL or
+    // setup.cfg), so the attribute goes first and comes back if the move fails.
+    const DWORD attributes = GetFileAttributesW(Wide(target));
+    const bool readOnly =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (readOnly) SetFileAttributesW(Wide(target), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
+    if (!MoveFileExW(temporary, Wide(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (readOnly) SetFileAttributesW(Wide(target), attributes);
         DeleteFileW(temporary);
         return false;
     }

@@ -1,4 +1,4 @@
-// The card's drive, volume and physical disk through the Windows calls of Part 10.1.
+// The card's drive, volume and physical disk through the Windows calls.
 #include "platform/windows/raw_disk.h"
 
 #include "file/debug_log.h"

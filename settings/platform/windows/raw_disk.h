@@ -1,5 +1,5 @@
 // The real calls behind CardHost::System(): the drive, the volume "\\?\%c:" and the physical disk
-// "\\.\PhysicalDrive%d" as Part 10.1 opens and asks them.
+// "\\.\PhysicalDrive%d" as the rebuild opens and asks them.
 #pragma once
 
 #include "card_host.h"
