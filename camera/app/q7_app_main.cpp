@@ -115,13 +115,6 @@ void setTvOut(int on)
     }
 }
 
-void setQuitFlag(ThreadCtrl *ctrl)
-{
-    OSA_mutexLock(&ctrl->lock);
-    ctrl->quit = 1;
-    OSA_mutexUnlock(&ctrl->lock);
-}
-
 // Main camera frame-rate registers (address, value), written in this order.
 void writeMainFrameRateRegisters(uint32_t frameRate)
 {
@@ -189,7 +182,7 @@ void audioMenu()
             if (capturing)
                 break;
             if (playing) {
-                setQuitFlag(&snd_play_cfg);
+                thr_ctrl_set_quit(&snd_play_cfg);
                 sleep(1);
                 playing = false;
             } else if (sound_playback_thrCreate(&snd_play_cfg) == 0) {
@@ -202,7 +195,7 @@ void audioMenu()
             if (playing)
                 break;
             if (capturing) {
-                setQuitFlag(&snd_rec_cfg);
+                thr_ctrl_set_quit(&snd_rec_cfg);
                 sleep(1);
                 capturing = false;
             } else if (snd_record_thrCreate(&snd_rec_cfg) == 0) {
@@ -377,9 +370,7 @@ int menu_get_data(void)
 
 int app_set_quit(ThreadCtrl *ctrl)
 {
-    OSA_mutexLock(&ctrl->lock);
-    ctrl->quit = 1;
-    return OSA_mutexUnlock(&ctrl->lock);
+    return thr_ctrl_set_quit(ctrl);
 }
 
 int audio_run(int choice)
@@ -394,9 +385,9 @@ int audio_run(int choice)
 void audio_stop(int choice)
 {
     if (choice == 4)
-        setQuitFlag(&snd_rec_cfg);
+        thr_ctrl_set_quit(&snd_rec_cfg);
     else if (choice == 5)
-        setQuitFlag(&snd_play_cfg);
+        thr_ctrl_set_quit(&snd_play_cfg);
 }
 
 int q7_eventHandler(uint32_t eventId, void *)
@@ -708,7 +699,7 @@ int q7_device_control(int choice)
     fflush(stdout);
     while (readChoice() != '0') {
     }
-    setQuitFlag(ctrl);
+    thr_ctrl_set_quit(ctrl);
     return 0;
 }
 

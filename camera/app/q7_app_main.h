@@ -5,6 +5,7 @@
 #include <stdint.h>
 
 #include "platform/osa.h"
+#include "platform/thread_ctrl.h"
 
 // Camera process modes.
 enum {
@@ -33,14 +34,6 @@ struct APP_CFG {
 };
 
 extern APP_CFG gApp_cfg;
-
-// Control record of one device or sound thread; `quit` is read and written under `lock`.
-struct ThreadCtrl {
-    char filePath[128];
-    OSA_ThrHndl thrHndl;
-    OSA_MutexHndl lock;
-    uint32_t quit;
-};
 
 extern ThreadCtrl gps_cfg;
 extern ThreadCtrl bma_cfg;

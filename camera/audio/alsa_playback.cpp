@@ -12,19 +12,10 @@ namespace {
 const char *const kDevice = "plughw:0,0";
 const char *const kWavPath = "./wav/intro.wav";
 const int kWaitMs = 1000;
-const uint32_t kStackSize = 51200;
 
 uint32_t get32(const uint8_t *p)
 {
     return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
-bool quitRequested(ThreadCtrl *ctrl)
-{
-    OSA_mutexLock(&ctrl->lock);
-    bool quit = ctrl->quit != 0;
-    OSA_mutexUnlock(&ctrl->lock);
-    return quit;
 }
 
 // Reads up to n bytes, until they are all there or the file ends.
@@ -66,7 +57,7 @@ int snd_wav_find_data(FILE *fp, uint32_t *dataSize)
     }
 }
 
-int sound_playback_run(ThreadCtrl *ctrl)
+int sound_playback_main(ThreadCtrl *ctrl)
 {
     snprintf(ctrl->filePath, sizeof(ctrl->filePath), "%s", kWavPath);
 
@@ -107,14 +98,10 @@ int sound_playback_run(ThreadCtrl *ctrl)
     if (snd_wav_find_data(fp, &remaining) < 0) {
         fprintf(stderr, "can't support %s file\n", ctrl->filePath);
         ret = -1;
-    } else {
-        OSA_mutexLock(&ctrl->lock);
-        ctrl->quit = 0;
-        OSA_mutexUnlock(&ctrl->lock);
     }
 
     const uint32_t bytesPerFrame = env.bitsPerFrame / 8;
-    while (ret == 0 && !quitRequested(ctrl)) {
+    while (ret == 0 && !thr_ctrl_quit_requested(ctrl)) {
         size_t want = remaining < env.periodBytes ? remaining : env.periodBytes;
         size_t got = readFull(fp, buf, want);
         snd_pcm_uframes_t framesRead = got / bytesPerFrame;
@@ -155,22 +142,7 @@ int sound_playback_run(ThreadCtrl *ctrl)
     return ret;
 }
 
-void *sound_playback_main(void *arg)
-{
-    ThreadCtrl *ctrl = (ThreadCtrl *)arg;
-    sound_playback_run(ctrl);
-    OSA_mutexDelete(&ctrl->lock);
-    // The record may already hold a newer thread's handle: delete this thread by its own.
-    OSA_ThrHndl self = {pthread_self(), 1};
-    OSA_thrDelete(&self);
-    return nullptr;
-}
-
 int sound_playback_thrCreate(ThreadCtrl *ctrl)
 {
-    int status = OSA_mutexCreate(&ctrl->lock);
-    OSA_assert(status == OSA_SOK);
-    status = OSA_thrCreate(&ctrl->thrHndl, sound_playback_main, OSA_thrMidPriority(), kStackSize, ctrl);
-    OSA_assert(status == OSA_SOK);
-    return status;
+    return thr_ctrl_create(ctrl, sound_playback_main);
 }

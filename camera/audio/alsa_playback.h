@@ -4,15 +4,13 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "app/q7_app_main.h"
+#include "platform/thread_ctrl.h"
 
-// Creates ctrl->lock, then starts sound_playback_main on ctrl (FIFO, middle priority,
-// 51 200-byte stack). The menu stops it by setting quit under lock.
+// Starts sound_playback_main on ctrl through thr_ctrl_create (FIFO, middle priority, 51 200-byte stack,
+// `quit` cleared). The menu stops it by setting quit under lock.
 int sound_playback_thrCreate(ThreadCtrl *ctrl);
-// Thread entry: sound_playback_run, then the thread deletes its mutex and itself.
-void *sound_playback_main(void *arg);
-// The player's work on the calling thread, until the data ends, quit or an error.
-int sound_playback_run(ThreadCtrl *ctrl);
+// The thread's work (The player's work, until the data ends, quit or an error); the tests call it on their own thread.
+int sound_playback_main(ThreadCtrl *ctrl);
 
 // Walks the RIFF chunks of a WAV file from its start to the "data" chunk. Returns 0 with the
 // file positioned at the data and its size in *dataSize, or -1 for a file without a RIFF/WAVE

@@ -12,7 +12,6 @@ namespace {
 const char *const kDevice = "plughw:0,0";
 const char *const kWavPath = "./wav/save_mic_16khz.wav";
 const int kWaitMs = 1000;
-const uint32_t kStackSize = 51200;
 
 void put16(uint8_t *p, uint16_t v)
 {
@@ -46,17 +45,9 @@ void wavHeader(uint8_t h[44], const AlsaEnv &env, uint32_t riffSize, uint32_t da
     put32(h + 40, dataSize);
 }
 
-bool quitRequested(ThreadCtrl *ctrl)
-{
-    OSA_mutexLock(&ctrl->lock);
-    bool quit = ctrl->quit != 0;
-    OSA_mutexUnlock(&ctrl->lock);
-    return quit;
-}
-
 } // namespace
 
-int snd_record_run(ThreadCtrl *ctrl)
+int snd_record_main(ThreadCtrl *ctrl)
 {
     snprintf(ctrl->filePath, sizeof(ctrl->filePath), "%s", kWavPath);
 
@@ -100,13 +91,10 @@ int snd_record_run(ThreadCtrl *ctrl)
     memset(buf, 0xFF, env.periodBytes);
     alsa_set_volume(1, 50);
 
-    OSA_mutexLock(&ctrl->lock);
-    ctrl->quit = 0;
-    OSA_mutexUnlock(&ctrl->lock);
-
+    // `quit` was cleared by snd_record_thrCreate; clearing it here would lose an early stop.
     uint32_t dataSize = 0;
     int ret = 0;
-    while (!quitRequested(ctrl)) {
+    while (!thr_ctrl_quit_requested(ctrl)) {
         snd_pcm_sframes_t r = snd_pcm_readi(env.pcm, buf, env.periodFrames);
         if (r == -EAGAIN) {
             snd_pcm_wait(env.pcm, kWaitMs);
@@ -143,22 +131,7 @@ int snd_record_run(ThreadCtrl *ctrl)
     return ret;
 }
 
-void *snd_record_main(void *arg)
-{
-    ThreadCtrl *ctrl = (ThreadCtrl *)arg;
-    snd_record_run(ctrl);
-    OSA_mutexDelete(&ctrl->lock);
-    // The record may already hold a newer thread's handle: delete this thread by its own.
-    OSA_ThrHndl self = {pthread_self(), 1};
-    OSA_thrDelete(&self);
-    return nullptr;
-}
-
 int snd_record_thrCreate(ThreadCtrl *ctrl)
 {
-    int status = OSA_mutexCreate(&ctrl->lock);
-    OSA_assert(status == OSA_SOK);
-    status = OSA_thrCreate(&ctrl->thrHndl, snd_record_main, OSA_thrMidPriority(), kStackSize, ctrl);
-    OSA_assert(status == OSA_SOK);
-    return status;
+    return thr_ctrl_create(ctrl, snd_record_main);
 }

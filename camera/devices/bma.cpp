@@ -13,14 +13,6 @@ namespace {
 
 const uint32_t kReportPauseMsecs = 100;
 
-void *bmaThread(void *arg)
-{
-    ThreadCtrl *ctrl = static_cast<ThreadCtrl *>(arg);
-    bma_main(ctrl);
-    dev_thr_exit(ctrl);
-    return nullptr;
-}
-
 } // namespace
 
 int bma_handle_event(BMA_AXES *axes, const struct input_event *ev)
@@ -61,7 +53,7 @@ int bma_main(ThreadCtrl *ctrl)
 
     BMA_AXES axes = {0, 0, 0};
     // Reads wait for the device at most DEV_QUIT_LATENCY_MSECS, so a silent sensor is stopped too.
-    while (!dev_quit_requested(ctrl)) {
+    while (!thr_ctrl_quit_requested(ctrl)) {
         int ready = dev_wait_readable(ctrl, fd, DEV_QUIT_LATENCY_MSECS);
         if (ready == 0)
             continue;
@@ -83,5 +75,5 @@ int bma_main(ThreadCtrl *ctrl)
 
 int bma_thr_create(ThreadCtrl *ctrl)
 {
-    return dev_thr_create(ctrl, bmaThread);
+    return thr_ctrl_create(ctrl, bma_main);
 }

@@ -26,14 +26,6 @@ Q7_IO_REQ outputRequest(uint32_t line, uint32_t value)
     return io;
 }
 
-void *dioThread(void *arg)
-{
-    ThreadCtrl *ctrl = static_cast<ThreadCtrl *>(arg);
-    dio_main(ctrl);
-    dev_thr_exit(ctrl);
-    return nullptr;
-}
-
 } // namespace
 
 int dio_config_output(int fd, uint32_t line, uint32_t value)
@@ -61,17 +53,17 @@ int dio_main(ThreadCtrl *ctrl)
 
     // A stop request is seen between the steps of a sweep; a line that is on is switched off
     // before the test ends.
-    bool stop = dev_quit_requested(ctrl);
+    bool stop = thr_ctrl_quit_requested(ctrl);
     while (!stop) {
         for (int i = 0; i < Q7_IO_OUT_COUNT && !stop; i++) {
             dio_set_output(fd, q7_io_out[i], 1);
             OSA_waitMsecs(kStepMsecs);
             dio_set_output(fd, q7_io_out[i], 0);
-            stop = dev_quit_requested(ctrl);
+            stop = thr_ctrl_quit_requested(ctrl);
             if (stop)
                 break;
             OSA_waitMsecs(kStepMsecs);
-            stop = dev_quit_requested(ctrl);
+            stop = thr_ctrl_quit_requested(ctrl);
         }
     }
 
@@ -81,5 +73,5 @@ int dio_main(ThreadCtrl *ctrl)
 
 int dio_thr_create(ThreadCtrl *ctrl)
 {
-    return dev_thr_create(ctrl, dioThread);
+    return thr_ctrl_create(ctrl, dio_main);
 }

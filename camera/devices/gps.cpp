@@ -33,14 +33,6 @@ int hexDigit(char c)
     return -1;
 }
 
-void *gpsThread(void *arg)
-{
-    ThreadCtrl *ctrl = static_cast<ThreadCtrl *>(arg);
-    gps_main(ctrl);
-    dev_thr_exit(ctrl);
-    return nullptr;
-}
-
 } // namespace
 
 void gps_packet_reset(GPS_PACKET *pkt)
@@ -198,7 +190,7 @@ int gps_main(ThreadCtrl *ctrl)
     gps_packet_reset(&pkt);
     // Reads wait for the line at most DEV_QUIT_LATENCY_MSECS, so a stop is seen on a silent line
     // too; a line that fails or is hung up ends the test rather than spinning.
-    while (!dev_quit_requested(ctrl)) {
+    while (!thr_ctrl_quit_requested(ctrl)) {
         int ready = dev_wait_readable(ctrl, gps_fd, DEV_QUIT_LATENCY_MSECS);
         if (ready < 0)
             break;
@@ -216,5 +208,5 @@ int gps_main(ThreadCtrl *ctrl)
 
 int gps_thr_create(ThreadCtrl *ctrl)
 {
-    return dev_thr_create(ctrl, gpsThread);
+    return thr_ctrl_create(ctrl, gps_main);
 }

@@ -21,14 +21,6 @@ const int kCardInserted = 62;
 const int kCardRemoved = 63;
 const int kPollMsecs = 500;
 
-void *keyThread(void *arg)
-{
-    ThreadCtrl *ctrl = static_cast<ThreadCtrl *>(arg);
-    key_main(ctrl);
-    dev_thr_exit(ctrl);
-    return nullptr;
-}
-
 } // namespace
 
 int key_exit(int fd)
@@ -68,7 +60,7 @@ int keySession(ThreadCtrl *ctrl, KeyVoice voice, bool *readAny)
     // `quit` was cleared by key_thr_create, or by main for the automatic mode; clearing it here
     // would lose a stop asked for before the thread got this far.
     for (;;) {
-        if (dev_quit_requested(ctrl)) {
+        if (thr_ctrl_quit_requested(ctrl)) {
             key_exit(fd);
             return 0;
         }
@@ -136,12 +128,12 @@ int key_main_retrying(ThreadCtrl *ctrl)
         // after it could not be opened.
         voice.quiet = true;
         voice.announce = r == KEY_FAILED_OPEN;
-        for (int i = 0; i < 10 && !dev_quit_requested(ctrl); i++)
+        for (int i = 0; i < 10 && !thr_ctrl_quit_requested(ctrl); i++)
             OSA_waitMsecs(100);
     }
 }
 
 int key_thr_create(ThreadCtrl *ctrl)
 {
-    return dev_thr_create(ctrl, keyThread);
+    return thr_ctrl_create(ctrl, key_main);
 }

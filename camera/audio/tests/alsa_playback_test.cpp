@@ -64,7 +64,7 @@ TEST_F(AlsaPlayback, DataAfterAListChunkPlaysPaddedToAPeriod)
     std::vector<int16_t> samples = test_signal(5000);
     writeIntro(wavWithList(samples));
     testing::internal::CaptureStdout();
-    EXPECT_EQ(sound_playback_run(&ctrl_), 0);
+    EXPECT_EQ(sound_playback_main(&ctrl_), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open the ./wav/intro.wav file!!\n");
     EXPECT_STREQ(ctrl_.filePath, "./wav/intro.wav");
     expectPadded(speaker(), samples);
@@ -84,7 +84,7 @@ TEST_F(AlsaPlayback, ShippedIntroPlaysToTheEnd)
     ASSERT_EQ(fread(samples.data(), 2, samples.size(), fp), samples.size());
     fclose(fp);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(sound_playback_run(&ctrl_), 0);
+    EXPECT_EQ(sound_playback_main(&ctrl_), 0);
     testing::internal::GetCapturedStdout();
     expectPadded(speaker(), samples);
 }
@@ -94,7 +94,7 @@ TEST_F(AlsaPlayback, QuitStopsThePlayer)
     std::vector<int16_t> samples = test_signal(22050 * 5);
     writeIntro(wavWithList(samples));
     testing::internal::CaptureStdout();
-    std::thread player([&] { sound_playback_run(&ctrl_); });
+    std::thread player([&] { sound_playback_main(&ctrl_); });
     usleep(500 * 1000);
     OSA_mutexLock(&ctrl_.lock);
     ctrl_.quit = 1;
@@ -115,7 +115,7 @@ TEST_F(AlsaPlayback, TenByteFileIsNotSupported)
     writeIntro(wav);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(sound_playback_run(&ctrl_), -1);
+    EXPECT_EQ(sound_playback_main(&ctrl_), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "can't support ./wav/intro.wav file\n");
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(speaker().size(), 0u);
@@ -125,13 +125,13 @@ TEST_F(AlsaPlayback, MissingFileIsReported)
 {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(sound_playback_run(&ctrl_), -1);
+    EXPECT_EQ(sound_playback_main(&ctrl_), -1);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Can't open ./wav/intro.wav file\n");
     testing::internal::GetCapturedStdout();
 }
 
-// A record that outlives the test, as the program's are: the thread deletes its mutex and
-// itself on its way out, after the test has seen it finish.
+// A record that outlives the test, as the program's are: the thread deletes its own handle on
+// its way out, after the test has seen it finish; its mutex stays for the menu's next stop.
 ThreadCtrl g_playCtrl;
 
 TEST_F(AlsaPlayback, ThreadStartedLikeTheMenuDoesPlaysAndEnds)

@@ -92,7 +92,7 @@ TEST_F(AlsaRecord, ThreeSecondsGiveAWavOfWhatWasCaptured)
     ASSERT_EQ(OSA_mutexCreate(&ctrl_.lock), OSA_SOK);
     testing::internal::CaptureStdout();
     int ret = 1;
-    std::thread recorder([&] { ret = snd_record_run(&ctrl_); });
+    std::thread recorder([&] { ret = snd_record_main(&ctrl_); });
     sleep(3);
     requestQuit();
     recorder.join();
@@ -115,8 +115,8 @@ TEST_F(AlsaRecord, ThreeSecondsGiveAWavOfWhatWasCaptured)
     OSA_mutexDelete(&ctrl_.lock);
 }
 
-// A record that outlives the test, as the program's are: the thread deletes its mutex and
-// itself on its way out, after the test has seen it finish.
+// A record that outlives the test, as the program's are: the thread deletes its own handle on
+// its way out, after the test has seen it finish; its mutex stays for the menu's next stop.
 ThreadCtrl g_recCtrl;
 
 TEST_F(AlsaRecord, ThreadStartedLikeTheMenuDoesStopsOnQuit)
@@ -144,7 +144,7 @@ TEST_F(AlsaRecord, MissingFolderStopsTheRecorder)
     rmdir("wav");
     ASSERT_EQ(OSA_mutexCreate(&ctrl_.lock), OSA_SOK);
     testing::internal::CaptureStdout();
-    EXPECT_EQ(snd_record_run(&ctrl_), -1);
+    EXPECT_EQ(snd_record_main(&ctrl_), -1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Failed to open file (./wav/save_mic_16khz.wav)\n");
     OSA_mutexDelete(&ctrl_.lock);
 }
@@ -156,7 +156,7 @@ TEST_F(AlsaRecord, MissingDeviceStopsTheRecorder)
                               "type plug slave.pcm \"q7_no_such_pcm\" }");
     ASSERT_EQ(OSA_mutexCreate(&ctrl_.lock), OSA_SOK);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(snd_record_run(&ctrl_), -1);
+    EXPECT_EQ(snd_record_main(&ctrl_), -1);
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("cannot open audio device\n"), std::string::npos) << err;
     OSA_mutexDelete(&ctrl_.lock);

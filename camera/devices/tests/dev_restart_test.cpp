@@ -146,13 +146,12 @@ TEST(Restarts, ARunThatDoesNotEndIsNotReplaced)
     // A stand-in for a thread stuck in a driver: it ignores `quit` until released.
     static std::atomic<bool> *releaseOf = nullptr;
     releaseOf = &release;
-    OSA_ThrEntryFunc stuck = [](void *arg) -> void * {
+    ThreadCtrlBody stuck = [](ThreadCtrl *) -> int {
         while (!*releaseOf)
             usleep(1000);
-        dev_thr_exit(static_cast<ThreadCtrl *>(arg));
-        return nullptr;
+        return 0;
     };
-    ASSERT_EQ(OSA_thrCreate(&ctrl.thrHndl, stuck, 0, 0, &ctrl), OSA_SOK);
+    ASSERT_EQ(thr_ctrl_create(&ctrl, stuck), OSA_SOK);
     OSA_ThrHndl before = ctrl.thrHndl;
     std::string said;
     {
