@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "app/q7_app_main.h"
+#include "platform/console.h"
 #include "platform/video_platform.h"
 
 namespace {
@@ -23,13 +24,6 @@ const char kEncoderMenu[] = "\r\n ===================\r\n encoder Menu (%s)\r\n"
                             " ===================\r\n\r\n 0: exit\r\n 1: Change bitrate\r\n"
                             " 2: Change framerate\r\n 3: Change I-frame interval\r\n\r\n"
                             " Enter\tChoice:\t";
-
-int ask(const char *question)
-{
-    printf("%s", question);
-    fflush(stdout);
-    return menu_get_data();
-}
 
 // Main camera frame-rate registers: 3 and 4.
 struct MainRate {
@@ -104,9 +98,7 @@ void setSubFrameRate(int fps)
 void videoOptions(void)
 {
     for (;;) {
-        printf("%s", kOptionMenu);
-        fflush(stdout);
-        const int choice = menu_get_cmd();
+        const int choice = menu_prompt_cmd(kOptionMenu);
         switch (choice) {
         case '0':
             return;
@@ -115,14 +107,14 @@ void videoOptions(void)
         case '3': {
             static const char *const questions[] = {"sharpness (1 ~ 7) : ", "brightness (1 ~ 7) : ",
                                                     "contrast (1 ~ 7) : "};
-            const int level = ask(questions[choice - '1']);
+            const int level = menu_prompt_data(questions[choice - '1']);
             if (level != 0 && Vcam_set_video_option(choice, level) < 0)
                 puts(" [app] err: Vcam_set_video_option (main)");
             break;
         }
         case '4': {
-            uint16_t addr = (uint16_t)ask("register address(Dec.) : ");
-            uint16_t value = (uint16_t)ask("register value(Dec.) : ");
+            uint16_t addr = (uint16_t)menu_prompt_data("register address(Dec.) : ");
+            uint16_t value = (uint16_t)menu_prompt_data("register value(Dec.) : ");
             if (Vcam_set_video_reg(&addr, &value) < 0)
                 puts(" [app] err: video_set_reg (main)");
             break;
@@ -138,16 +130,16 @@ void toggleMotion(void)
     VENC_DYNPARAMS_S prm;
     memset(&prm, 0, sizeof(prm));
     if (motion_en == 0) {
-        const int level = ask("motion level? (1:low ~ 5:high) ");
+        const int level = menu_prompt_data("motion level? (1:low ~ 5:high) ");
         puts("motion block 4x3");
         puts("-----------");
         puts("| 1 2 4 8 |  => 1st Byte");
         puts("| 1 2 4 8 |  => 2nd Byte");
         puts("| 1 2 4 8 |  => 3rd Byte");
         puts("-----------");
-        const int first = ask("block 1st? (0~15) ");
-        const int second = ask("block 2nd? (0~15) ");
-        const int third = ask("block 3rd? (0~15) ");
+        const int first = menu_prompt_data("block 1st? (0~15) ");
+        const int second = menu_prompt_data("block 2nd? (0~15) ");
+        const int third = menu_prompt_data("block 3rd? (0~15) ");
         // Unsigned arithmetic: the answers have no range limit and must not overflow.
         const uint32_t mask = (uint32_t)first * 256u + (uint32_t)second * 16u + (uint32_t)third;
         prm.mdEnable = 1;
@@ -186,9 +178,9 @@ int q7_capture_settings(int camMode)
             break;
         case '3':
             if (mainCam)
-                setMainFrameRate(ask("framerate? (30, 15, 10) "));
+                setMainFrameRate(menu_prompt_data("framerate? (30, 15, 10) "));
             else
-                setSubFrameRate(ask("framerate? (30, 20, 15, 10) "));
+                setSubFrameRate(menu_prompt_data("framerate? (30, 20, 15, 10) "));
             break;
         case '4':
             toggleMotion();
@@ -209,7 +201,7 @@ int q7_encoder_settings(int camMode)
 {
     int channel = 0;
     if (camMode == CAM_MODE_BOTH)
-        channel = ask("choice channel ? Main(0), Sub(1)");
+        channel = menu_prompt_data("choice channel ? Main(0), Sub(1)");
     for (;;) {
         printf(kEncoderMenu, channel == 0 ? "0" : "1");
         fflush(stdout);
@@ -253,7 +245,7 @@ int encoder_set_param(int channel, int kind)
     default:
         return 0;
     }
-    const int value = ask(question);
+    const int value = menu_prompt_data(question);
     if (value >= bound) {
         puts("selected wrong!");
         return 0;

@@ -1,11 +1,8 @@
 #include "app/q7_app_main.h"
 
-#include <ctype.h>
 #include <stdio.h>
-#include <stdio_ext.h>
 #include <stdlib.h>
 #include <string.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <string>
@@ -23,7 +20,9 @@
 #include "devices/gps.h"
 #include "devices/key.h"
 #include "graphics/graphic.h"
+#include "graphics/ui_text.h"
 #include "platform/board_path.h"
+#include "platform/console.h"
 #include "platform/video_platform.h"
 #include "recorder/q7_ipc_bits.h"
 
@@ -61,46 +60,6 @@ const char kDeviceMenu[] = "\r\n ===========\r\n Device Menu\r\n ===========\r\n
 const char kDisplay2Enabled[] = "/sys/devices/platform/vpss/display2/enabled";
 
 uint32_t g_noMenu = 0;
-
-// Reads a menu line; the end of standard input reads as the choice 0.
-char readChoice()
-{
-    char line[8];
-    if (!menu_read_line(line))
-        return '0';
-    return line[0];
-}
-
-// Discards the rest of the current input line.
-void discardLine()
-{
-    int c;
-    while ((c = getchar()) != EOF && c != '\n') {
-    }
-}
-
-// Reads one line into `buf` as fgets would (its line end kept when it fits), reading the rest of a
-// longer line and dropping it. A zero byte is an ordinary character. Returns the number of bytes
-// stored, or -1 at the end of input before any; `*cut` tells whether bytes other than the line
-// end were dropped.
-long readLine(char *buf, size_t size, bool *cut)
-{
-    size_t len = 0;
-    bool any = false;
-    *cut = false;
-    int c;
-    while ((c = getchar()) != EOF) {
-        any = true;
-        if (len + 1 < size)
-            buf[len++] = (char)c;
-        else if (c != '\n')
-            *cut = true;
-        if (c == '\n')
-            break;
-    }
-    buf[len] = '\0';
-    return any ? (long)len : -1;
-}
 
 // The second display's attribute takes what `echo 0|1 >` would write; a board without it (a PC)
 // fails silently.
@@ -169,7 +128,7 @@ void audioMenu()
         puts("Enter Choice: ");
         fflush(stdout);
 
-        char choice = readChoice();
+        char choice = menu_get_cmd();
         switch (choice) {
         case '0':
             if (playing)
@@ -233,8 +192,7 @@ void audioMenu()
 void aviRecovery()
 {
     puts(" ");
-    printf(" Enter file write path : ");
-    fflush(stdout);
+    menu_prompt(" Enter file write path : ");
     char path[128];
     bool got = menu_read_path(path);
     puts(" ");
@@ -250,8 +208,7 @@ void aviRecovery()
 void envChange()
 {
     for (;;) {
-        printf("%s", kEnvMenu);
-        fflush(stdout);
+        menu_prompt(kEnvMenu);
         char line[8];
         if (!menu_read_line(line))
             return;
@@ -284,89 +241,6 @@ void stopStatusLed()
 }
 
 } // namespace
-
-void menu_flush_input(void)
-{
-    // Only a terminal has typed-ahead input to discard; piped input is the script's next answer.
-    // What the C library has read ahead (the rest of a line whose first token a number question
-    // took) goes too, not only the kernel's queue.
-    if (isatty(STDIN_FILENO)) {
-        tcflush(STDIN_FILENO, TCIFLUSH);
-        __fpurge(stdin);
-    }
-}
-
-bool menu_read_line(char line[8])
-{
-    menu_flush_input();
-    bool cut;
-    return readLine(line, 8, &cut) >= 0;
-}
-
-bool menu_read_path(char path[128])
-{
-    menu_flush_input();
-    bool cut;
-    long len = readLine(path, 128, &cut);
-    if (len < 0)
-        return false;
-    if (len > 0 && path[len - 1] == '\n')
-        path[--len] = '\0';
-    // A cut or NUL-broken path names some other file: refuse it rather than act on that one.
-    if (cut || strlen(path) != (size_t)len) {
-        printf(" [app] err: %s, refused\n",
-               cut ? "the path is longer than 127 characters" : "the path holds a NUL byte");
-        path[0] = '\0';
-        return false;
-    }
-    return true;
-}
-
-int menu_get_cmd(void)
-{
-    return readChoice();
-}
-
-int menu_get_data(void)
-{
-    int c;
-    do {
-        c = getchar();
-    } while (c != EOF && isspace(c));
-    if (c == EOF)
-        return -1;
-
-    char token[8];
-    size_t len = 0;
-    bool tooLong = false;
-    while (c != EOF && !isspace(c)) {
-        if (len < sizeof(token) - 1)
-            token[len++] = (char)c;
-        else
-            tooLong = true;
-        c = getchar();
-    }
-    token[len] = '\0';
-    // Blanks after the token and its line end belong to it; a further token on the same line
-    // is kept for the next question.
-    while (c == ' ' || c == '\t')
-        c = getchar();
-    if (c != '\n' && c != EOF)
-        ungetc(c, stdin);
-    if (tooLong) {
-        if (c != '\n' && c != EOF)
-            discardLine();
-        return -1;
-    }
-
-    int value = 0;
-    for (size_t i = 0; i < len; i++) {
-        if (token[i] < '0' || token[i] > '9')
-            return -1;
-        value = value * 10 + (token[i] - '0');
-    }
-    return value;
-}
 
 int app_set_quit(ThreadCtrl *ctrl)
 {
@@ -593,9 +467,7 @@ int q7_video_control(int camMode, uint32_t noMenu)
     cfg.mainHeight = 1080;
 
     if (camMode == CAM_MODE_SUB || camMode == CAM_MODE_BOTH) {
-        printf("sub cam resolution?\n(1.720p, 2.d1) : ");
-        fflush(stdout);
-        if (menu_get_data() == 2) {
+        if (menu_prompt_data("sub cam resolution?\n(1.720p, 2.d1) : ") == 2) {
             cfg.subWidth = 720;
             cfg.subHeight = 480;
         } else {
@@ -630,9 +502,7 @@ int q7_video_control(int camMode, uint32_t noMenu)
     }
 
     for (;;) {
-        printf("%s", kRunTimeMenu);
-        fflush(stdout);
-        switch (readChoice()) {
+        switch (menu_prompt_cmd(kRunTimeMenu)) {
         case '0':
             video_stop(camMode);
             return 0;
@@ -695,9 +565,8 @@ int q7_device_control(int choice)
     if (status != OSA_SOK)
         return 0;
 
-    printf("%s", kDeviceMenu);
-    fflush(stdout);
-    while (readChoice() != '0') {
+    menu_prompt(kDeviceMenu);
+    while (menu_get_cmd() != '0') {
     }
     thr_ctrl_set_quit(ctrl);
     return 0;
@@ -763,9 +632,7 @@ int q7_app_main(int argc, char **argv)
     }
 
     for (;;) {
-        printf("%s", kMainMenu);
-        fflush(stdout);
-        switch (readChoice()) {
+        switch (menu_prompt_cmd(kMainMenu)) {
         case '0':
             System_deInit();
             return 0;

@@ -8,14 +8,12 @@
 #include "app/q7_logo.h"
 #include "graphics/draw_gui.h"
 #include "graphics/graphic.h"
+#include "platform/console.h"
 #include "platform/osa.h"
 #include "platform/video_platform.h"
 #include "recorder/q7_ipc_bits.h"
 
 namespace {
-
-const uint32_t kTextColor = 0xFFFF00;
-const uint32_t kClearColor = 0xFF00FF; // what the plane is cleared to: the video shows
 
 // The maker's name in Korean (EUC-KR) and in Latin letters.
 const char kMakerName[] = "\xC4\xC9\xBD\xBA\xC6\xAE\xB6\xF3\xBA\xBB KESTRAVON";
@@ -31,13 +29,6 @@ const char kSwOsdMenu[] = "\r\n =============\r\n SW OSD Menu\r\n =============\
 const char kSwMsMenu[] = "\r\n ===============\r\n SW Mosaic Menu\r\n ===============\r\n\r\n"
                          " 0: exit\r\n 1: main 1x1\r\n 2: sub 1x1\r\n 3: 2ch_1 2x2\r\n"
                          " 4: 2ch_2 2x2\r\n\r\n Enter Choice: ";
-
-int showAndGetCmd(const char *menu)
-{
-    printf("%s", menu);
-    fflush(stdout);
-    return menu_get_cmd();
-}
 
 struct MosaicWindow {
     uint32_t x, y, w, h, channel;
@@ -56,19 +47,6 @@ const MosaicLayout kLayouts[4] = {
     {2, {{16, 112, 344, 256, 0}, {360, 112, 344, 256, 1}}},
 };
 
-// The recorder's last text (UTF-8, as the card's names are); guarded by grpx_lock.
-char g_uiText[128];
-
-// Draws the kept text; grpx_lock is held and the plane is open. The renderer takes KS X 1001.
-void drawUiText()
-{
-    char ks[sizeof(g_uiText)];
-    draw_utf8_to_ks(g_uiText, ks, sizeof(ks));
-    uint32_t *plane = grpx_obj.fbAddr;
-    draw_fill_rect(plane, DrawRect{32, 24, 16, 100}, kClearColor);
-    draw_txt(plane, ks, 32, 24, kTextColor, kClearColor);
-}
-
 void setOsdText(uint32_t mode, uint32_t colour, const char *text)
 {
     VSYS_SWOSD_PRM prm;
@@ -82,44 +60,17 @@ void setOsdText(uint32_t mode, uint32_t colour, const char *text)
 
 } // namespace
 
-int ui_draw_txt(const char *text)
-{
-    OSA_mutexLock(&grpx_lock);
-    // Kept, so that a name made before the plane opens is shown once it does.
-    snprintf(g_uiText, sizeof(g_uiText), "%s", text);
-    const int drawn = grpx_init ? 0 : -1;
-    if (grpx_init)
-        drawUiText();
-    OSA_mutexUnlock(&grpx_lock);
-    return drawn;
-}
-
-void ui_redraw_txt(void)
-{
-    OSA_mutexLock(&grpx_lock);
-    if (grpx_init && g_uiText[0] != '\0')
-        drawUiText();
-    OSA_mutexUnlock(&grpx_lock);
-}
-
-void ui_forget_txt(void)
-{
-    OSA_mutexLock(&grpx_lock);
-    g_uiText[0] = '\0';
-    OSA_mutexUnlock(&grpx_lock);
-}
-
 int q7_graphic_test(void)
 {
     grpx_fb_init();
     OSA_mutexLock(&grpx_lock);
     draw_img(grpx_obj.fbAddr, q7_logo_img, DrawRect{32, 24, Q7_LOGO_W, Q7_LOGO_H});
-    draw_txt(grpx_obj.fbAddr, kMakerName, 540, 440, kTextColor, kClearColor);
+    draw_txt(grpx_obj.fbAddr, kMakerName, 540, 440, GRPX_TEXT_COLOR, GRPX_KEY_COLOR);
     OSA_mutexUnlock(&grpx_lock);
-    while (showAndGetCmd(kGraphicMenu) != '0') {
+    while (menu_prompt_cmd(kGraphicMenu) != '0') {
     }
     OSA_mutexLock(&grpx_lock);
-    draw_fill_color(grpx_obj.fbAddr, kClearColor);
+    draw_fill_color(grpx_obj.fbAddr, GRPX_KEY_COLOR);
     OSA_mutexUnlock(&grpx_lock);
     grpx_fb_exit();
     return 0;
@@ -132,7 +83,7 @@ int q7_prerec_test(int camMode, int frameRate)
         return 0;
     }
     for (;;) {
-        switch (showAndGetCmd(kPrerecMenu)) {
+        switch (menu_prompt_cmd(kPrerecMenu)) {
         case '0':
             return 0;
         case '1': {
@@ -165,7 +116,7 @@ int q7_prerec_test(int camMode, int frameRate)
 int q7_swosd_test(void)
 {
     for (;;) {
-        switch (showAndGetCmd(kSwOsdMenu)) {
+        switch (menu_prompt_cmd(kSwOsdMenu)) {
         case '0':
             return 0;
         case '1':
@@ -195,7 +146,7 @@ int q7_swMs_test(int camMode)
 {
     const bool bothChannels = camMode == CAM_MODE_BOTH || camMode == CAM_MODE_DECODER;
     for (;;) {
-        switch (showAndGetCmd(kSwMsMenu)) {
+        switch (menu_prompt_cmd(kSwMsMenu)) {
         case '0':
             return 0;
         case '1':

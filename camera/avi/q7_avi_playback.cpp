@@ -1,6 +1,6 @@
 #include "avi/q7_avi_playback.h"
 
-#include "app/q7_app_main.h"
+#include "platform/console.h"
 #include "platform/video_platform.h"
 #include "recorder/q7_util.h"
 
@@ -183,8 +183,7 @@ static void startPlayback(void)
 {
     pbObj.stopReq = 0;
     puts(" ");
-    printf(" Enter file path for playback (.avi) : ");
-    fflush(stdout);
+    menu_prompt(" Enter file path for playback (.avi) : ");
     char path[128];
     if (!menu_read_path(path))
         return;
@@ -217,10 +216,7 @@ static void stopPlayback(void)
 int pb_main(void)
 {
     for (;;) {
-        printf("%s", kMenu);
-        fflush(stdout);
-        char line[8];
-        const char choice = menu_read_line(line) ? line[0] : '0';
+        const char choice = (char)menu_prompt_cmd(kMenu);
         if (choice == '1' && !pbObj.running) {
             startPlayback();
         } else if (choice == '2' && pbObj.running) {

@@ -4,7 +4,7 @@
 #include <linux/input.h>
 #include <stdint.h>
 
-#include "app/q7_app_main.h"
+#include "platform/thread_ctrl.h"
 
 // The latest value of each axis.
 struct BMA_AXES {

@@ -5,7 +5,7 @@
 #include <stdint.h>
 #include <sys/ioctl.h>
 
-#include "app/q7_app_main.h"
+#include "platform/thread_ctrl.h"
 
 // One request to the I/O driver: a configure ioctl sets a line's direction and value, a write of
 // the record sets the value of a configured line.

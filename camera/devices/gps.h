@@ -2,7 +2,7 @@
 // prints the ones whose checksum is right.
 #pragma once
 
-#include "app/q7_app_main.h"
+#include "platform/thread_ctrl.h"
 
 #define GPS_MAX_PACKET_LEN 512
 

@@ -12,6 +12,8 @@ enum {
 
 // The transparent key: the plane is cleared to it and draw_img does not copy it.
 #define GRPX_KEY_COLOR 0x00FF00FFu
+// The colour of the texts the program writes on the plane (yellow).
+#define GRPX_TEXT_COLOR 0x00FFFF00u
 // As a text background: leave the pixels between the strokes as they are.
 #define GRPX_TXT_BG_KEEP 0x00FF00FEu
 

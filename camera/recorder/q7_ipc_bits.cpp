@@ -6,7 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "app/tools.h"
+#include "graphics/ui_text.h"
 #include "audio/q7_audio_EncDec.h"
 #include "audio/q7_audio_capture.h"
 #include "avi/udavi.h"

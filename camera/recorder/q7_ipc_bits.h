@@ -3,9 +3,9 @@
 
 #include <atomic>
 
-#include "app/q7_app_main.h"
 #include "platform/osa.h"
 #include "platform/video_platform.h"
+#include "recorder/q7_app_cfg.h"
 
 // Descriptor of one pool buffer of the intake: its leading fields mean what the platform's
 // encoded buffer descriptor's do, in the same order. 92 bytes on the board.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/q7_app_main.h"
+#include "platform/console.h"
 #include "app/tests/console.h"
 #include "platform/sim/sim_board.h"
 

@@ -21,6 +21,7 @@
 #include "app/tools.h"
 #include "graphics/draw_gui.h"
 #include "graphics/graphic.h"
+#include "graphics/ui_text.h"
 #include "platform/sim/sim_board.h"
 #include "platform/video_platform.h"
 
