@@ -1,19 +1,32 @@
 # The layering of the libraries: each library exports only its own folder as an include root, so
 # that a header of a library it does not link cannot be found, and CTest proves it.
 
-# q7_library_headers(<target> [FOLDER <name>])
+# q7_library_headers(<target> [FOLDER <name>] [HEADERS_ONLY])
 # Exports the current source folder to <target>'s users (and to <target> itself) under the name
 # <name> (the folder's own name by default), as in #include "<name>/header.h", and nothing above
 # or beside it. The include root is a folder of the build that holds only a link to the source.
+# With HEADERS_ONLY the root holds a link to each header of the folder itself instead, so that its
+# subfolders (tests, a library of their own) stay out of reach.
 function(q7_library_headers target)
-    cmake_parse_arguments(L "" "FOLDER" "" ${ARGN})
+    cmake_parse_arguments(L "HEADERS_ONLY" "FOLDER" "" ${ARGN})
     if(NOT L_FOLDER)
         get_filename_component(L_FOLDER ${CMAKE_CURRENT_SOURCE_DIR} NAME)
     endif()
     set(root ${CMAKE_BINARY_DIR}/include/${target})
-    file(MAKE_DIRECTORY ${root})
-    if(NOT EXISTS ${root}/${L_FOLDER})
-        file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${L_FOLDER} SYMBOLIC)
+    if(L_HEADERS_ONLY)
+        file(MAKE_DIRECTORY ${root}/${L_FOLDER})
+        file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+        foreach(header ${headers})
+            get_filename_component(name ${header} NAME)
+            if(NOT EXISTS ${root}/${L_FOLDER}/${name})
+                file(CREATE_LINK ${header} ${root}/${L_FOLDER}/${name} SYMBOLIC)
+            endif()
+        endforeach()
+    else()
+        file(MAKE_DIRECTORY ${root})
+        if(NOT EXISTS ${root}/${L_FOLDER})
+            file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${root}/${L_FOLDER} SYMBOLIC)
+        endif()
     endif()
     get_target_property(type ${target} TYPE)
     if(type STREQUAL "INTERFACE_LIBRARY")

@@ -13,7 +13,7 @@
 #include "audio/alsa_record.h"
 #include "audio/alsa_wrapper.h"
 #include "audio/q7_audio_capture.h"
-#include "avi/q7_avi_playback.h"
+#include "app/q7_avi_playback.h"
 #include "avi/udavi.h"
 #include "devices/bma.h"
 #include "devices/dio_if.h"

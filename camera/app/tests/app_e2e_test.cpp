@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/tests/console.h"
+#include "testsupport/console.h"
 
 namespace {
 

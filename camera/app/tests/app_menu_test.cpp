@@ -8,7 +8,7 @@
 
 #include "app/q7_app_main.h"
 #include "platform/console.h"
-#include "app/tests/console.h"
+#include "testsupport/console.h"
 #include "platform/sim/sim_board.h"
 
 namespace {

@@ -32,7 +32,7 @@
 #include <thread>
 #include <vector>
 
-#include "devices/tests/stand_ins.h"
+#include "stand_ins.h"
 #include "graphics/draw_gui.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "app/q7_app_ctrl.h"
 #include "app/q7_app_main.h"
 #include "app/q7_logo.h"
-#include "app/tests/console.h"
+#include "testsupport/console.h"
 #include "app/tools.h"
 #include "graphics/draw_gui.h"
 #include "graphics/graphic.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/q7_app_main.h"
-#include "app/tests/console.h"
+#include "testsupport/console.h"
 #include "platform/osa.h"
 #include "platform/sim/sim_board.h"
 #include "platform/video_platform.h"

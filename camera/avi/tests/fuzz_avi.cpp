@@ -4,7 +4,7 @@
 #include "avi_test_util.h"
 
 #include "avi/avirecover.h"
-#include "avi/q7_avi_playback.h"
+#include "app/q7_avi_playback.h"
 #include "avi/udavi.h"
 
 #include <stdint.h>

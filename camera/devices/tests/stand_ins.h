@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/q7_app_main.h"
+#include "platform/thread_ctrl.h"
 #include "devices/dio_if.h"
 
 // A temporary folder set as Q7_ROOT, with dev/ and dev/input/; removed at the end.

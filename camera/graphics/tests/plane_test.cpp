@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tests/console.h"
+#include "testsupport/console.h"
 #include "graphics/draw_gui.h"
 #include "graphics/graphic.h"
 

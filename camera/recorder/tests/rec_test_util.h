@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "avi/tests/avi_test_util.h"
+#include "avi_test_util.h"
 #include "avi/udavi.h"
 
 namespace rectest

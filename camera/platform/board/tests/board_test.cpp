@@ -26,7 +26,7 @@
 #include "file/camera_settings.h"
 #include "formatter/fat32_builder.h"
 #include "peer_tools.h"
-#include "recorder/tests/rec_test_util.h"
+#include "rec_test_util.h"
 
 using namespace rectest;
 

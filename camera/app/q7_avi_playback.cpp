@@ -1,4 +1,4 @@
-#include "avi/q7_avi_playback.h"
+#include "app/q7_avi_playback.h"
 
 #include "platform/console.h"
 #include "platform/video_platform.h"

@@ -1,4 +1,4 @@
-#include "avi/q7_avi_playback.h"
+#include "app/q7_avi_playback.h"
 #include "avi_test_util.h"
 #include "platform/osa.h"
 #include "platform/sim/sim_board.h"
