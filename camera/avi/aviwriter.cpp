@@ -26,9 +26,9 @@ CAVIWriter::~CAVIWriter()
 static FOURCC videoHandler(uint32_t uVideoType)
 {
     if (uVideoType == IME6400_SD_MPEG4)
-        return AVI_FOURCC('d', 'i', 'v', 'x');
+        return AVI_FCC_DIVX;
     if (uVideoType == IME6400_SD_H264)
-        return AVI_FOURCC('H', '2', '6', '4');
+        return AVI_FCC_H264;
     return 0;
 }
 
@@ -36,7 +36,7 @@ static void prepareVideo(AVISTREAMHEADER *h, BITMAPINFOHEADER *bi, FOURCC handle
                          int height, double frameRate)
 {
     memset(h, 0, sizeof(*h));
-    h->fccType = AVI_FOURCC('v', 'i', 'd', 's');
+    h->fccType = AVI_FCC_VIDS;
     h->fccHandler = handler;
     h->dwScale = 100;
     h->dwRate = (DWORD)(frameRate * 100);
@@ -64,7 +64,7 @@ static int prepareAudio(AVISTREAMHEADER *h, AudioFormat *fmt, const SYSTEM_PARAM
 {
     memset(h, 0, sizeof(*h));
     memset(fmt, 0, sizeof(*fmt));
-    h->fccType = AVI_FOURCC('a', 'u', 'd', 's');
+    h->fccType = AVI_FCC_AUDS;
     h->fccHandler = 1;
     h->dwScale = 1;
     h->dwRate = (DWORD)p->nAudioBitRate;
@@ -157,7 +157,7 @@ BOOL CAVIWriter::Open(const char *path, const SYSTEM_PARAM *param)
     }
     if (m_nEnableMeta) {
         memset(&m_strmhdr, 0, sizeof(m_strmhdr));
-        m_strmhdr.fccType = AVI_FOURCC('t', 'x', 't', 's');
+        m_strmhdr.fccType = AVI_FCC_TXTS;
         m_strmhdr.dwScale = 100;
         m_strmhdr.dwQuality = 0xFFFFFFFFu;
     }
