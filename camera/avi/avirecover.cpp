@@ -223,9 +223,7 @@ static int readHeaders(RcCtx *c)
 {
     AVIFILE *f = c->f;
     AVIHEADBLOCK &h = f->Head;
-    if (fread(&h, sizeof(AVIHEADBLOCK), 1, f->pFile) != 1 ||
-        h.ck_riff.ckID != AVI_FCC_RIFF || h.ck_riff.ckCodec != AVI_FCC_AVI ||
-        h.ck_hdrl.ckType != AVI_FCC_HDRL || h.ck_avih.ckID != AVI_FCC_AVIH) {
+    if (avi_readHead(f->pFile, &h) != AVI_READ_OK) {
         setErr("Not enough header information.\n");
         return -1;
     }
@@ -250,8 +248,7 @@ static int readHeaders(RcCtx *c)
     }
     c->moviPos = ftello(f->pFile);
     // A short read leaves the movi header zeroed; the scan then finds no chunk.
-    if (fread(&f->Tail.ck_movi, sizeof(CK_LIST), 1, f->pFile) == 1 &&
-        (f->Tail.ck_movi.ckID != AVI_FCC_LIST || f->Tail.ck_movi.ckType != AVI_FCC_MOVI)) {
+    if (avi_readMoviHeader(f->pFile, &f->Tail.ck_movi) == AVI_READ_EID) {
         setErr("Invalid movi header ckID[0x%x].\n", f->Tail.ck_movi.ckID);
         return -1;
     }

@@ -140,9 +140,7 @@ static bool openForPlayback(const char *path)
     f->pFile = fopen(path, "rb");
     if (!f->pFile) {
         printf("[PLAYBACK] fopen() Fail (%s)!! \n", path);
-    } else if (fread(&f->Head, sizeof(AVIHEADBLOCK), 1, f->pFile) != 1 ||
-               f->Head.ck_riff.ckID != AVI_FCC_RIFF || f->Head.ck_riff.ckCodec != AVI_FCC_AVI ||
-               f->Head.ck_hdrl.ckType != AVI_FCC_HDRL || f->Head.ck_avih.ckID != AVI_FCC_AVIH ||
+    } else if (avi_readHead(f->pFile, &f->Head) != AVI_READ_OK ||
                f->Head.ck_hdrl.ckSize < AVI_HDRL_BASE_SIZE || f->Head.avih.dwScale == 0) {
         puts("[PLAYBACK] Not enough header information.");
     } else if (f->Head.avih.dwStreams == 0 || f->Head.avih.dwTotalFrames == 0) {
@@ -151,8 +149,7 @@ static bool openForPlayback(const char *path)
         pbObj.waitMsec = f->Head.avih.dwRate / f->Head.avih.dwScale;
         f->nHeadWritten = AVI_HEADBLOCK_SIZE + (f->Head.ck_hdrl.ckSize - AVI_HDRL_BASE_SIZE);
         if (fseeko(f->pFile, (off_t)f->nHeadWritten, SEEK_SET) != 0 ||
-            fread(&f->Tail.ck_movi, sizeof(CK_LIST), 1, f->pFile) != 1 ||
-            f->Tail.ck_movi.ckID != AVI_FCC_LIST || f->Tail.ck_movi.ckType != AVI_FCC_MOVI)
+            avi_readMoviHeader(f->pFile, &f->Tail.ck_movi) != AVI_READ_OK)
             puts("[PLAYBACK] Invalid movi header");
         else
             ok = true;

@@ -468,3 +468,51 @@ TEST(AviFormat, FourccText)
     avi_fourccText(out, AVI_FOURCC('a', 1, 0, 0xC8), 0);
     EXPECT_EQ(memcmp(out, "a\x01\x00\xC8\x00", 5), 0);
 }
+
+// The head and the movi list header as the writer leaves them at the open, read back; a file
+// that ends early and a wrong identifier are told apart, since the repair takes a file cut before
+// its movi header as one without chunks.
+TEST(AviFormat, HeadAndMoviHeaderReadBack)
+{
+    SmallFile s;
+    s.open();
+    const Bytes atOpen = readFile(s.path);
+    s.close();
+    TempDir d;
+    auto readBoth = [&](const Bytes &b, int *head, int *movi, AVIHEADBLOCK *h, CK_LIST *m) {
+        writeFile(d.file("h.avi"), b);
+        FILE *fp = fopen(d.file("h.avi").c_str(), "rb");
+        ASSERT_NE(fp, nullptr);
+        *head = avi_readHead(fp, h);
+        *movi = fseek(fp, (long)kMovi, SEEK_SET) == 0 ? avi_readMoviHeader(fp, m) : 99;
+        fclose(fp);
+    };
+    int head = 99, movi = 99;
+    AVIHEADBLOCK h = {};
+    CK_LIST m = {};
+    readBoth(atOpen, &head, &movi, &h, &m);
+    EXPECT_EQ(head, AVI_READ_OK);
+    EXPECT_EQ(movi, AVI_READ_OK);
+    EXPECT_EQ(h.ck_hdrl.ckSize, AVI_HDRL_BASE_SIZE + 124 + 84);
+    EXPECT_EQ(h.avih.dwStreams, 2u);
+    EXPECT_EQ(m.ckSize, 0u);
+
+    readBoth(Bytes(atOpen.begin(), atOpen.begin() + 87), &head, &movi, &h, &m);
+    EXPECT_EQ(head, AVI_READ_ESHORT);
+    readBoth(Bytes(atOpen.begin(), atOpen.begin() + (long)kMovi + 11), &head, &movi, &h, &m);
+    EXPECT_EQ(head, AVI_READ_OK);
+    EXPECT_EQ(movi, AVI_READ_ESHORT);
+
+    for (size_t at : {0u, 8u, 20u, 24u}) {
+        Bytes b = atOpen;
+        b[at] ^= 0x20;
+        readBoth(b, &head, &movi, &h, &m);
+        EXPECT_EQ(head, AVI_READ_EID) << at;
+    }
+    for (size_t at : {kMovi, kMovi + 8}) {
+        Bytes b = atOpen;
+        b[at] ^= 0x20;
+        readBoth(b, &head, &movi, &h, &m);
+        EXPECT_EQ(movi, AVI_READ_EID) << at;
+    }
+}
