@@ -34,6 +34,9 @@ constexpr FOURCC AVI_FCC_TXTS = AVI_FOURCC('t', 'x', 't', 's');
 constexpr FOURCC AVI_FCC_DIVX = AVI_FOURCC('d', 'i', 'v', 'x');
 constexpr FOURCC AVI_FCC_H264 = AVI_FOURCC('H', '2', '6', '4');
 
+// Main video, sub video, audio, text.
+#define AVI_MAX_STREAMS 4
+
 // Sizes of the fixed parts.
 constexpr DWORD AVI_CHUNK_HEADER_SIZE = 8;  // identifier, size
 constexpr DWORD AVI_LIST_HEADER_SIZE = 12;  // "LIST", size, list type
@@ -48,6 +51,9 @@ constexpr DWORD AVI_STRL_BASE_SIZE =
     4 + AVI_CHUNK_HEADER_SIZE + AVI_STREAMHEADER_SIZE + AVI_CHUNK_HEADER_SIZE;
 // A strl list up to its format record, as it lies on disk.
 constexpr DWORD AVI_STREAMBLOCK_DISK_SIZE = AVI_CHUNK_HEADER_SIZE + AVI_STRL_BASE_SIZE;
+// Larger than any chunk this system writes (the playback's staging buffer holds every chunk);
+// the repair takes a chunk header stating more for damage.
+constexpr DWORD AVI_MAX_CHUNK_SIZE = 1036800;
 // idx1 offsets count from the movi list type, so the first chunk is at this offset.
 constexpr DWORD AVI_MOVI_FIRST_OFFSET = 4;
 
@@ -81,8 +87,8 @@ constexpr uint16_t AVI_TWOCC_VIDEO = AVI_TWOCC('d', 'c');
 constexpr uint16_t AVI_TWOCC_AUDIO = AVI_TWOCC('w', 'b');
 constexpr uint16_t AVI_TWOCC_TEXT = AVI_TWOCC('t', 'x');
 
-// The identifier of the chunks of stream `stream` (0 to 3) with the given type: '0', '0' + the
-// stream, the two letters ("00dc", "02wb").
+// The identifier of the chunks of stream `stream` (below AVI_MAX_STREAMS) with the given type:
+// '0', '0' + the stream, the two letters ("00dc", "02wb").
 constexpr FOURCC avi_chunkId(DWORD stream, uint16_t twocc)
 {
     return AVI_FOURCC('0', '0' + stream, 0, 0) | (FOURCC)twocc << 16;

@@ -12,8 +12,6 @@
 
 class CBlockBuffer;
 
-#define AVI_MAX_STREAMS 4
-
 // One strl list: its first 84 bytes are stored as they are, the format record follows them.
 struct AVISTREAMBLOCK {
     CK_LIST ck_strl;

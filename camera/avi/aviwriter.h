@@ -71,6 +71,7 @@ private:
     // The streams in creation order, which fixes their strl lists and chunk identifiers (00dc,
     // 01dc, then audio and text with the next digits); the stream closes keep it too.
     enum { kMainVideo, kSubVideo, kAudio, kText, kStreamCount };
+    static_assert(kStreamCount == AVI_MAX_STREAMS, "every stream a file can hold");
     struct StreamSetup {
         bool wanted;
         const AVISTREAMHEADER *header;
