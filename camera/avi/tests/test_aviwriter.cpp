@@ -543,6 +543,11 @@ struct PinnedCase {
     const char *atOpen, *closed, *cutRepaired, *damagedRepaired;
 };
 
+void PrintTo(const PinnedCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class AviWriterPinnedBytes : public testing::TestWithParam<PinnedCase> {};
 
 } // namespace
