@@ -15,8 +15,8 @@ static const char kMenu[] = "\r\n ==================\r\n Playback Main Menu\r\n 
 void pb_readerInit(PB_READER *r, FILE *fp, off_t moviOffset, DWORD moviSize)
 {
     r->fp = fp;
-    r->pos = moviOffset + 12;
-    r->end = moviOffset + 8 + (off_t)moviSize;
+    r->pos = moviOffset + (off_t)sizeof(CK_LIST);
+    r->end = moviOffset + (off_t)avi_chunkSpan(moviSize);
     off_t fileEnd = -1;
     if (fseeko(fp, 0, SEEK_END) == 0)
         fileEnd = ftello(fp);
@@ -35,14 +35,15 @@ int pb_readVideoChunk(PB_READER *r, uint8_t *buf, uint32_t cap, uint32_t *stream
         r->pos += sizeof(CK);
         if ((off_t)ck.ckSize > r->end - r->pos)
             return 0;
-        const char c0 = (char)ck.ckID, c1 = (char)(ck.ckID >> 8);
-        const char t0 = (char)(ck.ckID >> 16), t1 = (char)(ck.ckID >> 24);
-        const bool video = t0 == 'd' && t1 == 'c' && c0 == '0' && (c1 == '0' || c1 == '1');
+        DWORD n = 0;
+        uint16_t type = 0;
+        const bool video =
+            avi_chunkIdDecode(ck.ckID, &n, &type) && type == AVI_TWOCC_VIDEO && n <= 1;
         if (video && ck.ckSize <= cap) {
             if (ck.ckSize && fread(buf, ck.ckSize, 1, r->fp) != 1)
                 return 0;
             r->pos += ck.ckSize;
-            *stream = (uint32_t)(c1 - '0');
+            *stream = n;
             *size = ck.ckSize;
             return 1;
         }
@@ -139,22 +140,16 @@ static bool openForPlayback(const char *path)
     f->pFile = fopen(path, "rb");
     if (!f->pFile) {
         printf("[PLAYBACK] fopen() Fail (%s)!! \n", path);
-    } else if (fread(&f->Head, sizeof(AVIHEADBLOCK), 1, f->pFile) != 1 ||
-               f->Head.ck_riff.ckID != AVI_FOURCC('R', 'I', 'F', 'F') ||
-               f->Head.ck_riff.ckCodec != AVI_FOURCC('A', 'V', 'I', ' ') ||
-               f->Head.ck_hdrl.ckType != AVI_FOURCC('h', 'd', 'r', 'l') ||
-               f->Head.ck_avih.ckID != AVI_FOURCC('a', 'v', 'i', 'h') ||
-               f->Head.ck_hdrl.ckSize < 68 || f->Head.avih.dwScale == 0) {
+    } else if (avi_readHead(f->pFile, &f->Head) != AVI_READ_OK ||
+               f->Head.ck_hdrl.ckSize < AVI_HDRL_BASE_SIZE || f->Head.avih.dwScale == 0) {
         puts("[PLAYBACK] Not enough header information.");
     } else if (f->Head.avih.dwStreams == 0 || f->Head.avih.dwTotalFrames == 0) {
         puts("[PLAYBACK] Empty stream data.");
     } else {
         pbObj.waitMsec = f->Head.avih.dwRate / f->Head.avih.dwScale;
-        f->nHeadWritten = 88 + (f->Head.ck_hdrl.ckSize - 68);
+        f->nHeadWritten = AVI_HEADBLOCK_SIZE + (f->Head.ck_hdrl.ckSize - AVI_HDRL_BASE_SIZE);
         if (fseeko(f->pFile, (off_t)f->nHeadWritten, SEEK_SET) != 0 ||
-            fread(&f->Tail.ck_movi, sizeof(CK_LIST), 1, f->pFile) != 1 ||
-            f->Tail.ck_movi.ckID != AVI_FOURCC('L', 'I', 'S', 'T') ||
-            f->Tail.ck_movi.ckType != AVI_FOURCC('m', 'o', 'v', 'i'))
+            avi_readMoviHeader(f->pFile, &f->Tail.ck_movi) != AVI_READ_OK)
             puts("[PLAYBACK] Invalid movi header");
         else
             ok = true;

@@ -12,7 +12,7 @@
 #include <sys/types.h>
 
 // Every chunk of a file this system writes fits here.
-#define PB_STAGING_SIZE 1036800u
+#define PB_STAGING_SIZE AVI_MAX_CHUNK_SIZE
 
 struct PB_OBJ {
     std::atomic<uint32_t> running; // from a successful start until the thread has finished

@@ -7,17 +7,6 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-static const FOURCC kRIFF = AVI_FOURCC('R', 'I', 'F', 'F');
-static const FOURCC kLIST = AVI_FOURCC('L', 'I', 'S', 'T');
-static const FOURCC kVids = AVI_FOURCC('v', 'i', 'd', 's');
-static const FOURCC kAuds = AVI_FOURCC('a', 'u', 'd', 's');
-static const FOURCC kTxts = AVI_FOURCC('t', 'x', 't', 's');
-
-static FOURCC chunkId(DWORD n, char t0, char t1)
-{
-    return AVI_FOURCC('0', '0' + n, t0, t1);
-}
-
 int AVIFileOpen(AVIFILE **ppAVIFile, const char *path)
 {
     *ppAVIFile = nullptr;
@@ -30,13 +19,13 @@ int AVIFileOpen(AVIFILE **ppAVIFile, const char *path)
         avi_free(f);
         return -1;
     }
-    f->Head.ck_riff = {kRIFF, 0, AVI_FOURCC('A', 'V', 'I', ' ')};
-    f->Head.ck_hdrl = {kLIST, 68, AVI_FOURCC('h', 'd', 'r', 'l')};
-    f->Head.ck_avih = {AVI_FOURCC('a', 'v', 'i', 'h'), 56};
-    f->Tail.ck_movi = {kLIST, 0, AVI_FOURCC('m', 'o', 'v', 'i')};
-    f->Tail.ck_idx1 = {AVI_FOURCC('i', 'd', 'x', '1'), 0};
-    f->nOffset = 4;
-    f->nHeadWritten = 88;
+    f->Head.ck_riff = {AVI_FCC_RIFF, 0, AVI_FCC_AVI};
+    f->Head.ck_hdrl = {AVI_FCC_LIST, AVI_HDRL_BASE_SIZE, AVI_FCC_HDRL};
+    f->Head.ck_avih = {AVI_FCC_AVIH, AVI_MAINHEADER_SIZE};
+    f->Tail.ck_movi = {AVI_FCC_LIST, 0, AVI_FCC_MOVI};
+    f->Tail.ck_idx1 = {AVI_FCC_IDX1, 0};
+    f->nOffset = AVI_MOVI_FIRST_OFFSET;
+    f->nHeadWritten = AVI_HEADBLOCK_SIZE;
     *ppAVIFile = f;
     return 0;
 }
@@ -58,8 +47,8 @@ static AVISTREAM *newStream(AVIFILE *f, const AVISTREAMHEADER *psi)
     s->pAVIFile = f;
     AVISTREAMBLOCK *b = s->pStreamBlock;
     b->AviStrHeader = *psi;
-    b->ck_strl = {kLIST, 0, AVI_FOURCC('s', 't', 'r', 'l')};
-    b->ck_strh = {AVI_FOURCC('s', 't', 'r', 'h'), 56};
+    b->ck_strl = {AVI_FCC_LIST, 0, AVI_FCC_STRL};
+    b->ck_strh = {AVI_FCC_STRH, AVI_STREAMHEADER_SIZE};
     return s;
 }
 
@@ -71,8 +60,8 @@ int AVIFileCreateStream(AVIFILE *pAVIFile, AVISTREAM **ppStream, const AVISTREAM
     if (!s)
         return -1;
     AVIMAINHEADER &avih = pAVIFile->Head.avih;
-    if (psi->fccType == kVids) {
-        s->ck_data.ckID = chunkId(avih.dwStreams, 'd', 'c');
+    if (psi->fccType == AVI_FCC_VIDS) {
+        s->ck_data.ckID = avi_chunkId(avih.dwStreams, AVI_TWOCC_VIDEO);
         avih.dwMicroSecPerFrame =
             psi->dwRate ? (DWORD)(1000000.0 / psi->dwRate * psi->dwScale + 0.5) : 0;
         avih.dwMaxBytesPerSec = 0;
@@ -88,10 +77,10 @@ int AVIFileCreateStream(AVIFILE *pAVIFile, AVISTREAM **ppStream, const AVISTREAM
         avih.dwStart = 0;
         avih.dwLength = 0;
         avih.dwStreams = 1;
-    } else if (psi->fccType == kAuds) {
-        s->ck_data.ckID = chunkId(avih.dwStreams++, 'w', 'b');
-    } else if (psi->fccType == kTxts) {
-        s->ck_data.ckID = chunkId(avih.dwStreams++, 't', 'x');
+    } else if (psi->fccType == AVI_FCC_AUDS) {
+        s->ck_data.ckID = avi_chunkId(avih.dwStreams++, AVI_TWOCC_AUDIO);
+    } else if (psi->fccType == AVI_FCC_TXTS) {
+        s->ck_data.ckID = avi_chunkId(avih.dwStreams++, AVI_TWOCC_TEXT);
     } else {
         AVI_LOG("Invalid Stream Type: %ld\n", (long)psi->fccType);
         AVIStreamFree(s);
@@ -108,10 +97,10 @@ int AVIFileCreateStreamSub(AVIFILE *pAVIFile, AVISTREAM **ppStream, const AVISTR
     if (!s)
         return -1;
     AVIMAINHEADER &avih = pAVIFile->Head.avih;
-    if (psi->fccType == kVids)
-        s->ck_data.ckID = chunkId(avih.dwStreams++, 'd', 'c');
-    else if (psi->fccType == kAuds)
-        s->ck_data.ckID = chunkId(avih.dwStreams++, 'w', 'b');
+    if (psi->fccType == AVI_FCC_VIDS)
+        s->ck_data.ckID = avi_chunkId(avih.dwStreams++, AVI_TWOCC_VIDEO);
+    else if (psi->fccType == AVI_FCC_AUDS)
+        s->ck_data.ckID = avi_chunkId(avih.dwStreams++, AVI_TWOCC_AUDIO);
     else {
         AVI_LOG("Invalid Stream Type: %ld\n", (long)psi->fccType);
         AVIStreamFree(s);
@@ -127,7 +116,7 @@ int AVIStreamSetFormat(AVISTREAM *pStream, int, const void *lpFormat, int cbForm
         return -1;
     AVISTREAMBLOCK *b = pStream->pStreamBlock;
     DWORD size = 0;
-    if (b->AviStrHeader.fccType != kTxts && cbFormat > 0) {
+    if (b->AviStrHeader.fccType != AVI_FCC_TXTS && cbFormat > 0) {
         if (!lpFormat)
             return -1;
         void *copy = avi_calloc((size_t)cbFormat);
@@ -142,10 +131,10 @@ int AVIStreamSetFormat(AVISTREAM *pStream, int, const void *lpFormat, int cbForm
     }
     // A second call replaces the first one's contribution to the hdrl size.
     if (b->ck_strl.ckSize)
-        pStream->pAVIFile->Head.ck_hdrl.ckSize -= 8 + b->ck_strl.ckSize;
-    b->ck_strf = {AVI_FOURCC('s', 't', 'r', 'f'), size};
-    b->ck_strl.ckSize = 56 + size + 20;
-    pStream->pAVIFile->Head.ck_hdrl.ckSize += 8 + b->ck_strl.ckSize;
+        pStream->pAVIFile->Head.ck_hdrl.ckSize -= AVI_CHUNK_HEADER_SIZE + b->ck_strl.ckSize;
+    b->ck_strf = {AVI_FCC_STRF, size};
+    b->ck_strl.ckSize = AVI_STRL_BASE_SIZE + size;
+    pStream->pAVIFile->Head.ck_hdrl.ckSize += AVI_CHUNK_HEADER_SIZE + b->ck_strl.ckSize;
     return 0;
 }
 
@@ -155,6 +144,7 @@ int AVIFileMainHeaderWrite(AVIFILE *pAVIFile)
     return 0;
 }
 
+// The strl list at the current position: the stored part of the block, then the format record.
 int AVIFileStreamHeaderWrite(AVISTREAM *pStream)
 {
     AVISTREAMBLOCK *b = pStream->pStreamBlock;
@@ -190,7 +180,8 @@ static INDEX *newIndexNode(AVIFILE *f)
 int AVIFileIndexChunk(AVIFILE *pAVIFile, AVISTREAMHEADER *hdr, FOURCC ckid, DWORD flags, DWORD size,
                       DWORD samples)
 {
-    if ((uint64_t)pAVIFile->movi_size + 8 + size > AVI_MAX_FILE_LENGTH) {
+    const uint64_t span = avi_chunkSpan(size);
+    if ((uint64_t)pAVIFile->movi_size + span > AVI_MAX_FILE_LENGTH) {
         AVI_LOG("File too large for the index\n");
         return -1;
     }
@@ -208,9 +199,9 @@ int AVIFileIndexChunk(AVIFILE *pAVIFile, AVISTREAMHEADER *hdr, FOURCC ckid, DWOR
         root.first = node;
     root.last = node;
     // Offsets past 2 GiB are still valid DWORDs in the index; keep the sum unsigned.
-    pAVIFile->nOffset = (int32_t)((DWORD)pAVIFile->nOffset + 8 + size);
+    pAVIFile->nOffset = (int32_t)((DWORD)pAVIFile->nOffset + (DWORD)span);
     pAVIFile->idx_cnt += 1;
-    pAVIFile->movi_size += 8 + size;
+    pAVIFile->movi_size += (DWORD)span;
     if (size > hdr->dwSuggestedBufferSize)
         hdr->dwSuggestedBufferSize = size;
     hdr->dwLength += samples;
@@ -269,7 +260,7 @@ int AVIStreamWriteBufFlush(AVISTREAM *pStream, CBlockBuffer *pBuffer)
 void AVIStreamApplyCloseRule(AVIFILE *pAVIFile, AVISTREAMBLOCK *pBlock)
 {
     AVISTREAMHEADER &h = pBlock->AviStrHeader;
-    if (h.fccType != kVids)
+    if (h.fccType != AVI_FCC_VIDS)
         return;
     h.dwSuggestedBufferSize *= 10;
     AVIMAINHEADER &avih = pAVIFile->Head.avih;
@@ -297,12 +288,11 @@ int AVIStreamClose(AVISTREAM *pStream)
     AVISTREAMBLOCK *b = pStream->pStreamBlock;
     if (!f->nIndexPos && ftello(f->pFile) >= 0)
         f->nIndexPos = 1;
+    // The strl lists follow each other in creation order, so each close rewrites the next one.
     fseeko(f->pFile, (off_t)f->nHeadWritten, SEEK_SET);
-    f->nHeadWritten += b->ck_strl.ckSize + 8;
+    f->nHeadWritten += (DWORD)avi_chunkSpan(b->ck_strl.ckSize);
     AVIStreamApplyCloseRule(f, b);
-    fwrite(b, AVI_STREAMBLOCK_DISK_SIZE, 1, f->pFile);
-    if (b->ck_strf.ckSize && b->pAviStrFormat)
-        fwrite(b->pAviStrFormat, b->ck_strf.ckSize, 1, f->pFile);
+    AVIFileStreamHeaderWrite(pStream);
     fflush(f->pFile);
     AVIStreamFree(pStream);
     return 0;
@@ -310,8 +300,8 @@ int AVIStreamClose(AVISTREAM *pStream)
 
 uint64_t AVIFileCompleteLength(const AVIFILE *pAVIFile, uint64_t moviPos)
 {
-    const uint64_t rounded = ((uint64_t)pAVIFile->movi_size + 3) & ~(uint64_t)3;
-    return moviPos + 12 + rounded + 8 + 16 * (uint64_t)pAVIFile->idx_cnt;
+    return moviPos + avi_chunkSpan(avi_moviListSize(pAVIFile->movi_size)) +
+           avi_chunkSpan(avi_indexSize(pAVIFile->idx_cnt));
 }
 
 int AVIFileWriteTail(AVIFILE *pAVIFile, int cutAfterIndex)
@@ -322,15 +312,15 @@ int AVIFileWriteTail(AVIFILE *pAVIFile, int cutAfterIndex)
         return AVI_TAIL_ERANGE;
     if (fseeko(fp, (off_t)pAVIFile->nHeadWritten, SEEK_SET) != 0)
         return AVI_TAIL_ESEEK_MOVI;
-    DWORD rounded = (pAVIFile->movi_size + 3) & ~3u;
-    pAVIFile->Tail.ck_movi.ckSize = rounded + 4;
+    // Below 4 GiB in all (checked above), so every size and offset here fits in 32 bits.
+    pAVIFile->Tail.ck_movi.ckSize = (DWORD)avi_moviListSize(pAVIFile->movi_size);
     if (fwrite(&pAVIFile->Tail.ck_movi, sizeof(CK_LIST), 1, fp) != 1)
         return AVI_TAIL_EWRITE_MOVI;
 
-    DWORD e = pAVIFile->nHeadWritten + pAVIFile->Tail.ck_movi.ckSize + 8;
+    const DWORD e = pAVIFile->nHeadWritten + (DWORD)avi_chunkSpan(pAVIFile->Tail.ck_movi.ckSize);
     if (fseeko(fp, (off_t)e, SEEK_SET) != 0)
         return AVI_TAIL_ESEEK_IDX1;
-    pAVIFile->Tail.ck_idx1.ckSize = 16 * pAVIFile->idx_cnt;
+    pAVIFile->Tail.ck_idx1.ckSize = (DWORD)avi_indexSize(pAVIFile->idx_cnt);
     if (fwrite(&pAVIFile->Tail.ck_idx1, sizeof(CK), 1, fp) != 1)
         return AVI_TAIL_EWRITE_IDX1;
     for (INDEX *n = pAVIFile->IndexRoot.first; n; n = n->next) {

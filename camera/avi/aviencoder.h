@@ -4,102 +4,13 @@
 // file cut short by a power loss is a well-formed header followed by a run of chunks.
 #pragma once
 
+#include "avi/avi_format.h"
+
+#include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
 
 class CBlockBuffer;
-
-typedef uint32_t DWORD;
-typedef uint32_t FOURCC;
-
-// The first character is stored in the lowest byte.
-#define AVI_FOURCC(a, b, c, d)                                                                    \
-    ((FOURCC)(uint8_t)(a) | ((FOURCC)(uint8_t)(b) << 8) | ((FOURCC)(uint8_t)(c) << 16) |        \
-     ((FOURCC)(uint8_t)(d) << 24))
-
-#define AVI_MAX_STREAMS 4
-
-// Index flags.
-#define AVIIF_KEYFRAME 0x00000010u
-#define AVIIF_LIST 0x00000001u
-
-// Main header flags: has index, interleaved.
-#define AVIF_HASINDEX 0x00000010u
-#define AVIF_ISINTERLEAVED 0x00000100u
-
-struct CK {
-    FOURCC ckID;
-    DWORD ckSize;
-};
-
-struct CK_RIFF {
-    FOURCC ckID;
-    DWORD ckSize;
-    FOURCC ckCodec;
-};
-
-struct CK_LIST {
-    FOURCC ckID;
-    DWORD ckSize;
-    FOURCC ckType;
-};
-
-struct AVIMAINHEADER {
-    DWORD dwMicroSecPerFrame;
-    DWORD dwMaxBytesPerSec;
-    DWORD dwReserved1;
-    DWORD dwFlags;
-    DWORD dwTotalFrames;
-    DWORD dwInitialFrames;
-    DWORD dwStreams;
-    DWORD dwSuggestedBufferSize;
-    DWORD dwWidth;
-    DWORD dwHeight;
-    DWORD dwScale;
-    DWORD dwRate;
-    DWORD dwStart;
-    DWORD dwLength;
-};
-
-struct AVI_RECT16 {
-    uint16_t left;
-    uint16_t top;
-    uint16_t right;
-    uint16_t bottom;
-};
-
-struct AVISTREAMHEADER {
-    FOURCC fccType;
-    FOURCC fccHandler;
-    DWORD dwFlags;
-    DWORD dwPriority;
-    DWORD dwInitialFrames;
-    DWORD dwScale;
-    DWORD dwRate;
-    DWORD dwStart;
-    DWORD dwLength;
-    DWORD dwSuggestedBufferSize;
-    DWORD dwQuality;
-    DWORD dwSampleSize;
-    AVI_RECT16 rcFrame;
-};
-
-struct AVIINDEXENTRY {
-    FOURCC ckid;
-    DWORD dwFlags;
-    DWORD dwChunkOffset;
-    DWORD dwChunkLength;
-};
-
-// The first 88 bytes of every file, always written as one piece at offset 0.
-struct AVIHEADBLOCK {
-    CK_RIFF ck_riff;
-    CK_LIST ck_hdrl;
-    CK ck_avih;
-    AVIMAINHEADER avih;
-};
-
-#define AVI_STREAMBLOCK_DISK_SIZE 84
 
 // One strl list: its first 84 bytes are stored as they are, the format record follows them.
 struct AVISTREAMBLOCK {
@@ -109,11 +20,15 @@ struct AVISTREAMBLOCK {
     CK ck_strf;
     void *pAviStrFormat;
 };
+static_assert(offsetof(AVISTREAMBLOCK, ck_strf) + sizeof(CK) == AVI_STREAMBLOCK_DISK_SIZE,
+              "the stored part of a strl block ends with the strf header");
 
 struct AVITAILBLOCK {
     CK_LIST ck_movi;
     CK ck_idx1;
 };
+static_assert(sizeof(AVITAILBLOCK) == AVI_LIST_HEADER_SIZE + AVI_CHUNK_HEADER_SIZE,
+              "tail block is 20 bytes");
 
 struct INDEX {
     INDEX *next;
@@ -154,60 +69,6 @@ struct AVISTREAM {
     AVISTREAMBLOCK *pStreamBlock;
     CK ck_data;
 };
-
-// Format records (strf).
-#pragma pack(push, 1)
-struct BITMAPINFOHEADER {
-    DWORD biSize;
-    int32_t biWidth;
-    int32_t biHeight;
-    uint16_t biPlanes;
-    uint16_t biBitCount;
-    DWORD biCompression;
-    DWORD biSizeImage;
-    int32_t biXPelsPerMeter;
-    int32_t biYPelsPerMeter;
-    DWORD biClrUsed;
-    DWORD biClrImportant;
-};
-
-struct WAVEFORMATEX {
-    uint16_t wFormatTag;
-    uint16_t nChannels;
-    DWORD nSamplesPerSec;
-    DWORD nAvgBytesPerSec;
-    uint16_t nBlockAlign;
-    uint16_t wBitsPerSample;
-    uint16_t cbSize;
-};
-
-struct IMAADPCMWAVEFORMAT {
-    WAVEFORMATEX wfx;
-    uint16_t wSamplesPerBlock;
-};
-
-struct MPEG1WAVEFORMAT {
-    WAVEFORMATEX wfx;
-    uint16_t fwHeadLayer;
-    DWORD dwHeadBitrate;
-    uint16_t fwHeadMode;
-    uint16_t fwHeadModeExt;
-    uint16_t wHeadEmphasis;
-    uint16_t fwHeadFlags;
-    DWORD dwPTSLow;
-    DWORD dwPTSHigh;
-};
-#pragma pack(pop)
-
-static_assert(sizeof(AVIMAINHEADER) == 56, "avih is 56 bytes");
-static_assert(sizeof(AVISTREAMHEADER) == 56, "strh is 56 bytes");
-static_assert(sizeof(AVIINDEXENTRY) == 16, "index entry is 16 bytes");
-static_assert(sizeof(AVIHEADBLOCK) == 88, "head block is 88 bytes");
-static_assert(sizeof(AVITAILBLOCK) == 20, "tail block is 20 bytes");
-static_assert(sizeof(BITMAPINFOHEADER) == 40, "video format is 40 bytes");
-static_assert(sizeof(WAVEFORMATEX) == 18, "mu-law format is 18 bytes");
-static_assert(sizeof(IMAADPCMWAVEFORMAT) == 20, "IMA ADPCM format is 20 bytes");
-static_assert(sizeof(MPEG1WAVEFORMAT) == 40, "MPEG-1 audio format is 40 bytes");
 
 int AVIFileOpen(AVIFILE **ppAVIFile, const char *path);
 int AVIFileCreateStream(AVIFILE *pAVIFile, AVISTREAM **ppStream, const AVISTREAMHEADER *psi);

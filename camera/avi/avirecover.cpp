@@ -12,16 +12,9 @@ static int readHdrCnt;
 static void *pVidFormat;
 static void *pAudFormat;
 
-static const FOURCC kVids = AVI_FOURCC('v', 'i', 'd', 's');
-static const FOURCC kAuds = AVI_FOURCC('a', 'u', 'd', 's');
-static const FOURCC kTxts = AVI_FOURCC('t', 'x', 't', 's');
-static const FOURCC kLIST = AVI_FOURCC('L', 'I', 'S', 'T');
-static const FOURCC kJUNK = AVI_FOURCC('J', 'U', 'N', 'K');
-static const FOURCC kIdx1 = AVI_FOURCC('i', 'd', 'x', '1');
-
 // How far past a damaged chunk header the next one is looked for: the largest chunk this system
 // writes, with its header.
-static const off_t kResyncSpan = AVI_MAX_CHUNK_SIZE + 8;
+static const off_t kResyncSpan = (off_t)avi_chunkSpan(AVI_MAX_CHUNK_SIZE);
 // The search reads the file in pieces of this size.
 static const size_t kResyncBlock = 16384;
 
@@ -87,24 +80,17 @@ static void reportMainHeader(const AVIMAINHEADER &h)
     printf("\n\n");
 }
 
-static void fourcc(char out[5], FOURCC v)
-{
-    for (int i = 0; i < 4; i++)
-        out[i] = (char)(v >> (8 * i));
-    out[4] = 0;
-}
-
 static void reportStream(const AVISTREAMBLOCK *b, const void *format)
 {
     const AVISTREAMHEADER &h = b->AviStrHeader;
     char t[5], hd[5];
-    fourcc(t, h.fccType);
-    fourcc(hd, h.fccHandler);
+    avi_fourccText(t, h.fccType, 0);
+    avi_fourccText(hd, h.fccHandler, 0);
     puts("===========================");
     puts("      AVISTREAMHEADER      ");
     puts("===========================");
     printf("fccType\t\t: %c%c%c%c\n", t[0], t[1], t[2], t[3]);
-    if (h.fccType == kVids)
+    if (h.fccType == AVI_FCC_VIDS)
         printf("fccHandler\t: %c%c%c%c\n", hd[0], hd[1], hd[2], hd[3]);
     else
         printf("fccHandler\t: %ld\n", L32(h.fccHandler));
@@ -126,10 +112,10 @@ static void reportStream(const AVISTREAMBLOCK *b, const void *format)
     puts("===========================");
     puts("     AVISTREAMFORMAT\t   ");
     puts("===========================");
-    if (h.fccType == kVids && format) {
+    if (h.fccType == AVI_FCC_VIDS && format) {
         const BITMAPINFOHEADER *bi = (const BITMAPINFOHEADER *)format;
         char c[5];
-        fourcc(c, bi->biCompression);
+        avi_fourccText(c, bi->biCompression, 0);
         printf("Size\t:%ld\n", L32(bi->biSize));
         printf("Width\t:%ld\n", L32(bi->biWidth));
         printf("Height\t:%ld\n", L32(bi->biHeight));
@@ -141,7 +127,7 @@ static void reportStream(const AVISTREAMBLOCK *b, const void *format)
         printf("YMeter\t:%ld\n", L32(bi->biYPelsPerMeter));
         printf("ClrUsed\t:%ld\n", L32(bi->biClrUsed));
         printf("ClrImp\t:%ld\n", L32(bi->biClrImportant));
-    } else if (h.fccType == kAuds && format) {
+    } else if (h.fccType == AVI_FCC_AUDS && format) {
         const WAVEFORMATEX *w = (const WAVEFORMATEX *)format;
         printf("formTag         : %d\n", w->wFormatTag);
         printf("Channels        : %d\n", w->nChannels);
@@ -167,42 +153,42 @@ static int readStreamHeader(RcCtx *c, AVISTREAM *s)
     s->pAVIFile = c->f;
     s->pStreamBlock = b;
 
-    if (fread(&b->ck_strl, sizeof(CK_LIST), 1, fp) != 1 || b->ck_strl.ckID != kLIST ||
-        b->ck_strl.ckSize == 0 || b->ck_strl.ckType != AVI_FOURCC('s', 't', 'r', 'l')) {
+    if (fread(&b->ck_strl, sizeof(CK_LIST), 1, fp) != 1 || b->ck_strl.ckID != AVI_FCC_LIST ||
+        b->ck_strl.ckSize == 0 || b->ck_strl.ckType != AVI_FCC_STRL) {
         setErr("Invalid strl header size[%ld] ckType[0x%x].\n", L32(b->ck_strl.ckSize),
                b->ck_strl.ckType);
         return -1;
     }
     if (fread(&b->ck_strh, sizeof(CK), 1, fp) != 1 ||
-        b->ck_strh.ckID != AVI_FOURCC('s', 't', 'r', 'h') || b->ck_strh.ckSize == 0) {
+        b->ck_strh.ckID != AVI_FCC_STRH || b->ck_strh.ckSize == 0) {
         setErr("Invalid strh header size[%ld] ckID[0x%x].\n", L32(b->ck_strh.ckSize),
                b->ck_strh.ckID);
         return -1;
     }
     if (fread(&b->AviStrHeader, sizeof(AVISTREAMHEADER), 1, fp) != 1 ||
         fread(&b->ck_strf, sizeof(CK), 1, fp) != 1 ||
-        b->ck_strf.ckID != AVI_FOURCC('s', 't', 'r', 'f')) {
+        b->ck_strf.ckID != AVI_FCC_STRF) {
         setErr("Invalid strf header ckID[0x%x].\n", b->ck_strf.ckID);
         return -1;
     }
     const FOURCC type = b->AviStrHeader.fccType;
     const DWORD fmtSize = b->ck_strf.ckSize;
-    if (type != kVids && type != kAuds && type != kTxts) {
+    if (type != AVI_FCC_VIDS && type != AVI_FCC_AUDS && type != AVI_FCC_TXTS) {
         setErr("Invalid stream type[0x%x].\n", type);
         return -1;
     }
-    if (type == kTxts ? fmtSize != 0 : (fmtSize == 0 || fmtSize > kMaxFormatSize)) {
+    if (type == AVI_FCC_TXTS ? fmtSize != 0 : (fmtSize == 0 || fmtSize > kMaxFormatSize)) {
         setErr("Invalid strf header Size[%ld].\n", L32(fmtSize));
         return -1;
     }
     // The rewrite finds each list by its stated size, so it must match what is read here.
-    if (b->ck_strl.ckSize != 76 + fmtSize) {
+    if (b->ck_strl.ckSize != AVI_STRL_BASE_SIZE + fmtSize) {
         setErr("Invalid strl header size[%ld] ckType[0x%x].\n", L32(b->ck_strl.ckSize),
                b->ck_strl.ckType);
         return -1;
     }
-    if (type == kTxts) {
-        s->ck_data.ckID = AVI_FOURCC('0', '0' + n, 't', 'x');
+    if (type == AVI_FCC_TXTS) {
+        s->ck_data.ckID = avi_chunkId((DWORD)n, AVI_TWOCC_TEXT);
     } else {
         // Room for the whole record the report reads, even when the file's is shorter.
         size_t room = fmtSize > sizeof(BITMAPINFOHEADER) ? fmtSize : sizeof(BITMAPINFOHEADER);
@@ -216,14 +202,19 @@ static int readStreamHeader(RcCtx *c, AVISTREAM *s)
             setErr("Invalid strf header Size[%ld].\n", L32(fmtSize));
             return -1;
         }
-        void *&keep = type == kVids ? pVidFormat : pAudFormat;
+        void *&keep = type == AVI_FCC_VIDS ? pVidFormat : pAudFormat;
         avi_free(keep);
         keep = fmt;
-        s->ck_data.ckID = AVI_FOURCC('0', '0' + n, type == kVids ? 'd' : 'w', type == kVids ? 'c' : 'b');
+        s->ck_data.ckID =
+            avi_chunkId((DWORD)n, type == AVI_FCC_VIDS ? AVI_TWOCC_VIDEO : AVI_TWOCC_AUDIO);
     }
     readHdrCnt++;
-    if (c->report)
-        reportStream(b, type == kVids ? pVidFormat : type == kAuds ? pAudFormat : nullptr);
+    if (c->report) {
+        const void *format = type == AVI_FCC_VIDS   ? pVidFormat
+                             : type == AVI_FCC_AUDS ? pAudFormat
+                                                    : nullptr;
+        reportStream(b, format);
+    }
     return 0;
 }
 
@@ -232,15 +223,11 @@ static int readHeaders(RcCtx *c)
 {
     AVIFILE *f = c->f;
     AVIHEADBLOCK &h = f->Head;
-    if (fread(&h, sizeof(AVIHEADBLOCK), 1, f->pFile) != 1 ||
-        h.ck_riff.ckID != AVI_FOURCC('R', 'I', 'F', 'F') ||
-        h.ck_riff.ckCodec != AVI_FOURCC('A', 'V', 'I', ' ') ||
-        h.ck_hdrl.ckType != AVI_FOURCC('h', 'd', 'r', 'l') ||
-        h.ck_avih.ckID != AVI_FOURCC('a', 'v', 'i', 'h')) {
+    if (avi_readHead(f->pFile, &h) != AVI_READ_OK) {
         setErr("Not enough header information.\n");
         return -1;
     }
-    f->nHeadWritten = 88;
+    f->nHeadWritten = AVI_HEADBLOCK_SIZE;
     if (c->report)
         reportMainHeader(h.avih);
     if (h.avih.dwStreams == 0) {
@@ -261,8 +248,7 @@ static int readHeaders(RcCtx *c)
     }
     c->moviPos = ftello(f->pFile);
     // A short read leaves the movi header zeroed; the scan then finds no chunk.
-    if (fread(&f->Tail.ck_movi, sizeof(CK_LIST), 1, f->pFile) == 1 &&
-        (f->Tail.ck_movi.ckID != kLIST || f->Tail.ck_movi.ckType != AVI_FOURCC('m', 'o', 'v', 'i'))) {
+    if (avi_readMoviHeader(f->pFile, &f->Tail.ck_movi) == AVI_READ_EID) {
         setErr("Invalid movi header ckID[0x%x].\n", f->Tail.ck_movi.ckID);
         return -1;
     }
@@ -291,7 +277,7 @@ static bool isStreamChunk(const RcCtx *c, const CK &ck)
 // The idx1 of a close that was cut short after writing it.
 static bool isIndex(const CK &ck)
 {
-    return ck.ckID == kIdx1 && ck.ckSize % 16 == 0;
+    return ck.ckID == AVI_FCC_IDX1 && ck.ckSize % AVI_INDEXENTRY_SIZE == 0;
 }
 
 // A chunk header found by the search holds when what follows its stated end is the end of the
@@ -300,8 +286,8 @@ static bool isIndex(const CK &ck)
 // repair run again must find what the first run found.
 static bool confirmed(RcCtx *c, off_t pos, const CK &ck)
 {
-    const off_t next = pos + 8 + (off_t)ck.ckSize;
-    if (next + 8 > c->fileLength)
+    const off_t next = pos + (off_t)avi_chunkSpan(ck.ckSize);
+    if (next + (off_t)sizeof(CK) > c->fileLength)
         return true;
     unsigned char b[11];
     const size_t n = c->fileLength - next >= 11 ? 11 : (size_t)(c->fileLength - next);
@@ -391,7 +377,7 @@ static int recoveryStart(RcCtx *c, AVIRC_INFO *info)
 {
     AVIFILE *f = c->f;
     FILE *fp = f->pFile;
-    f->nOffset = 4;
+    f->nOffset = AVI_MOVI_FIRST_OFFSET;
     if (c->report)
         AVI_LOG("recoveryStart() run!! \n");
     if ((uint64_t)c->fileLength > AVI_MAX_FILE_LENGTH) {
@@ -403,7 +389,7 @@ static int recoveryStart(RcCtx *c, AVIRC_INFO *info)
     for (DWORD i = 0; i < c->count; i++) {
         AVISTREAMHEADER &h = c->streams[i].pStreamBlock->AviStrHeader;
         h.dwLength = 0;
-        if (h.fccType == kVids)
+        if (h.fccType == AVI_FCC_VIDS)
             h.dwSuggestedBufferSize = 0;
     }
     off_t pos = c->moviPos + (off_t)sizeof(CK_LIST);
@@ -420,18 +406,18 @@ static int recoveryStart(RcCtx *c, AVIRC_INFO *info)
         any = true;
         if (ck.ckSize == 0) {
             // Not indexed, but it stays in the movi data: later offsets must count it.
-            if (passOver(f, 8) != 0)
+            if (passOver(f, sizeof(CK)) != 0)
                 return -1;
-            pos += 8;
+            pos += sizeof(CK);
             continue;
         }
         if (isIndex(ck))
             break;
         const int si = streamOf(c, ck.ckID);
-        const off_t end = pos + 8 + (off_t)ck.ckSize;
-        if (ck.ckID == kJUNK && ck.ckSize <= AVI_MAX_CHUNK_SIZE && end <= c->fileLength) {
+        const off_t end = pos + (off_t)avi_chunkSpan(ck.ckSize);
+        if (ck.ckID == AVI_FCC_JUNK && ck.ckSize <= AVI_MAX_CHUNK_SIZE && end <= c->fileLength) {
             // Damage an earlier repair covered up.
-            if (passOver(f, 8 + (uint64_t)ck.ckSize) != 0)
+            if (passOver(f, avi_chunkSpan(ck.ckSize)) != 0)
                 return -1;
             pos = end;
             continue;
@@ -453,14 +439,14 @@ static int recoveryStart(RcCtx *c, AVIRC_INFO *info)
         }
         AVISTREAMHEADER &h = c->streams[si].pStreamBlock->AviStrHeader;
         DWORD flags = AVIIF_LIST;
-        if (h.fccType == kVids) {
+        if (h.fccType == AVI_FCC_VIDS) {
             unsigned char b[5];
             const DWORD head = ck.ckSize < 5 ? ck.ckSize : 5;
             if (fread(b, head, 1, fp) != 1)
                 break;
             flags = (head == 5 && b[4] == 0x27) ? AVIIF_KEYFRAME : 0;
         }
-        if (!moviHasRoom(f, 8 + (uint64_t)ck.ckSize))
+        if (!moviHasRoom(f, avi_chunkSpan(ck.ckSize)))
             return -1;
         if (AVIFileIndexChunk(f, &h, ck.ckID, flags, ck.ckSize, 1) != 0) {
             setErr("Not enough memory for the index.\n");
@@ -504,7 +490,7 @@ static int coverDamage(RcCtx *c)
         const RcSpan &s = c->spans[i];
         if (s.len < sizeof(CK))
             continue;
-        const CK junk = {kJUNK, s.len - (DWORD)sizeof(CK)};
+        const CK junk = {AVI_FCC_JUNK, s.len - (DWORD)sizeof(CK)};
         if (fseeko(fp, s.pos, SEEK_SET) != 0) {
             const int err = errno;
             AVI_LOG("File seek fail offset[%ld]!! \n", L32((DWORD)s.pos));
@@ -538,7 +524,7 @@ static int rewriteHeaders(RcCtx *c)
             return rewriteFailed(err, "seek", f->nHeadWritten);
         }
         const DWORD at = f->nHeadWritten;
-        f->nHeadWritten += b->ck_strl.ckSize + 8;
+        f->nHeadWritten += (DWORD)avi_chunkSpan(b->ck_strl.ckSize);
         AVIStreamApplyCloseRule(f, b);
         if (fwrite(b, AVI_STREAMBLOCK_DISK_SIZE, 1, f->pFile) != 1) {
             const int err = errno;
@@ -550,7 +536,7 @@ static int rewriteHeaders(RcCtx *c)
     // The bytes past the index are cut off: what the scan left out is not part of the file.
     const int rc = AVIFileWriteTail(f, 1);
     const int err = errno;
-    const DWORD idx1 = movi + f->Tail.ck_movi.ckSize + 8;
+    const DWORD idx1 = movi + (DWORD)avi_chunkSpan(f->Tail.ck_movi.ckSize);
     switch (rc) {
     case AVI_TAIL_OK:
         break;
@@ -633,7 +619,7 @@ int AVIrcStart(const char *path)
         if (!needsRepair(c.f)) {
             rc = 0;
         } else {
-            c.f->Tail.ck_idx1 = {AVI_FOURCC('i', 'd', 'x', '1'), 0};
+            c.f->Tail.ck_idx1 = {AVI_FCC_IDX1, 0};
             if (recoveryStart(&c, nullptr) == 0)
                 rc = rewriteHeaders(&c);
         }

@@ -24,7 +24,3 @@ struct AVIRC_INFO {
 };
 // Reads the headers and walks the chunks without writing; 0, or -1 with AVIrcGetErrMsg() set.
 int AVIrcInspect(const char *path, AVIRC_INFO *info);
-
-// Larger than any chunk this system writes (the playback's staging buffer holds every chunk);
-// a chunk header stating more is damaged.
-#define AVI_MAX_CHUNK_SIZE 1036800u

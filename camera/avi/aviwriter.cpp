@@ -26,9 +26,9 @@ CAVIWriter::~CAVIWriter()
 static FOURCC videoHandler(uint32_t uVideoType)
 {
     if (uVideoType == IME6400_SD_MPEG4)
-        return AVI_FOURCC('d', 'i', 'v', 'x');
+        return AVI_FCC_DIVX;
     if (uVideoType == IME6400_SD_H264)
-        return AVI_FOURCC('H', '2', '6', '4');
+        return AVI_FCC_H264;
     return 0;
 }
 
@@ -36,7 +36,7 @@ static void prepareVideo(AVISTREAMHEADER *h, BITMAPINFOHEADER *bi, FOURCC handle
                          int height, double frameRate)
 {
     memset(h, 0, sizeof(*h));
-    h->fccType = AVI_FOURCC('v', 'i', 'd', 's');
+    h->fccType = AVI_FCC_VIDS;
     h->fccHandler = handler;
     h->dwScale = 100;
     h->dwRate = (DWORD)(frameRate * 100);
@@ -64,7 +64,7 @@ static int prepareAudio(AVISTREAMHEADER *h, AudioFormat *fmt, const SYSTEM_PARAM
 {
     memset(h, 0, sizeof(*h));
     memset(fmt, 0, sizeof(*fmt));
-    h->fccType = AVI_FOURCC('a', 'u', 'd', 's');
+    h->fccType = AVI_FCC_AUDS;
     h->fccHandler = 1;
     h->dwScale = 1;
     h->dwRate = (DWORD)p->nAudioBitRate;
@@ -111,14 +111,46 @@ static int prepareAudio(AVISTREAMHEADER *h, AudioFormat *fmt, const SYSTEM_PARAM
     }
 }
 
+void CAVIWriter::StreamSlots(AVISTREAM **slots[kStreamCount])
+{
+    slots[kMainVideo] = &m_vps[0];
+    slots[kSubVideo] = &m_vps[1];
+    slots[kAudio] = &m_aps;
+    slots[kText] = &m_mps;
+}
+
+int CAVIWriter::CreateStreams(const StreamSetup setup[kStreamCount], int *failed, const char **call)
+{
+    AVISTREAM **slots[kStreamCount];
+    StreamSlots(slots);
+    for (int i = 0; i < kStreamCount; i++) {
+        if (!setup[i].wanted)
+            continue;
+        *failed = i;
+        // The sub video must not take over the main header.
+        int rc = i == kSubVideo ? AVIFileCreateStreamSub(m_pfile, slots[i], setup[i].header)
+                                : AVIFileCreateStream(m_pfile, slots[i], setup[i].header);
+        if (rc != 0) {
+            *call = "AVIFileCreateStream";
+            return rc;
+        }
+        rc = AVIStreamSetFormat(*slots[i], 0, setup[i].format, setup[i].formatSize);
+        if (rc != 0) {
+            *call = "AVIStreamSetFormat";
+            return rc;
+        }
+    }
+    return 0;
+}
+
 void CAVIWriter::ReleaseStreams()
 {
-    AVIStreamFree(m_vps[0]);
-    AVIStreamFree(m_vps[1]);
-    AVIStreamFree(m_aps);
-    AVIStreamFree(m_mps);
-    m_vps[0] = m_vps[1] = nullptr;
-    m_aps = m_mps = nullptr;
+    AVISTREAM **slots[kStreamCount];
+    StreamSlots(slots);
+    for (AVISTREAM **s : slots) {
+        AVIStreamFree(*s);
+        *s = nullptr;
+    }
 }
 
 BOOL CAVIWriter::Open(const char *path, const SYSTEM_PARAM *param)
@@ -157,78 +189,45 @@ BOOL CAVIWriter::Open(const char *path, const SYSTEM_PARAM *param)
     }
     if (m_nEnableMeta) {
         memset(&m_strmhdr, 0, sizeof(m_strmhdr));
-        m_strmhdr.fccType = AVI_FOURCC('t', 'x', 't', 's');
+        m_strmhdr.fccType = AVI_FCC_TXTS;
         m_strmhdr.dwScale = 100;
         m_strmhdr.dwQuality = 0xFFFFFFFFu;
     }
+    const StreamSetup setup[kStreamCount] = {
+        {video, &m_strvhdr[0], &vfmt[0], (int)sizeof(vfmt[0])},
+        {sub, &m_strvhdr[1], &vfmt[1], (int)sizeof(vfmt[1])},
+        {video && audio, &m_strahdr, &afmt, afmtSize},
+        {m_nEnableMeta != 0, &m_strmhdr, nullptr, 0},
+    };
+    static const char *const kLabel[kStreamCount] = {" MAIN", " SUB", "", ""};
 
     int rc = AVIFileOpen(&m_pfile, path);
     if (rc != 0) {
         AVI_LOG("AVIFileOpen error : 0x%x\n", rc);
         return -1;
     }
-
-    if (video) {
-        if ((rc = AVIFileCreateStream(m_pfile, &m_vps[0], &m_strvhdr[0])) != 0) {
-            AVI_LOG("AVIFileCreateStream MAIN error : 0x%x\n", rc);
-            goto fail;
-        }
-        if ((rc = AVIStreamSetFormat(m_vps[0], 0, &vfmt[0], sizeof(vfmt[0]))) != 0) {
-            AVI_LOG("AVIStreamSetFormat MAIN error : 0x%x\n", rc);
-            goto fail;
-        }
-        if (sub) {
-            if ((rc = AVIFileCreateStreamSub(m_pfile, &m_vps[1], &m_strvhdr[1])) != 0) {
-                AVI_LOG("AVIFileCreateStream SUB error : 0x%x\n", rc);
-                goto fail;
-            }
-            if ((rc = AVIStreamSetFormat(m_vps[1], 0, &vfmt[1], sizeof(vfmt[1]))) != 0) {
-                AVI_LOG("AVIStreamSetFormat SUB error : 0x%x\n", rc);
-                goto fail;
-            }
-        }
-        if (audio) {
-            if ((rc = AVIFileCreateStream(m_pfile, &m_aps, &m_strahdr)) != 0) {
-                AVI_LOG("AVIFileCreateStream error : 0x%x\n", rc);
-                goto fail;
-            }
-            if ((rc = AVIStreamSetFormat(m_aps, 0, &afmt, afmtSize)) != 0) {
-                AVI_LOG("AVIStreamSetFormat error : 0x%x\n", rc);
-                goto fail;
-            }
-        }
-    }
-    if (m_nEnableMeta) {
-        if ((rc = AVIFileCreateStream(m_pfile, &m_mps, &m_strmhdr)) != 0) {
-            AVI_LOG("AVIFileCreateStream error : 0x%x\n", rc);
-            goto fail;
-        }
-        if ((rc = AVIStreamSetFormat(m_mps, 0, nullptr, 0)) != 0) {
-            AVI_LOG("AVIStreamSetFormat error : 0x%x\n", rc);
-            goto fail;
-        }
+    int failed = 0;
+    const char *call = "";
+    if ((rc = CreateStreams(setup, &failed, &call)) != 0) {
+        AVI_LOG("%s%s error : 0x%x\n", call, kLabel[failed], rc);
+        // Nothing has been written yet; the empty file would only look like a recording.
+        ReleaseStreams();
+        AVIFileAbort(m_pfile);
+        m_pfile = nullptr;
+        remove(path);
+        return -1;
     }
 
     AVIFileMainHeaderWrite(m_pfile);
-    if (m_vps[0])
-        AVIFileStreamHeaderWrite(m_vps[0]);
-    if (m_vps[1])
-        AVIFileStreamHeaderWrite(m_vps[1]);
-    if (m_aps)
-        AVIFileStreamHeaderWrite(m_aps);
-    if (m_mps)
-        AVIFileStreamHeaderWrite(m_mps);
+    AVISTREAM **slots[kStreamCount];
+    StreamSlots(slots);
+    for (AVISTREAM **s : slots) {
+        if (*s)
+            AVIFileStreamHeaderWrite(*s);
+    }
     AVIFileMoviHeaderWrite(m_pfile);
     m_bFileOpen = 1;
     return 0;
-
-fail:
-    // Nothing has been written yet; the empty file would only look like a recording.
-    ReleaseStreams();
-    AVIFileAbort(m_pfile);
-    m_pfile = nullptr;
-    remove(path);
-    return -1;
 }
 
 BOOL CAVIWriter::WriteVideoData(BYTE *pData, int size, BOOL bKeyFrame, int count, int channel)
@@ -283,17 +282,15 @@ void CAVIWriter::Close()
 {
     if (!m_bFileOpen)
         return;
-    if (m_vps[0])
-        AVIStreamClose(m_vps[0]);
-    if (m_vps[1])
-        AVIStreamClose(m_vps[1]);
-    if (m_aps)
-        AVIStreamClose(m_aps);
-    if (m_mps)
-        AVIStreamClose(m_mps);
+    // In creation order: each close rewrites the next strl list.
+    AVISTREAM **slots[kStreamCount];
+    StreamSlots(slots);
+    for (AVISTREAM **s : slots) {
+        if (*s)
+            AVIStreamClose(*s);
+        *s = nullptr;
+    }
     AVIFileClose(m_pfile);
     m_bFileOpen = 0;
     m_pfile = nullptr;
-    m_vps[0] = m_vps[1] = nullptr;
-    m_aps = m_mps = nullptr;
 }

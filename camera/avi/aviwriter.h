@@ -68,6 +68,20 @@ public:
     BOOL Sync();
 
 private:
+    // The streams in creation order, which fixes their strl lists and chunk identifiers (00dc,
+    // 01dc, then audio and text with the next digits); the stream closes keep it too.
+    enum { kMainVideo, kSubVideo, kAudio, kText, kStreamCount };
+    static_assert(kStreamCount == AVI_MAX_STREAMS, "every stream a file can hold");
+    struct StreamSetup {
+        bool wanted;
+        const AVISTREAMHEADER *header;
+        const void *format;
+        int formatSize;
+    };
+    void StreamSlots(AVISTREAM **slots[kStreamCount]);
+    // Creates the wanted streams in order, each with its format. 0, or the failing call's result
+    // with the stream and the call named.
+    int CreateStreams(const StreamSetup setup[kStreamCount], int *failed, const char **call);
     void ReleaseStreams();
 
     CBlockBuffer m_BlockBuffer;

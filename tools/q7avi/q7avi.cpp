@@ -9,15 +9,6 @@
 #include <stdio.h>
 #include <string.h>
 
-static void fourcc(char out[5], FOURCC v)
-{
-    for (int i = 0; i < 4; i++) {
-        char c = (char)(v >> (8 * i));
-        out[i] = (c >= 32 && c < 127) ? c : '.';
-    }
-    out[4] = 0;
-}
-
 static int info(const char *path)
 {
     AVIRC_INFO in;
@@ -34,10 +25,10 @@ static int info(const char *path)
     for (DWORD i = 0; i < in.streams; i++) {
         const AVISTREAMHEADER &h = in.strh[i];
         char type[5], handler[5];
-        fourcc(type, h.fccType);
-        fourcc(handler, h.fccHandler);
+        avi_fourccText(type, h.fccType, '.');
+        avi_fourccText(handler, h.fccHandler, '.');
         printf("  stream %u: %s", (unsigned)i, type);
-        if (h.fccType == AVI_FOURCC('v', 'i', 'd', 's'))
+        if (h.fccType == AVI_FCC_VIDS)
             printf(" %s %ux%u, %u frames, %u key frames", handler, h.rcFrame.right, h.rcFrame.bottom,
                    (unsigned)in.chunks[i], (unsigned)in.keyFrames[i]);
         else

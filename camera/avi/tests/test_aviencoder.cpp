@@ -424,3 +424,95 @@ TEST(AviEncoder, TailCutsTheFileAfterTheIndex)
     EXPECT_EQ(completeFileFault(b), "");
     EXPECT_EQ(b.size(), kMovi + 12 + 16 + 8 + 16);
 }
+
+// Chunk identifiers both ways: what the writer names a stream's chunks is what the repair and
+// the playback take them for.
+TEST(AviFormat, ChunkIdentifiersBothWays)
+{
+    struct {
+        DWORD stream;
+        uint16_t type;
+        const char *text;
+    } cases[] = {{0, AVI_TWOCC_VIDEO, "00dc"},
+                 {1, AVI_TWOCC_VIDEO, "01dc"},
+                 {2, AVI_TWOCC_AUDIO, "02wb"},
+                 {3, AVI_TWOCC_TEXT, "03tx"}};
+    for (const auto &c : cases) {
+        const FOURCC id = avi_chunkId(c.stream, c.type);
+        EXPECT_EQ(id, AVI_FOURCC(c.text[0], c.text[1], c.text[2], c.text[3])) << c.text;
+        DWORD stream = 99;
+        uint16_t type = 0;
+        ASSERT_TRUE(avi_chunkIdDecode(id, &stream, &type)) << c.text;
+        EXPECT_EQ(stream, c.stream) << c.text;
+        EXPECT_EQ(type, c.type) << c.text;
+    }
+    for (const char *other : {"JUNK", "idx1", "10dc", "0xdc", "ix00"}) {
+        DWORD stream = 99;
+        uint16_t type = 7;
+        EXPECT_FALSE(avi_chunkIdDecode(AVI_FOURCC(other[0], other[1], other[2], other[3]), &stream,
+                                       &type))
+            << other;
+        EXPECT_EQ(stream, 99u) << other;
+        EXPECT_EQ(type, 7) << other;
+    }
+}
+
+TEST(AviFormat, FourccText)
+{
+    char out[5];
+    avi_fourccText(out, AVI_FCC_H264, '.');
+    EXPECT_STREQ(out, "H264");
+    avi_fourccText(out, AVI_FOURCC('a', 1, 0x7F, 0xC8), '.');
+    EXPECT_STREQ(out, "a...");
+    // Without a replacement the bytes stay as they are, a NUL included.
+    avi_fourccText(out, AVI_FOURCC('a', 1, 0, 0xC8), 0);
+    EXPECT_EQ(memcmp(out, "a\x01\x00\xC8\x00", 5), 0);
+}
+
+// The head and the movi list header as the writer leaves them at the open, read back; a file
+// that ends early and a wrong identifier are told apart, since the repair takes a file cut before
+// its movi header as one without chunks.
+TEST(AviFormat, HeadAndMoviHeaderReadBack)
+{
+    SmallFile s;
+    s.open();
+    const Bytes atOpen = readFile(s.path);
+    s.close();
+    TempDir d;
+    auto readBoth = [&](const Bytes &b, int *head, int *movi, AVIHEADBLOCK *h, CK_LIST *m) {
+        writeFile(d.file("h.avi"), b);
+        FILE *fp = fopen(d.file("h.avi").c_str(), "rb");
+        ASSERT_NE(fp, nullptr);
+        *head = avi_readHead(fp, h);
+        *movi = fseek(fp, (long)kMovi, SEEK_SET) == 0 ? avi_readMoviHeader(fp, m) : 99;
+        fclose(fp);
+    };
+    int head = 99, movi = 99;
+    AVIHEADBLOCK h = {};
+    CK_LIST m = {};
+    readBoth(atOpen, &head, &movi, &h, &m);
+    EXPECT_EQ(head, AVI_READ_OK);
+    EXPECT_EQ(movi, AVI_READ_OK);
+    EXPECT_EQ(h.ck_hdrl.ckSize, AVI_HDRL_BASE_SIZE + 124 + 84);
+    EXPECT_EQ(h.avih.dwStreams, 2u);
+    EXPECT_EQ(m.ckSize, 0u);
+
+    readBoth(Bytes(atOpen.begin(), atOpen.begin() + 87), &head, &movi, &h, &m);
+    EXPECT_EQ(head, AVI_READ_ESHORT);
+    readBoth(Bytes(atOpen.begin(), atOpen.begin() + (long)kMovi + 11), &head, &movi, &h, &m);
+    EXPECT_EQ(head, AVI_READ_OK);
+    EXPECT_EQ(movi, AVI_READ_ESHORT);
+
+    for (size_t at : {0u, 8u, 20u, 24u}) {
+        Bytes b = atOpen;
+        b[at] ^= 0x20;
+        readBoth(b, &head, &movi, &h, &m);
+        EXPECT_EQ(head, AVI_READ_EID) << at;
+    }
+    for (size_t at : {kMovi, kMovi + 8}) {
+        Bytes b = atOpen;
+        b[at] ^= 0x20;
+        readBoth(b, &head, &movi, &h, &m);
+        EXPECT_EQ(movi, AVI_READ_EID) << at;
+    }
+}

@@ -468,3 +468,175 @@ INSTANTIATE_TEST_SUITE_P(
                     OpenAllocCase{10, "AVIStreamSetFormat error : 0xffffffff\n"},
                     OpenAllocCase{11, "AVIFileCreateStream error : 0xffffffff\n"},
                     OpenAllocCase{12, "AVIFileCreateStream error : 0xffffffff\n"}));
+
+namespace {
+
+// A small fixed recording of the given streams: a main (and sub) video frame per period, key
+// frames every 8 led by 0x27 and others by 0x21, odd and even sizes; an audio block every fourth
+// period and a text chunk every fifth.
+std::vector<Chunk> pinnedChunks(bool sub, bool audio, bool text)
+{
+    std::vector<Chunk> out;
+    auto frame = [](int i, int stream) {
+        Bytes d(41 + (size_t)((i * 29 + stream * 11) % 97));
+        for (size_t k = 0; k < d.size(); k++)
+            d[k] = (uint8_t)(k * 7 + (size_t)i * 3 + (size_t)stream);
+        d[0] = d[1] = d[2] = 0;
+        d[3] = 1;
+        d[4] = i % 8 == 0 ? 0x27 : 0x21;
+        return d;
+    };
+    for (int i = 0; i < 24; i++) {
+        out.push_back({DATA_TYPE_VIDEO_MAIN, frame(i, 0), i % 8 == 0});
+        if (sub)
+            out.push_back({DATA_TYPE_VIDEO_SUB, frame(i, 1), i % 8 == 0});
+        if (audio && i % 4 == 3) {
+            Bytes block(250 + (size_t)i);
+            for (size_t k = 0; k < block.size(); k++)
+                block[k] = (uint8_t)(0x80 + ((k * 5 + (size_t)i) & 0x3F));
+            out.push_back({DATA_TYPE_AUDIO, block, false});
+        }
+        if (text && i % 5 == 4)
+            out.push_back({DATA_TYPE_TEXT, Bytes(17 + (size_t)i, (uint8_t)('a' + i)), false});
+    }
+    return out;
+}
+
+// Writes the chunks through the class; the file as it stood right after the open goes to
+// `atOpen`.
+bool writePinned(const std::string &path, const SYSTEM_PARAM &p, const std::vector<Chunk> &chunks,
+                 Bytes *atOpen)
+{
+    CAVIWriter w;
+    if (w.Open(path.c_str(), &p) != 0)
+        return false;
+    *atOpen = readFile(path);
+    for (const Chunk &c : chunks) {
+        BYTE *d = (BYTE *)c.data.data();
+        const int n = (int)c.data.size();
+        if (c.dataType == DATA_TYPE_AUDIO)
+            w.WriteAudioData(d, n, 1);
+        else if (c.dataType == DATA_TYPE_TEXT)
+            w.WriteMetaData(d, n, 1);
+        else
+            w.WriteVideoData(d, n, c.key, 1, c.dataType);
+    }
+    w.Close();
+    return true;
+}
+
+std::string sha256(const Bytes &b)
+{
+    TempDir d;
+    writeFile(d.file("h"), b);
+    int status = -1;
+    std::string out = run("sha256sum '" + d.file("h") + "'", &status, false);
+    return status == 0 && out.size() >= 64 ? out.substr(0, 64) : "sha256sum failed";
+}
+
+struct PinnedCase {
+    const char *name;
+    uint32_t systemType, channelMode, videoType;
+    int enableMeta, audioType;
+    // SHA-256 of the file after the open, of the closed file, of the repaired copy cut inside
+    // a chunk, and of the repaired copy that was also damaged before the cut.
+    const char *atOpen, *closed, *cutRepaired, *damagedRepaired;
+};
+
+void PrintTo(const PinnedCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class AviWriterPinnedBytes : public testing::TestWithParam<PinnedCase> {};
+
+} // namespace
+
+// The bytes of a recording and of its repairs, as this system has always written them: any
+// change to the layout, the header values, the index or the repair shows here.
+TEST_P(AviWriterPinnedBytes, RecordingAndRepairKeepTheirBytes)
+{
+    const PinnedCase &c = GetParam();
+    SYSTEM_PARAM p = {};
+    p.uSystemType = c.systemType;
+    p.uChannelMode = c.channelMode;
+    p.nEnableMeta = c.enableMeta;
+    p.uVideoType = c.videoType;
+    p.nMainWidth = 320;
+    p.nMainHeight = 240;
+    p.nSubWidth = 176;
+    p.nSubHeight = 144;
+    p.fFrameRate = 30.0 * 1000 / 1001;
+    p.nAudioType = c.audioType;
+    p.nAudioChannel = 1;
+    p.nSamplesPerSec = 8000;
+    p.nAudioBitRate = 64000;
+    p.nAudioFrameSize = 256;
+    p.nAudioBitPerSample = 16;
+    const bool sub = c.channelMode == IME6400_CM_SUBPIC;
+    const bool audio = c.systemType == IME6400_ET_SYSTEM;
+
+    TempDir dir;
+    Bytes atOpen;
+    ASSERT_TRUE(writePinned(dir.file("r.avi"), p, pinnedChunks(sub, audio, c.enableMeta != 0),
+                            &atOpen));
+    const Bytes closed = readFile(dir.file("r.avi"));
+    ASSERT_EQ(completeFileFault(closed), "");
+    const std::vector<size_t> chunks = chunkOffsets(closed);
+    ASSERT_GE(chunks.size(), 20u);
+
+    // The power fails 5 bytes into the data of the third chunk from the end.
+    const Bytes cut = powerCut(closed, atOpen, chunks[chunks.size() - 3] + 8 + 5);
+    // ... and a cluster in the middle never reached the card: the header of a chunk is garbage.
+    Bytes damaged = cut;
+    for (size_t k = 0; k < 8; k++)
+        damaged[chunks[chunks.size() / 2] + k] = (uint8_t)(0xE0 + k);
+
+    CaptureStdout();
+    const std::string cutPath = dir.file("cut.avi"), damagedPath = dir.file("damaged.avi");
+    writeFile(cutPath, cut);
+    writeFile(damagedPath, damaged);
+    const int cutRc = LIBAVI_recoverFile((char *)cutPath.c_str());
+    const int damagedRc = LIBAVI_recoverFile((char *)damagedPath.c_str());
+    GetCapturedStdout();
+    ASSERT_EQ(cutRc, 0);
+    ASSERT_EQ(damagedRc, 0);
+    const Bytes cutRepaired = readFile(cutPath), damagedRepaired = readFile(damagedPath);
+    EXPECT_EQ(completeFileFault(cutRepaired), "");
+    EXPECT_EQ(completeFileFault(damagedRepaired), "");
+    EXPECT_EQ(fourcc(damagedRepaired, chunks[chunks.size() / 2]), "JUNK");
+
+    EXPECT_EQ(sha256(atOpen), c.atOpen);
+    EXPECT_EQ(sha256(closed), c.closed);
+    EXPECT_EQ(sha256(cutRepaired), c.cutRepaired);
+    EXPECT_EQ(sha256(damagedRepaired), c.damagedRepaired);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recordings, AviWriterPinnedBytes,
+    testing::Values(
+        PinnedCase{"H264MainSubMulawText", IME6400_ET_SYSTEM, IME6400_CM_SUBPIC, IME6400_SD_H264, 1,
+                   IME6400_AM_MULAW,
+                   "341a1cd772061ca386279583e034782f5de44b9568b5276b401fee5951990856",
+                   "93dbb7e623781a099480be71d2535bdb1cdd888f167d5d4b6087d90f6f18b939",
+                   "cf04586ae6b6b6b8456f1c15853de8b4bfbe64e25b5a83e184a77786639c53ae",
+                   "fbd82d7824994ba1b1832d666d89eea2fd7a49a142830b4edd8b2acd847328ea"},
+        PinnedCase{"H264MainOnly", IME6400_ET_VIDEO, IME6400_CM_SINGLE, IME6400_SD_H264, 0,
+                   IME6400_AM_MULAW,
+                   "4b030b088d085f62041c03423fc86178695d7741abb393d8aea189d1e93242b1",
+                   "a26d7795cb221bbe8b31cd7563572e604dfcbb11464f8a8f813faa2fdaee70b8",
+                   "7fcb85798e6d0b7ee98d2854ecf4569e9bb34a997c86f7e5c56fbdbe4235b8f5",
+                   "518da7a8a8a19c717251758692da876c1538303e2b4f9905c125830fbb342d6d"},
+        PinnedCase{"Mpeg4MainAdpcmText", IME6400_ET_SYSTEM, IME6400_CM_SINGLE, IME6400_SD_MPEG4, 1,
+                   IME6400_AM_ADPCM,
+                   "539f76304feb8788df2f65242051c05b1c2b4694c2b32c0fc75d665c9e5c4d18",
+                   "8874bbb16439625558f021e857d2f0d490547362ef2ea12a51eb668edaa00f25",
+                   "1df4354a03848e53f7c840092fec91c18d46f61026b3a6c6f9803d5b2b4842e7",
+                   "6ee52ec1ba8efb4a3b1c8a7557e10939aded0c3caef718885426ce72ceb0c05d"},
+        PinnedCase{"H264MainSubMpegAudio", IME6400_ET_SYSTEM, IME6400_CM_SUBPIC, IME6400_SD_H264, 0,
+                   IME6400_AM_MPEG1L2,
+                   "eac506dd9ef29f192fb1163c84f388f579c0a9ba3e96e49e6a561c78ef8bc0a3",
+                   "53c6634b9a72400ecf3d16378b11c3807ccdd8918c3b542685a4a35025cb23ad",
+                   "2e1e54b44c4e3d0fef3637528e9ccd16fcc999b28c2348a1fb83fd1697e10b15",
+                   "7cbf5152f2588842cf193e7d65cfeeb0bc6ecaac3794581719336e2e34586d59"}),
+    [](const testing::TestParamInfo<PinnedCase> &i) { return std::string(i.param.name); });
