@@ -6,6 +6,23 @@
 #include <string.h>
 #include <sys/types.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
+
+namespace {
+
+// Brings the file's data to the medium (on Windows, q7avi's: FlushFileBuffers through _commit).
+int syncData(FILE *fp)
+{
+#ifdef _WIN32
+    return _commit(_fileno(fp));
+#else
+    return fdatasync(fileno(fp));
+#endif
+}
+
+} // namespace
 
 int AVIFileOpen(AVIFILE **ppAVIFile, const char *path)
 {
@@ -359,7 +376,7 @@ int AVIFileSync(AVIFILE *pAVIFile)
         return -1;
     if (fflush(pAVIFile->pFile) != 0)
         return -1;
-    return fdatasync(fileno(pAVIFile->pFile)) == 0 ? 0 : -1;
+    return syncData(pAVIFile->pFile) == 0 ? 0 : -1;
 }
 
 int AVIFileClose(AVIFILE *pAVIFile)
@@ -376,7 +393,7 @@ int AVIFileClose(AVIFILE *pAVIFile)
     // medium at once: until then a power cut could leave only what the last sync brought there,
     // with the directory entry's length short of the data.
     if (AVIFileWriteTail(pAVIFile, 0) == AVI_TAIL_OK)
-        fdatasync(fileno(pAVIFile->pFile));
+        syncData(pAVIFile->pFile);
     AVIFileAbort(pAVIFile);
     return 0;
 }

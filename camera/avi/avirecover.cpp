@@ -615,7 +615,7 @@ int AVIrcStart(const char *path)
 {
     RcCtx c;
     int rc = -1;
-    if (rcOpen(&c, path, "r+", true) == 0 && readHeaders(&c) == 0) {
+    if (rcOpen(&c, path, "r+b", true) == 0 && readHeaders(&c) == 0) {
         if (!needsRepair(c.f)) {
             rc = 0;
         } else {

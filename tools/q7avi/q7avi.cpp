@@ -47,7 +47,7 @@ static int repair(const char *path)
 {
     // The camera's repair keeps its last message when the file cannot be opened at all; here each
     // file gets its own reason.
-    FILE *fp = fopen(path, "r+");
+    FILE *fp = fopen(path, "r+b");
     if (!fp) {
         printf(" WARNING: [%s], file recovery FAIL : %s!!! \n", path, strerror(errno));
         return -1;

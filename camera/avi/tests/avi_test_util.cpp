@@ -1,28 +1,37 @@
 #include "avi_test_util.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 namespace avitest {
 
 TempDir::TempDir()
 {
-    const char *base = getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/q7avi_test_XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back(0);
-    if (mkdtemp(buf.data()))
-        m_path = buf.data();
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    std::random_device seed;
+    std::mt19937 pick(seed());
+    for (int attempt = 0; attempt < 100 && m_path.empty(); attempt++) {
+        const fs::path dir = base / ("q7avi_test_" + std::to_string(pick()));
+        if (fs::create_directory(dir, ec))
+            m_path = dir.generic_string();
+    }
 }
 
 TempDir::~TempDir()
 {
+    std::error_code ec;
     if (!m_path.empty())
-        run("rm -rf '" + m_path + "'");
+        std::filesystem::remove_all(m_path, ec);
 }
 
 Bytes readFile(const std::string &path)
@@ -58,6 +67,43 @@ std::string fourcc(const Bytes &b, size_t off)
     return std::string((const char *)&b[off], 4);
 }
 
+std::string shellWord(const std::string &word)
+{
+#ifdef _WIN32
+    return "\"" + word + "\"";
+#else
+    std::string q = "'";
+    for (char c : word)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+#endif
+}
+
+#ifdef _WIN32
+std::string run(const std::string &cmd, int *status, bool withStderr)
+{
+    std::string out;
+    FILE *p = _popen(("(" + cmd + (withStderr ? ") 2>&1" : ") 2>NUL")).c_str(), "rb");
+    if (!p) {
+        if (status)
+            *status = -1;
+        return out;
+    }
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), p)) > 0)
+        out.append(buf, n);
+    const int st = _pclose(p);
+    if (status)
+        *status = st;
+    // A program's text output ends its lines with CR LF on Windows.
+    std::string lines;
+    for (size_t i = 0; i < out.size(); i++)
+        if (!(out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n'))
+            lines += out[i];
+    return lines;
+}
+#else
 std::string run(const std::string &cmd, int *status, bool withStderr)
 {
     std::string out;
@@ -76,6 +122,7 @@ std::string run(const std::string &cmd, int *status, bool withStderr)
         *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return out;
 }
+#endif
 
 std::vector<AccessUnit> splitAccessUnits(const Bytes &s)
 {

@@ -30,8 +30,11 @@ uint32_t u32(const Bytes &b, size_t off);
 void putU32(Bytes &b, size_t off, uint32_t v);
 std::string fourcc(const Bytes &b, size_t off);
 
-// Runs a shell command; returns its standard output and error together (without `withStderr`,
-// its standard output alone), and the exit status.
+// A word of a shell command as the platform's shell reads it literally: in single quotes for sh,
+// in double quotes for cmd (a Windows name holds no double quote).
+std::string shellWord(const std::string &word);
+// Runs a shell command (sh, or cmd on Windows); returns its standard output and error together
+// (without `withStderr`, its standard output alone), and the exit status.
 std::string run(const std::string &cmd, int *status = nullptr, bool withStderr = true);
 
 struct AccessUnit {
