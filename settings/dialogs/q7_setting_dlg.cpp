@@ -6,9 +6,9 @@
 #include "dialogs/parking_dlg.h"
 #include "file/debug_log.h"
 #include "locale/texts.h"
-#include "locale/viewer.h"
 #include "platform/card.h"
 #include "platform/platform.h"
+#include "platform/viewer.h"
 #include "skin/rbutton.h"
 #include "skin/rstatic_text.h"
 
