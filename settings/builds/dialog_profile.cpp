@@ -2,6 +2,7 @@
 
 const DialogProfile K420_Dialogs = {
     K420_Setting,
+    K420_Format,
     /*selectsLanguage=*/true,
     /*layoutOnce=*/false,
     /*exactRadioChecks=*/false,
@@ -19,6 +20,7 @@ const DialogProfile K420_Dialogs = {
 
 const DialogProfile KZ7100_Dialogs = {
     KZ7100_Setting,
+    KZ7100_Format,
     /*selectsLanguage=*/false,
     /*layoutOnce=*/true,
     /*exactRadioChecks=*/true,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "builds/model_profile.h"
+#include "formatter/format_profile.h"
 
 // Shares of the card for the five recording kinds of one memory partition type, in the
 // legend's order (continuous, incident in continuous mode, parking motion, incident in parking
@@ -13,6 +14,8 @@ struct PartitionShares {
 
 struct DialogProfile {
     const ModelProfile &model;
+    // The Additional tab's card format.
+    const FormatProfile &format;
     // K420: the viewer's language and the record's choose the language table at start; the
     // record is loaded before the controls are built. KZ7100: string table only, controls first.
     bool selectsLanguage;

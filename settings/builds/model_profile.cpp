@@ -1,8 +1,5 @@
 #include "builds/model_profile.h"
 
-#include "locale/string_table.h"
-#include "locale/texts.h"
-
 #define Q7_TEXT_DEFAULT(field, text)                                                               \
     TextDefault                                                                                    \
     {                                                                                              \
@@ -109,8 +106,8 @@ const ModelProfile K420_Setting = {
         /*saveLogsVersionList=*/false,
     },
     {/*findZoneFallsBackToBias=*/true},
+    {TextSource::LanguageTables},
     "K420_Setting",
-    TextSource::LanguageTables,
 };
 
 const ModelProfile KZ7100_Setting = {
@@ -123,12 +120,6 @@ const ModelProfile KZ7100_Setting = {
         /*saveLogsVersionList=*/true,
     },
     {/*findZoneFallsBackToBias=*/false},
+    {TextSource::StringTable},
     "KZ7100_Setting",
-    TextSource::StringTable,
 };
-
-QString ModelText(const ModelProfile &model, int number)
-{
-    if (model.textSource == TextSource::StringTable) return StringTableText(number);
-    return GetText(QStringLiteral("IDS_STRING%1").arg(number));
-}

@@ -24,7 +24,7 @@ const int kLegend[5] = {IDC_ETC_LEGEND_CONTINUOUS, IDC_ETC_LEGEND_NORMAL_EVENT,
 CEtcDlg::CEtcDlg(QWidget *parent, CameraSettings &settings, const DialogProfile &profile)
     : CTabDlg(parent, settings, profile, IDC_ETC_FOCUS, 240, 80)
 {
-    m_job.profile = &FormatProfileFor(profile.model);
+    m_job.profile = &profile.format;
     for (int id : {IDC_ETC_OVERWRITE_HEADING, IDC_ETC_LED_HEADING, IDC_ETC_PARTITION_HEADING,
                    IDC_ETC_FORMAT_HEADING})
         AddLabel(id, m_headingFont);

@@ -112,21 +112,21 @@ void CMotionDlg::Build()
         t->SetText(&s, font, &m_background);
         m_windows.append(t);
     };
-    addText(2002, QRect(QPoint(11, 7), QPoint(210, 26)), 164, titleFont, 0xE9DFD6);
+    addText(kIdTitle, QRect(QPoint(11, 7), QPoint(210, 26)), 164, titleFont, 0xE9DFD6);
     {
         // The instruction is one line in the template; where the font makes it longer than the
         // window it is broken at blanks onto the lines below, above the white picture area.
         const QString text = WrapToWidth(bodyFont, ModelText(m_profile.model, 165), 444);
         const int lines = int(text.count(QLatin1Char('\n'))) + 1;
         const int height = lines == 1 ? 12 : lines * QFontMetrics(bodyFont).height();
-        auto *t = new CRStaticText(QRect(11, 55, 444, height), this, 2003);
+        auto *t = new CRStaticText(QRect(11, 55, 444, height), this, kIdInstruction);
         SkinTextStyle s = label;
         s.text = text;
         t->SetText(&s, bodyFont, &m_background);
         m_windows.append(t);
     }
-    addText(2004, QRect(QPoint(25, 105), QPoint(124, 124)), 110, bodyFont, 0x423D39);
-    addText(2005, QRect(QPoint(240, 105), QPoint(339, 124)), 111, bodyFont, 0x423D39);
+    addText(kIdFrontLabel, QRect(QPoint(25, 105), QPoint(124, 124)), 110, bodyFont, 0x423D39);
+    addText(kIdRearLabel, QRect(QPoint(240, 105), QPoint(339, 124)), 111, bodyFont, 0x423D39);
 
     auto *close = new CRButton(QRect(client.right() + 1 - 46, 1, 30, 26), this, kIdClose);
     close->SetImages(165, 166, 167, &m_background);

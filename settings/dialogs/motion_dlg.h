@@ -22,6 +22,7 @@ class CMotionDlg : public QDialog
   public:
     static constexpr int kCells = 12;
     enum { kResultConfirm = 1, kResultCancel = 2 };
+    enum { kIdTitle = 2002, kIdInstruction = 2003, kIdFrontLabel = 2004, kIdRearLabel = 2005 };
     enum { kIdClose = 2400, kIdCancel = 2401, kIdConfirm = 2402 };
 
     CMotionDlg(const DialogProfile &profile, QWidget *parent = nullptr);

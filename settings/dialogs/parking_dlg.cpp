@@ -204,6 +204,11 @@ void CParkingDlg::OnCommand(int id)
     }
 }
 
+void CParkingDlg::RunMotionArea()
+{
+    OnCommand(IDC_PARKING_MOTION_AREA);
+}
+
 void CParkingDlg::ConfirmParkingOff()
 {
     if (!IsChecked(IDC_PARKING_MODE_OFF) || m_settings.parkingMode == 0) return;

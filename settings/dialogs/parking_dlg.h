@@ -15,9 +15,10 @@ class CParkingDlg : public CTabDlg
 
     void RefreshControls() override;
 
-    // The motion area dialog; its button 1170 is hidden in both builds, so only code reaches it.
+    // The motion area dialog; its button (IDC_PARKING_MOTION_AREA) is hidden in both builds, so
+    // only code reaches it.
     CMotionDlg &MotionDlg() { return m_motion; }
-    void RunMotionArea() { OnCommand(1170); }
+    void RunMotionArea();
 
     // Stored value of a position, and the position that shows a stored value.
     static int StopTimerHours(int position);

@@ -6,9 +6,9 @@
 #include "dialogs/parking_dlg.h"
 #include "file/debug_log.h"
 #include "locale/texts.h"
-#include "locale/viewer.h"
 #include "platform/card.h"
 #include "platform/platform.h"
+#include "platform/viewer.h"
 #include "skin/rbutton.h"
 #include "skin/rstatic_text.h"
 
@@ -38,15 +38,17 @@ QRect FromEdges(int l, int t, int r, int b)
 }
 
 const ButtonSpec kButtons[9] = {
-    {2200, FromEdges(11, 48, 161, 85), 102, 146, 143, 144, 145, &kTabStyle},
-    {2201, FromEdges(161, 48, 311, 85), 103, 150, 147, 148, 149, &kTabStyle},
-    {2202, FromEdges(311, 48, 461, 85), 104, 150, 147, 148, 149, &kTabStyle},
-    {2203, FromEdges(461, 48, 611, 85), 105, 154, 151, 152, 153, &kTabStyle},
-    {2300, FromEdges(548, 0, 577, 26), 0, 0, 155, 156, 157, nullptr},
-    {2301, FromEdges(577, 0, 606, 26), 0, 0, 158, 159, 160, nullptr},
-    {2302, FromEdges(8, 546, 229, 575), 106, 0, 161, 162, 163, &kButtonStyle},
-    {2303, FromEdges(410, 546, 510, 575), 107, 0, 161, 162, 163, &kButtonStyle},
-    {2304, FromEdges(514, 546, 614, 575), 108, 0, 161, 162, 163, &kButtonStyle},
+    {CQ7SettingDlg::kIdTabCommon, FromEdges(11, 48, 161, 85), 102, 146, 143, 144, 145, &kTabStyle},
+    {CQ7SettingDlg::kIdTabNormal, FromEdges(161, 48, 311, 85), 103, 150, 147, 148, 149, &kTabStyle},
+    {CQ7SettingDlg::kIdTabParking, FromEdges(311, 48, 461, 85), 104, 150, 147, 148, 149,
+     &kTabStyle},
+    {CQ7SettingDlg::kIdTabEtc, FromEdges(461, 48, 611, 85), 105, 154, 151, 152, 153, &kTabStyle},
+    {CQ7SettingDlg::kIdMinimize, FromEdges(548, 0, 577, 26), 0, 0, 155, 156, 157, nullptr},
+    {CQ7SettingDlg::kIdClose, FromEdges(577, 0, 606, 26), 0, 0, 158, 159, 160, nullptr},
+    {CQ7SettingDlg::kIdInitialize, FromEdges(8, 546, 229, 575), 106, 0, 161, 162, 163,
+     &kButtonStyle},
+    {CQ7SettingDlg::kIdCancel, FromEdges(410, 546, 510, 575), 107, 0, 161, 162, 163, &kButtonStyle},
+    {CQ7SettingDlg::kIdSave, FromEdges(514, 546, 614, 575), 108, 0, 161, 162, 163, &kButtonStyle},
 };
 } // namespace
 

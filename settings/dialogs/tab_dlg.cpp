@@ -295,31 +295,42 @@ void CTabDlg::StoreRecordingChoice(const RecordingSectionIds &ids, const Recordi
 
 void CTabDlg::LayoutRecordingSection(const RecordingSectionIds &ids, int top)
 {
-    // A row of radios `step` pixels apart, 110 wide but for the last, which is 130.
-    auto row = [this](const int *radios, int count, const int *texts, int x, int step, int y) {
-        for (int i = 0; i < count; ++i)
-            PlaceButton(radios[i], texts[i], x + step * i, y, i == count - 1 ? 130 : 110);
+    // Each row: its label at x = 25 and its radios `step` pixels apart from x, 110 wide but for
+    // the last, which is 130. The y are below the section's top.
+    static const int kResolutionTexts[3] = {129, 130, 131};
+    static const int kRearResolutionTexts[2] = {180, 130};
+    static const int kFrameTexts[3] = {132, 133, 134};
+    static const int kQualityTexts[3] = {123, 124, 125};
+    const struct {
+        int label, labelText, labelY;
+        const int *radios;
+        int count;
+        const int *texts;
+        int x, step, radioY;
+    } rows[] = {
+        {ids.resolutionFrontLabel, 110, 30, ids.frontResolution, 3, kResolutionTexts, 80, 130, 23},
+        {ids.resolutionRearLabel, 111, 60, ids.rearResolution, 2, kRearResolutionTexts, 80, 130,
+         53},
+        {ids.framesFrontLabel, 110, 141, ids.frames, 3, kFrameTexts, 25, 150, 134},
+        {ids.framesRearLabel, 111, 171, ids.rearFrames, 3, kFrameTexts, 80, 130, 164},
+        {ids.qualityFrontLabel, 110, 220, ids.frontQuality, 3, kQualityTexts, 80, 130, 215},
+        {ids.qualityRearLabel, 111, 252, ids.rearQuality, 3, kQualityTexts, 80, 130, 245},
     };
-    const int resolutionTexts[3] = {129, 130, 131};
-    const int rearResolutionTexts[2] = {180, 130};
-    const int frameTexts[3] = {132, 133, 134};
-    const int qualityTexts[3] = {123, 124, 125};
-    PlaceHeading(ids.resolutionHeading, 120, top);
-    PlaceLabel(ids.resolutionFrontLabel, 110, 25, top + 30);
-    row(ids.frontResolution, 3, resolutionTexts, 80, 130, top + 23);
-    PlaceLabel(ids.resolutionRearLabel, 111, 25, top + 60);
-    row(ids.rearResolution, 2, rearResolutionTexts, 80, 130, top + 53);
-    PlaceHeading(ids.framesHeading, 121, top + 111);
-    PlaceLabel(ids.framesFrontLabel, 110, 25, top + 141);
-    row(ids.frames, 3, frameTexts, 25, 150, top + 134);
-    PlaceLabel(ids.framesRearLabel, 111, 25, top + 171);
-    row(ids.rearFrames, 3, frameTexts, 80, 130, top + 164);
-    PlaceHeading(ids.qualityHeading, 122, top + 192);
-    PlaceLabel(ids.qualityFrontLabel, 110, 25, top + 220);
-    row(ids.frontQuality, 3, qualityTexts, 80, 130, top + 215);
-    PlaceLabel(ids.qualityRearLabel, 111, 25, top + 252);
-    row(ids.rearQuality, 3, qualityTexts, 80, 130, top + 245);
-    PlaceHeading(ids.impactHeading, 126, top + 303);
+    const struct {
+        int id, text, y;
+    } headings[] = {{ids.resolutionHeading, 120, 0},
+                    {ids.framesHeading, 121, 111},
+                    {ids.qualityHeading, 122, 192},
+                    {ids.impactHeading, 126, 303}};
+    for (const auto &h : headings)
+        PlaceHeading(h.id, h.text, top + h.y);
+    for (const auto &r : rows) {
+        PlaceLabel(r.label, r.labelText, 25, top + r.labelY);
+        for (int i = 0; i < r.count; ++i)
+            PlaceButton(r.radios[i], r.texts[i], r.x + r.step * i, top + r.radioY,
+                        i == r.count - 1 ? 130 : 110);
+    }
+    // The impact sensitivity's track bar between its two labels.
     PlaceLabel(ids.impactLowLabel, 127, 45, top + 338);
     PlaceAt(ids.impact, RightOf(ids.impactLowLabel), top + 323, 300, 42);
     PlaceLabel(ids.impactHighLabel, 128, RightOf(ids.impact), top + 338);

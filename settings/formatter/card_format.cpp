@@ -27,7 +27,7 @@ const char kBackupKeptText[] = "Not every file could be put back on the card; th
 
 namespace {
 
-QString Text(const FormatProfile &p, int number) { return ModelText(*p.model, number); }
+QString Text(const FormatProfile &p, int number) { return ModelText(p.texts, number); }
 
 // A text whose second line has a key of its own in the language tables.
 QString TwoLines(const FormatProfile &p, int number)

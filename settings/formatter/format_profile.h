@@ -1,11 +1,11 @@
 // What the card formatter does differently in K420_Setting and KZ7100_Setting.
 #pragma once
 
-#include "builds/model_profile.h"
 #include "formatter/fat32_builder.h"
+#include "locale/model_text.h"
 
 struct FormatProfile {
-    const ModelProfile *model;
+    TextProfile texts;            // the model's texts (language tables or string table)
     const char *label;            // the new volume's label
     ProgressScale scale;          // the write plan's progress figures
     int startProgress;            // the bar's position when the worker starts
@@ -17,5 +17,3 @@ struct FormatProfile {
 
 extern const FormatProfile K420_Format;
 extern const FormatProfile KZ7100_Format;
-
-const FormatProfile &FormatProfileFor(const ModelProfile &model);

@@ -2,7 +2,7 @@
 
 #include "file/camera_settings.h"
 #include "locale/resources.h"
-#include "locale/viewer.h"
+#include "platform/viewer.h"
 
 #include <QDir>
 #include <QFile>

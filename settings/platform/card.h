@@ -5,7 +5,7 @@
 // sysfs, the block devices and dosfstools.
 //
 // CardHost is the side's own: the system calls it goes through, which tests replace. The build
-// puts the side's folder on the include path, so "card_host.h" is that side's.
+// puts the side's card_host.h alone on the include path, so "card_host.h" is that side's.
 #pragma once
 
 #include "card_host.h"

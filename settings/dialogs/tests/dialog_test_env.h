@@ -8,7 +8,7 @@
 #include "dialogs/q7_setting_dlg.h"
 #include "dialogs/tab_dlg.h"
 #include "file/camera_settings.h"
-#include "locale/viewer.h"
+#include "platform/viewer.h"
 
 #include <QByteArray>
 #include <QString>

@@ -159,7 +159,7 @@ TEST_P(EachBuild, TheWindowIsFramelessOnTopAtTheOriginWithItsControls)
     EXPECT_TRUE(dlg.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(dlg.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(dlg.windowTitle(), ModelText(Profile().model, 101));
-    auto *title = qobject_cast<CRStaticText *>(FindControl(&dlg, 2001));
+    auto *title = qobject_cast<CRStaticText *>(FindControl(&dlg, CQ7SettingDlg::kIdTitle));
     ASSERT_NE(title, nullptr);
     EXPECT_EQ(title->geometry(), QRect(QPoint(11, 7), QPoint(410, 26)));
     EXPECT_EQ(title->Text(), ModelText(Profile().model, 101));
@@ -169,15 +169,15 @@ TEST_P(EachBuild, TheWindowIsFramelessOnTopAtTheOriginWithItsControls)
         QRect rect;
     };
     const Expect buttons[] = {
-        {2200, QRect(QPoint(11, 48), QPoint(160, 84))},
-        {2201, QRect(QPoint(161, 48), QPoint(310, 84))},
-        {2202, QRect(QPoint(311, 48), QPoint(460, 84))},
-        {2203, QRect(QPoint(461, 48), QPoint(610, 84))},
-        {2300, QRect(QPoint(548, 0), QPoint(576, 25))},
-        {2301, QRect(QPoint(577, 0), QPoint(605, 25))},
-        {2302, QRect(QPoint(8, 546), QPoint(228, 574))},
-        {2303, QRect(QPoint(410, 546), QPoint(509, 574))},
-        {2304, QRect(QPoint(514, 546), QPoint(613, 574))},
+        {CQ7SettingDlg::kIdTabCommon, QRect(QPoint(11, 48), QPoint(160, 84))},
+        {CQ7SettingDlg::kIdTabNormal, QRect(QPoint(161, 48), QPoint(310, 84))},
+        {CQ7SettingDlg::kIdTabParking, QRect(QPoint(311, 48), QPoint(460, 84))},
+        {CQ7SettingDlg::kIdTabEtc, QRect(QPoint(461, 48), QPoint(610, 84))},
+        {CQ7SettingDlg::kIdMinimize, QRect(QPoint(548, 0), QPoint(576, 25))},
+        {CQ7SettingDlg::kIdClose, QRect(QPoint(577, 0), QPoint(605, 25))},
+        {CQ7SettingDlg::kIdInitialize, QRect(QPoint(8, 546), QPoint(228, 574))},
+        {CQ7SettingDlg::kIdCancel, QRect(QPoint(410, 546), QPoint(509, 574))},
+        {CQ7SettingDlg::kIdSave, QRect(QPoint(514, 546), QPoint(613, 574))},
     };
     for (const Expect &e : buttons) {
         CRButton *b = dlg.Button(e.id);
@@ -186,9 +186,10 @@ TEST_P(EachBuild, TheWindowIsFramelessOnTopAtTheOriginWithItsControls)
         EXPECT_EQ(b->geometry(), e.rect) << e.id;
         EXPECT_TRUE(b->isVisible()) << e.id;
     }
-    EXPECT_EQ(dlg.Button(2200)->State(), CRButton::kSelected);
-    EXPECT_TRUE(dlg.Button(2200)->IsSticky());
-    for (int id : {2201, 2202, 2203}) {
+    EXPECT_EQ(dlg.Button(CQ7SettingDlg::kIdTabCommon)->State(), CRButton::kSelected);
+    EXPECT_TRUE(dlg.Button(CQ7SettingDlg::kIdTabCommon)->IsSticky());
+    for (int id :
+         {CQ7SettingDlg::kIdTabNormal, CQ7SettingDlg::kIdTabParking, CQ7SettingDlg::kIdTabEtc}) {
         EXPECT_EQ(dlg.Button(id)->State(), CRButton::kNormal) << id;
         EXPECT_FALSE(dlg.Button(id)->IsSticky()) << id;
     }
@@ -236,7 +237,7 @@ TEST_P(EachBuild, TabButtonsShowExactlyOneTabAndNeverChangeTheRecord)
         EXPECT_EQ(d.dlg->CurrentTab(), index);
         for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(d.Tab(i).isVisible(), i == index);
-            CRButton *b = d.dlg->Button(2200 + i);
+            CRButton *b = d.dlg->Button(CQ7SettingDlg::kIdTabCommon + i);
             EXPECT_EQ(b->State() == CRButton::kSelected, i == index);
             EXPECT_EQ(b->IsSticky(), i == index);
         }
@@ -302,7 +303,7 @@ TEST_P(EachBuild, TheWindowDragsFromATabAndFromTheTitle)
         QWidget *from;
         QPoint at;
     };
-    QWidget *title = FindControl(d.dlg.get(), 2001);
+    QWidget *title = FindControl(d.dlg.get(), CQ7SettingDlg::kIdTitle);
     QWidget *label = d.Tab(0).Control(IDC_COMMON_LANGUAGE_HEADING);
     for (const Drag &drag : {Drag{&d.Tab(0), QPoint(500, 300)}, Drag{title, QPoint(50, 10)},
                              Drag{label, QPoint(5, 5)}}) {

@@ -107,20 +107,22 @@ TEST_P(EachBuild, TheDialogShowsTheStoredCellsAndItsControls)
             int id;
             QRect rect;
         };
-        const Expect controls[] = {
-            {2002, QRect(11, 7, 200, 20)},    {2004, QRect(25, 105, 100, 20)},
-            {2005, QRect(240, 105, 100, 20)}, {2400, QRect(418, 1, 30, 26)},
-            {2401, QRect(252, 268, 100, 29)}, {2402, QRect(356, 268, 100, 29)}};
+        const Expect controls[] = {{CMotionDlg::kIdTitle, QRect(11, 7, 200, 20)},
+                                   {CMotionDlg::kIdFrontLabel, QRect(25, 105, 100, 20)},
+                                   {CMotionDlg::kIdRearLabel, QRect(240, 105, 100, 20)},
+                                   {CMotionDlg::kIdClose, QRect(418, 1, 30, 26)},
+                                   {CMotionDlg::kIdCancel, QRect(252, 268, 100, 29)},
+                                   {CMotionDlg::kIdConfirm, QRect(356, 268, 100, 29)}};
         for (const Expect &e : controls) {
             QWidget *w = FindControl(&dlg, e.id);
             ASSERT_NE(w, nullptr) << e.id;
             EXPECT_EQ(w->geometry(), e.rect) << e.id;
         }
-        EXPECT_EQ(static_cast<CRStaticText *>(FindControl(&dlg, 2004))->Text(),
+        EXPECT_EQ(static_cast<CRStaticText *>(FindControl(&dlg, CMotionDlg::kIdFrontLabel))->Text(),
                   ModelText(Profile().model, 110));
-        ASSERT_NE(FindControl(&dlg, 2003), nullptr);
-        EXPECT_EQ(FindControl(&dlg, 2003)->pos(), QPoint(11, 55));
-        EXPECT_LE(FindControl(&dlg, 2003)->geometry().bottom(), 94)
+        ASSERT_NE(FindControl(&dlg, CMotionDlg::kIdInstruction), nullptr);
+        EXPECT_EQ(FindControl(&dlg, CMotionDlg::kIdInstruction)->pos(), QPoint(11, 55));
+        EXPECT_LE(FindControl(&dlg, CMotionDlg::kIdInstruction)->geometry().bottom(), 94)
             << "the instruction stays above the pictures";
         shot = Shot(dlg);
         ClickButton(FindControl(&dlg, CMotionDlg::kIdCancel));

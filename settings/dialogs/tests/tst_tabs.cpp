@@ -28,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -1018,6 +1019,102 @@ TEST_P(EachBuild, ContinuousLayoutAndHiddenRearFrameRow)
     EXPECT_EQ(impact->minimum(), 1);
     EXPECT_EQ(impact->maximum(), 10);
     EXPECT_EQ(impact->size(), QSize(300, 42));
+}
+
+// The recording section that the Continuous and Parking tabs share, control by control: its
+// place below the section's top (20 on the Continuous tab, 127 on the Parking tab), its text and
+// whether it is hidden. A width is the template's, or the text's where the font needs more.
+TEST_P(EachBuild, RecordingSectionLayoutOnBothTabs)
+{
+    const CameraSettings record = CardRecord(Profile());
+    OpenDialog d(Profile(), &record);
+    ASSERT_TRUE(d.initialised);
+    enum Kind { kHeading, kLabel, kRadio };
+    struct Place {
+        int normalId, parkingId;
+        Kind kind;
+        int x, dy, width, number;
+    };
+    const Place places[] = {
+        {IDC_NORMAL_RESOLUTION_HEADING, IDC_PARKING_RESOLUTION_HEADING, kHeading, 15, 0, 0, 120},
+        {IDC_NORMAL_RESOLUTION_FRONT_LABEL, IDC_PARKING_RESOLUTION_FRONT_LABEL, kLabel, 25, 30, 0,
+         110},
+        {IDC_NORMAL_FRONT_VGA, IDC_PARKING_FRONT_VGA, kRadio, 80, 23, 110, 129},
+        {IDC_NORMAL_FRONT_HD, IDC_PARKING_FRONT_HD, kRadio, 210, 23, 110, 130},
+        {IDC_NORMAL_FRONT_FHD, IDC_PARKING_FRONT_FHD, kRadio, 340, 23, 130, 131},
+        {IDC_NORMAL_RESOLUTION_REAR_LABEL, IDC_PARKING_RESOLUTION_REAR_LABEL, kLabel, 25, 60, 0,
+         111},
+        {IDC_NORMAL_REAR_D1, IDC_PARKING_REAR_D1, kRadio, 80, 53, 110, 180},
+        {IDC_NORMAL_REAR_HD, IDC_PARKING_REAR_HD, kRadio, 210, 53, 130, 130},
+        {IDC_NORMAL_FRAMES_HEADING, IDC_PARKING_FRAMES_HEADING, kHeading, 15, 111, 0, 121},
+        {IDC_NORMAL_FRAMES_FRONT_LABEL, IDC_PARKING_FRAMES_FRONT_LABEL, kLabel, 25, 141, 0, 110},
+        {IDC_NORMAL_FRAMES_10, IDC_PARKING_FRAMES_10, kRadio, 25, 134, 110, 132},
+        {IDC_NORMAL_FRAMES_15, IDC_PARKING_FRAMES_15, kRadio, 175, 134, 110, 133},
+        {IDC_NORMAL_FRAMES_30, IDC_PARKING_FRAMES_30, kRadio, 325, 134, 130, 134},
+        {IDC_NORMAL_FRAMES_REAR_LABEL, IDC_PARKING_FRAMES_REAR_LABEL, kLabel, 25, 171, 0, 111},
+        {IDC_NORMAL_REAR_FRAMES_10, IDC_PARKING_REAR_FRAMES_10, kRadio, 80, 164, 110, 132},
+        {IDC_NORMAL_REAR_FRAMES_15, IDC_PARKING_REAR_FRAMES_15, kRadio, 210, 164, 110, 133},
+        {IDC_NORMAL_REAR_FRAMES_30, IDC_PARKING_REAR_FRAMES_30, kRadio, 340, 164, 130, 134},
+        {IDC_NORMAL_QUALITY_HEADING, IDC_PARKING_QUALITY_HEADING, kHeading, 15, 192, 0, 122},
+        {IDC_NORMAL_QUALITY_FRONT_LABEL, IDC_PARKING_QUALITY_FRONT_LABEL, kLabel, 25, 220, 0, 110},
+        {IDC_NORMAL_FRONT_QUALITY_LOW, IDC_PARKING_FRONT_QUALITY_LOW, kRadio, 80, 215, 110, 123},
+        {IDC_NORMAL_FRONT_QUALITY_MID, IDC_PARKING_FRONT_QUALITY_MID, kRadio, 210, 215, 110, 124},
+        {IDC_NORMAL_FRONT_QUALITY_HIGH, IDC_PARKING_FRONT_QUALITY_HIGH, kRadio, 340, 215, 130, 125},
+        {IDC_NORMAL_QUALITY_REAR_LABEL, IDC_PARKING_QUALITY_REAR_LABEL, kLabel, 25, 252, 0, 111},
+        {IDC_NORMAL_REAR_QUALITY_LOW, IDC_PARKING_REAR_QUALITY_LOW, kRadio, 80, 245, 110, 123},
+        {IDC_NORMAL_REAR_QUALITY_MID, IDC_PARKING_REAR_QUALITY_MID, kRadio, 210, 245, 110, 124},
+        {IDC_NORMAL_REAR_QUALITY_HIGH, IDC_PARKING_REAR_QUALITY_HIGH, kRadio, 340, 245, 130, 125},
+        {IDC_NORMAL_IMPACT_HEADING, IDC_PARKING_IMPACT_HEADING, kHeading, 15, 303, 0, 126},
+        {IDC_NORMAL_IMPACT_LOW_LABEL, IDC_PARKING_IMPACT_LOW_LABEL, kLabel, 45, 338, 0, 127},
+    };
+    // The frame rows' labels and the rear frame row are never shown.
+    const QList<int> hidden = {IDC_NORMAL_FRAMES_FRONT_LABEL, IDC_NORMAL_FRAMES_REAR_LABEL,
+                               IDC_NORMAL_REAR_FRAMES_10, IDC_NORMAL_REAR_FRAMES_15,
+                               IDC_NORMAL_REAR_FRAMES_30};
+    struct Section {
+        int tab, top;
+        int impactLow, impact, impactHigh;
+    };
+    const Section sections[] = {
+        {kNormal, 20, IDC_NORMAL_IMPACT_LOW_LABEL, IDC_NORMAL_IMPACT, IDC_NORMAL_IMPACT_HIGH_LABEL},
+        {kParking, 127, IDC_PARKING_IMPACT_LOW_LABEL, IDC_PARKING_IMPACT,
+         IDC_PARKING_IMPACT_HIGH_LABEL}};
+    for (const Section &section : sections) {
+        CTabDlg &tab = d.Tab(section.tab);
+        for (const Place &p : places) {
+            const int id = section.tab == kNormal ? p.normalId : p.parkingId;
+            QWidget *w = tab.Control(id);
+            ASSERT_NE(w, nullptr) << id;
+            const QString text = ModelText(Profile().model, p.number);
+            int width = 0, height = 0, needed = 0;
+            if (p.kind == kRadio) {
+                auto *radio = qobject_cast<QAbstractButton *>(w);
+                ASSERT_NE(radio, nullptr) << id;
+                EXPECT_EQ(radio->text(), text) << id;
+                width = p.width;
+                height = 25;
+                needed = radio->sizeHint().width();
+            } else {
+                auto *label = qobject_cast<QLabel *>(w);
+                ASSERT_NE(label, nullptr) << id;
+                EXPECT_EQ(label->text(), text) << id;
+                width = TextWidth(text, 6, 10);
+                height = p.kind == kHeading ? 14 : 13;
+                needed = label->fontMetrics().horizontalAdvance(text) + 2;
+            }
+            EXPECT_EQ(w->geometry(),
+                      QRect(p.x, section.top + p.dy, std::max(width, needed), height))
+                << id;
+            EXPECT_EQ(w->isHidden(), hidden.contains(p.normalId)) << id;
+        }
+        const QRect low = tab.Control(section.impactLow)->geometry();
+        const QRect impact(low.x() + low.width(), section.top + 323, 300, 42);
+        EXPECT_EQ(tab.Control(section.impact)->geometry(), impact);
+        auto *high = tab.ControlAs<QLabel>(section.impactHigh);
+        ASSERT_NE(high, nullptr);
+        EXPECT_EQ(high->text(), ModelText(Profile().model, 128));
+        EXPECT_EQ(high->pos(), QPoint(impact.x() + impact.width(), section.top + 338));
+    }
 }
 
 TEST_P(EachBuild, ARadioClickedTwiceStaysChecked)

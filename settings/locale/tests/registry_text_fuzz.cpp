@@ -2,8 +2,8 @@
 // program. What it reads then goes through the time zone catalogue's loading.
 #include "builds/model_profile.h"
 #include "file/debug_log.h"
-#include "locale/registry_text.h"
 #include "locale/time_zones.h"
+#include "platform/registry_text.h"
 
 #include <cstdint>
 

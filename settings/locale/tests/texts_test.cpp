@@ -3,7 +3,7 @@
 #include "file/debug_log.h"
 #include "locale/string_table.h"
 #include "locale/texts.h"
-#include "locale/viewer.h"
+#include "platform/viewer.h"
 
 #include <QMap>
 #include <QSet>

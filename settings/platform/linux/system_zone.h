@@ -2,7 +2,7 @@
 // is the system's IANA zone mapped to its Windows key.
 #pragma once
 
-#include "locale/registry_text.h"
+#include "platform/registry_text.h"
 
 #include <QList>
 #include <QString>

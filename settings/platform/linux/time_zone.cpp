@@ -1,7 +1,7 @@
 #include "platform/linux/system_zone.h"
 
-#include "locale/time_zones.h"
 #include "platform/platform.h"
+#include "platform/time_zone_database.h"
 
 #include <QDateTime>
 #include <QFile>

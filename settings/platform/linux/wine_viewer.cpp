@@ -1,7 +1,7 @@
 #include "platform/linux/wine_viewer.h"
 
-#include "locale/registry_text.h"
 #include "platform/platform.h"
+#include "platform/registry_text.h"
 
 #include <QDir>
 #include <QFile>

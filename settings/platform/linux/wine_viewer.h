@@ -3,7 +3,7 @@
 // display means no viewer.
 #pragma once
 
-#include "locale/viewer.h"
+#include "platform/viewer.h"
 
 class WineViewerProbe : public ViewerProbe
 {

@@ -1,7 +1,7 @@
 // The viewer on Windows: its LANGUAGE value in the registry, its main window by title.
 #pragma once
 
-#include "locale/viewer.h"
+#include "platform/viewer.h"
 
 class RegistryViewerProbe : public ViewerProbe
 {

@@ -1,5 +1,5 @@
-#include "locale/time_zones.h"
 #include "platform/platform.h"
+#include "platform/time_zone_database.h"
 
 #include <windows.h>
 

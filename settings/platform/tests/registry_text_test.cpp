@@ -1,4 +1,4 @@
-#include "locale/registry_text.h"
+#include "platform/registry_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,3 @@
-#include "locale/viewer.h"
+#include "platform/viewer.h"
 
 const char kViewerWindowTitle[] = "KESTRAVON DASHCAM PC VIEWER";
