@@ -10,20 +10,23 @@ uint32_t *txt_buf_addr;
 
 namespace {
 
-// Fills n pixels from p, two at a time with 64-bit stores once p is 8-byte aligned.
+// Fills n pixels from p: single stores up to a 16-byte boundary, then blocks of 8 pixels, then the
+// rest. A block has a fixed count, so even at -O2 the compiler stores it as vectors (two on the PC)
+// or, without them (the board), as 8 stores with no loop.
 void fillRow(uint32_t *p, int n, uint32_t color)
 {
-    if (n <= 0)
-        return;
-    if (((uintptr_t)p & 7) != 0) {
-        *p++ = color;
-        n--;
+    int i = 0;
+    for (; i < n && ((uintptr_t)(p + i) & 15) != 0; i++)
+        p[i] = color;
+    uint32_t *block = p + i;
+    const int blocks = (n - i) / 8;
+    for (int b = 0; b < blocks; b++, block += 8) {
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; k++)
+            block[k] = color;
     }
-    const uint64_t pair = (uint64_t)color << 32 | color;
-    for (int i = 0; i < n / 2; i++)
-        memcpy(p + 2 * i, &pair, sizeof(pair)); // one aligned 64-bit store
-    if (n & 1)
-        p[n - 1] = color;
+    for (i += blocks * 8; i < n; i++)
+        p[i] = color;
 }
 
 void fillBox(uint32_t *buf, int x, int y, int w, int h, uint32_t color)
