@@ -257,6 +257,21 @@ const SyllableCase kRuleCases[] = {
 INSTANTIATE_TEST_SUITE_P(Hangul, Syllables, ::testing::ValuesIn(kRuleCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
+TEST(Text, HangulOnKeptBackgroundStoresOnlyTheStrokes)
+{
+    const uint32_t red = 0x00FF0000;
+    Plane got, want;
+    got.box(300, 200, 16, 16, red);
+    want.box(300, 200, 16, 16, red);
+    // 각: an initial, a medial and a final, strokes in both bytes of the rows.
+    draw_txt(got.data(), "\xB0\xA2", 300, 200, kInk, GRPX_TXT_BG_KEEP);
+    unsigned char gak[32];
+    for (int k = 0; k < 32; k++)
+        gak[k] = orOf(HanFontBuff_1[19 * 5], HanFontBuff_2[21 * 2], HanFontBuff_3[0], k);
+    expectGlyph(want, gak, 2, 300, 200, kInk, GRPX_TXT_BG_KEEP);
+    EXPECT_EQ(diff(got, want), "");
+}
+
 TEST(Text, LeadByteAtTheEndStopsAtTheTerminator)
 {
     // Exactly sized, so that a read past the terminator is seen by the address sanitizer.
