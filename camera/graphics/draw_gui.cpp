@@ -10,20 +10,23 @@ uint32_t *txt_buf_addr;
 
 namespace {
 
-// Fills n pixels from p, two at a time with 64-bit stores once p is 8-byte aligned.
+// Fills n pixels from p: single stores up to a 16-byte boundary, then blocks of 8 pixels, then the
+// rest. A block has a fixed count, so even at -O2 the compiler stores it as vectors (two on the PC)
+// or, without them (the board), as 8 stores with no loop.
 void fillRow(uint32_t *p, int n, uint32_t color)
 {
-    if (n <= 0)
-        return;
-    if (((uintptr_t)p & 7) != 0) {
-        *p++ = color;
-        n--;
+    int i = 0;
+    for (; i < n && ((uintptr_t)(p + i) & 15) != 0; i++)
+        p[i] = color;
+    uint32_t *block = p + i;
+    const int blocks = (n - i) / 8;
+    for (int b = 0; b < blocks; b++, block += 8) {
+#pragma GCC unroll 8
+        for (int k = 0; k < 8; k++)
+            block[k] = color;
     }
-    const uint64_t pair = (uint64_t)color << 32 | color;
-    for (int i = 0; i < n / 2; i++)
-        memcpy(p + 2 * i, &pair, sizeof(pair)); // one aligned 64-bit store
-    if (n & 1)
-        p[n - 1] = color;
+    for (i += blocks * 8; i < n; i++)
+        p[i] = color;
 }
 
 void fillBox(uint32_t *buf, int x, int y, int w, int h, uint32_t color)
@@ -35,21 +38,29 @@ void fillBox(uint32_t *buf, int x, int y, int w, int h, uint32_t color)
         fillRow(row, w, color);
 }
 
-// Draws `rows` rows of a glyph `bytesPerRow` bytes wide at (x, y) with the text state.
-void drawGlyph(const unsigned char *glyph, int bytesPerRow, int rows, int x, int y)
+// Draws `rows` rows of a glyph kBytesPerRow bytes wide at (x, y) with the text state.
+template <int kBytesPerRow>
+void drawGlyph(const unsigned char *glyph, int rows, int x, int y)
 {
+    const int kWidth = kBytesPerRow * 8;
     uint32_t *row = txt_buf_addr + (intptr_t)y * GRPX_WIDTH + x;
-    const bool keepBg = txt_bg_color == GRPX_TXT_BG_KEEP;
-    for (int r = 0; r < rows; r++, row += GRPX_WIDTH) {
-        for (int b = 0; b < bytesPerRow; b++) {
-            const unsigned bits = glyph[r * bytesPerRow + b];
-            for (int bit = 0; bit < 8; bit++) {
-                uint32_t *px = row + b * 8 + bit;
-                if (bits & (0x80u >> bit))
-                    *px = txt_color;
-                else if (!keepBg)
-                    *px = txt_bg_color;
-            }
+    // The text state in locals: it has the pixels' type, so without them every store to the
+    // plane would make the compiler read it again.
+    const uint32_t color = txt_color;
+    const uint32_t bg = txt_bg_color;
+    const bool keepBg = bg == GRPX_TXT_BG_KEEP;
+    for (int r = 0; r < rows; r++, row += GRPX_WIDTH, glyph += kBytesPerRow) {
+        unsigned bits = 0; // the row's pixels, leftmost in bit kWidth - 1
+        for (int b = 0; b < kBytesPerRow; b++)
+            bits = bits << 8 | glyph[b];
+        if (keepBg) {
+            // Only the strokes, lowest bit (rightmost pixel) first: one step per stored pixel.
+            for (unsigned rest = bits; rest != 0; rest &= rest - 1)
+                row[kWidth - 1 - __builtin_ctz(rest)] = color;
+        } else {
+#pragma GCC unroll 16
+            for (int c = 0; c < kWidth; c++)
+                row[c] = ((bits >> (kWidth - 1 - c)) & 1) ? color : bg;
         }
     }
 }
@@ -251,7 +262,7 @@ void draw_txt(uint32_t *buf, const char *text, int x, int y, uint32_t color, uin
                 x = 0;
                 y += 16;
             }
-            drawGlyph(&EngFontBuff[*p * 16], 1, 16, x, y);
+            drawGlyph<1>(&EngFontBuff[*p * 16], 16, x, y);
             x += 8;
             p++;
             continue;
@@ -265,7 +276,7 @@ void draw_txt(uint32_t *buf, const char *text, int x, int y, uint32_t color, uin
                 x = 0;
                 y += 16;
             }
-            drawGlyph(glyph, 2, 16, x, y);
+            drawGlyph<2>(glyph, 16, x, y);
             x += 16;
         }
         p += 2;

@@ -91,6 +91,34 @@ const FillCase kFillCases[] = {
 INSTANTIATE_TEST_SUITE_P(Primitives, Fills, ::testing::ValuesIn(kFillCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// Rows are filled by single pixels up to a 16-byte boundary, then in blocks of 8, then by single
+// pixels again: every start within a block and widths around a block's multiples.
+TEST(Fills, RectOfEveryStartAndWidthAroundTheBlocks)
+{
+    for (int x = 0; x < 8; x++)
+        for (int w : {1, 2, 3, 4, 5, 7, 8, 9, 11, 12, 15, 16, 17, 24, 31, 33}) {
+            SCOPED_TRACE("x " + std::to_string(x) + " w " + std::to_string(w));
+            Plane got, want;
+            ASSERT_EQ(draw_fill_rect(got.data(), {x + 40, 3, w, 2}, kInk), 0);
+            want.box(x + 40, 3, w, 2, kInk);
+            EXPECT_EQ(diff(got, want), "");
+        }
+}
+
+// Nothing is clipped, so a box may end on the plane's last column and row but not run past them.
+TEST(Fills, RectsEndingAtThePlaneEdges)
+{
+    for (const DrawRect r : {DrawRect{701, 100, 19, 3}, DrawRect{697, 470, 23, 10},
+                             DrawRect{0, 477, 720, 3}, DrawRect{719, 0, 1, 480}}) {
+        SCOPED_TRACE(std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.w) +
+                     "x" + std::to_string(r.h));
+        Plane got, want;
+        ASSERT_EQ(draw_fill_rect(got.data(), r, kInk), 0);
+        want.box(r.x, r.y, r.w, r.h, kInk);
+        EXPECT_EQ(diff(got, want), "");
+    }
+}
+
 TEST(Fills, OutlineLeavesTheInsideUntouched)
 {
     Plane p;
@@ -228,6 +256,21 @@ const SyllableCase kRuleCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Hangul, Syllables, ::testing::ValuesIn(kRuleCases),
                          [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Text, HangulOnKeptBackgroundStoresOnlyTheStrokes)
+{
+    const uint32_t red = 0x00FF0000;
+    Plane got, want;
+    got.box(300, 200, 16, 16, red);
+    want.box(300, 200, 16, 16, red);
+    // 각: an initial, a medial and a final, strokes in both bytes of the rows.
+    draw_txt(got.data(), "\xB0\xA2", 300, 200, kInk, GRPX_TXT_BG_KEEP);
+    unsigned char gak[32];
+    for (int k = 0; k < 32; k++)
+        gak[k] = orOf(HanFontBuff_1[19 * 5], HanFontBuff_2[21 * 2], HanFontBuff_3[0], k);
+    expectGlyph(want, gak, 2, 300, 200, kInk, GRPX_TXT_BG_KEEP);
+    EXPECT_EQ(diff(got, want), "");
+}
 
 TEST(Text, LeadByteAtTheEndStopsAtTheTerminator)
 {
