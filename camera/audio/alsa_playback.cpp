@@ -9,7 +9,6 @@
 
 namespace {
 
-const char *const kDevice = "plughw:0,0";
 const char *const kWavPath = "./wav/intro.wav";
 const int kWaitMs = 1000;
 
@@ -63,7 +62,7 @@ int sound_playback_main(ThreadCtrl *ctrl)
 
     AlsaEnv env;
     memset(&env, 0, sizeof(env));
-    env.pcm = alsa_open(kDevice, ALSA_PLAYBACK, 1);
+    env.pcm = alsa_open(ALSA_PCM_DEVICE, ALSA_PLAYBACK, 1);
     if (env.pcm == nullptr) {
         fprintf(stderr, "cannot open audio device\n");
         return -1;

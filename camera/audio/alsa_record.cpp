@@ -9,7 +9,6 @@
 
 namespace {
 
-const char *const kDevice = "plughw:0,0";
 const char *const kWavPath = "./wav/save_mic_16khz.wav";
 const int kWaitMs = 1000;
 
@@ -53,7 +52,7 @@ int snd_record_main(ThreadCtrl *ctrl)
 
     AlsaEnv env;
     memset(&env, 0, sizeof(env));
-    env.pcm = alsa_open(kDevice, ALSA_CAPTURE, 1);
+    env.pcm = alsa_open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 1);
     if (env.pcm == nullptr) {
         fprintf(stderr, "cannot open audio device\n");
         return -1;

@@ -10,7 +10,6 @@ namespace {
 
 const unsigned int kMaxBufferTime = 500000; // us
 
-const char *const kMixerCard = "default";
 const char *const kSpeakerName = "SPK";
 const char *const kBoostName = "MIC1 Boost";
 const int kMixerIndex = 0;
@@ -23,7 +22,7 @@ snd_pcm_uframes_t delayFrames(double base, unsigned int rate, int delay)
     return n > 0 ? (snd_pcm_uframes_t)n : 0;
 }
 
-// Opens the mixer of card "default" and finds the element; on success the caller owns *mixer.
+// Opens the mixer of card ALSA_MIXER_CARD and finds the element; on success the caller owns *mixer.
 int mixerOpen(int element, snd_mixer_t **mixer, snd_mixer_elem_t **elem)
 {
     const char *name = element == 1 ? kBoostName : kSpeakerName;
@@ -32,7 +31,7 @@ int mixerOpen(int element, snd_mixer_t **mixer, snd_mixer_elem_t **elem)
     snd_mixer_t *m = nullptr;
     if (snd_mixer_open(&m, 0) == 0) {
         // A card that cannot be attached or loaded simply has no such element.
-        if (snd_mixer_attach(m, kMixerCard) == 0 && snd_mixer_selem_register(m, nullptr, nullptr) == 0)
+        if (snd_mixer_attach(m, ALSA_MIXER_CARD) == 0 && snd_mixer_selem_register(m, nullptr, nullptr) == 0)
             snd_mixer_load(m);
         snd_mixer_selem_id_t *sid;
         snd_mixer_selem_id_alloca(&sid);

@@ -19,6 +19,11 @@ struct AlsaEnv {
     uint32_t bitsPerFrame; // physical sample width x channels
 };
 
+// The board's sound card: the PCM every stream here opens, and the card whose mixer holds the
+// speaker and microphone boost elements.
+constexpr const char *ALSA_PCM_DEVICE = "plughw:0,0";
+constexpr const char *ALSA_MIXER_CARD = "default";
+
 // Stream directions of alsa_open.
 enum { ALSA_PLAYBACK = 0, ALSA_CAPTURE = 1 };
 
@@ -35,7 +40,7 @@ int alsa_get_state(AlsaEnv *env);
 // Drains first unless noDrain; the caller clears env->pcm afterwards.
 int alsa_close(AlsaEnv *env, int noDrain, int nonblock);
 
-// Mixer of card "default". Element selector: 1 the microphone boost, anything else the speaker.
+// Mixer of card ALSA_MIXER_CARD. Element selector: 1 the microphone boost, anything else the speaker.
 int alsa_set_volume(int element, int percent);
 int alsa_get_volume(int element, int *percent);
 int alsa_set_playback_mute(int mute);

@@ -8,7 +8,6 @@ std::atomic<int> captureRun{0};
 
 namespace {
 
-const char *const kDevice = "plughw:0,0";
 const int kWaitMs = 1000;
 
 } // namespace
@@ -16,7 +15,7 @@ const int kWaitMs = 1000;
 int Audio_capture_start(void)
 {
     captureRun = 0;
-    record_env.pcm = alsa_open(kDevice, ALSA_CAPTURE, 1);
+    record_env.pcm = alsa_open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 1);
     if (record_env.pcm == nullptr) {
         fprintf(stderr, "cannot open audio device\n");
         return 0;

@@ -82,7 +82,7 @@ TEST_F(AlsaParams, GrantedRateIsWrittenBackAndWarnedBeyondFivePercent)
         unsigned int granted;
         bool warns;
     } cases[] = {
-        {"plughw:0,0", 16000, false}, {"t_rate15000", 15000, true}, {"t_rate15200", 15200, false},
+        {ALSA_PCM_DEVICE, 16000, false}, {"t_rate15000", 15000, true}, {"t_rate15200", 15200, false},
         {"t_rate15199", 15199, true}, {"t_rate16800", 16800, false}, {"t_rate16801", 16801, true},
     };
     for (const auto &c : cases) {
@@ -106,7 +106,7 @@ TEST_F(AlsaParams, GrantedRateIsWrittenBackAndWarnedBeyondFivePercent)
 
 TEST_F(AlsaParams, NoBufferGivenCapsAt500msWithAQuarterPeriod)
 {
-    open("plughw:0,0", ALSA_CAPTURE, 16000);
+    open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
     ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
     EXPECT_EQ(env_.bufferTime, 500000u);
     EXPECT_EQ(env_.periodFrames, 2000u);
@@ -122,7 +122,7 @@ TEST_F(AlsaParams, NoBufferGivenCapsAt500msWithAQuarterPeriod)
 
 TEST_F(AlsaParams, PlaybackOfThePlayerStartsWhenTheBufferIsFull)
 {
-    open("plughw:0,0", ALSA_PLAYBACK, 22050);
+    open(ALSA_PCM_DEVICE, ALSA_PLAYBACK, 22050);
     ASSERT_EQ(alsa_set_params(&env_, 0, 0), 0);
     EXPECT_EQ(env_.rate, 22050u);
     EXPECT_NEAR(env_.periodFrames, 2756, 1);
@@ -143,7 +143,7 @@ TEST_F(AlsaParams, DeviceMaximumBelowTheCapIsTaken)
 
 TEST_F(AlsaParams, GivenBufferFramesGiveAQuarterPeriod)
 {
-    open("plughw:0,0", ALSA_CAPTURE, 16000);
+    open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
     env_.bufferFrames = 4000;
     ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
     EXPECT_EQ(env_.periodFrames, 1000u);
@@ -154,7 +154,7 @@ TEST_F(AlsaParams, GivenBufferFramesGiveAQuarterPeriod)
 
 TEST_F(AlsaParams, GivenBufferTimeIsUsedAndWrittenBack)
 {
-    open("plughw:0,0", ALSA_CAPTURE, 16000);
+    open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
     env_.bufferTime = 250000;
     ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
     EXPECT_EQ(env_.bufferTime, 250000u);
@@ -177,7 +177,7 @@ TEST_F(AlsaParams, ThresholdsFollowTheDelays)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.startDelay) + "/" + std::to_string(c.stopDelay));
-        open("plughw:0,0", ALSA_CAPTURE, 16000);
+        open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
         ASSERT_EQ(alsa_set_params(&env_, c.startDelay, c.stopDelay), 0);
         snd_pcm_uframes_t start, stop, availMin;
         thresholds(&start, &stop, &availMin);
@@ -231,7 +231,7 @@ TEST_F(AlsaParams, NullHandleIsRefusedEverywhere)
 TEST_F(AlsaParams, OpenIsNonBlockingAndFailsForUnknownDevices)
 {
     EXPECT_EQ(alsa_open("q7_no_such_pcm", ALSA_CAPTURE, 1), nullptr);
-    open("plughw:0,0", ALSA_CAPTURE, 16000);
+    open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
     ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
     EXPECT_EQ(alsa_get_state(&env_), 0);
     int16_t buf[2000];
@@ -242,7 +242,7 @@ TEST_F(AlsaParams, OpenIsNonBlockingAndFailsForUnknownDevices)
 
 TEST_F(AlsaParams, OverrunIsReportedAndRecovered)
 {
-    open("plughw:0,0", ALSA_CAPTURE, 16000);
+    open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
     ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
     EXPECT_EQ(alsa_xrun(&env_, 1), -1); // nothing to recover from yet
     ASSERT_EQ(snd_pcm_start(env_.pcm), 0);
@@ -262,7 +262,7 @@ TEST_F(AlsaParams, OverrunIsReportedAndRecovered)
 
 TEST_F(AlsaParams, UnderrunIsReportedAndRecovered)
 {
-    open("plughw:0,0", ALSA_PLAYBACK, 22050);
+    open(ALSA_PCM_DEVICE, ALSA_PLAYBACK, 22050);
     ASSERT_EQ(alsa_set_params(&env_, 0, 0), 0);
     std::vector<int16_t> silence(env_.periodFrames, 0);
     ASSERT_EQ(snd_pcm_writei(env_.pcm, silence.data(), env_.periodFrames), (snd_pcm_sframes_t)env_.periodFrames);
@@ -300,7 +300,7 @@ TEST_F(AlsaParams, SuspendIsResumed)
 
 TEST_F(AlsaParams, CloseWithDrainPlaysEverythingOut)
 {
-    open("plughw:0,0", ALSA_PLAYBACK, 22050);
+    open(ALSA_PCM_DEVICE, ALSA_PLAYBACK, 22050);
     ASSERT_EQ(alsa_set_params(&env_, 0, 0), 0);
     std::vector<int16_t> samples = test_signal(3000);
     ASSERT_EQ(snd_pcm_writei(env_.pcm, samples.data(), samples.size()), 3000);
