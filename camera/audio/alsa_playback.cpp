@@ -1,6 +1,5 @@
 #include "audio/alsa_playback.h"
 
-#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/types.h>
@@ -10,7 +9,6 @@
 namespace {
 
 const char *const kWavPath = "./wav/intro.wav";
-const int kWaitMs = 1000;
 
 uint32_t get32(const uint8_t *p)
 {
@@ -110,27 +108,13 @@ int sound_playback_main(ThreadCtrl *ctrl)
             frames = env.periodFrames;
         }
 
-        snd_pcm_uframes_t written = 0;
-        while (written < frames) {
-            snd_pcm_sframes_t r = snd_pcm_writei(env.pcm, buf + written * bytesPerFrame, frames - written);
-            if (r == -EAGAIN || (r >= 0 && (snd_pcm_uframes_t)r < frames - written)) {
-                if (r > 0)
-                    written += (snd_pcm_uframes_t)r;
-                snd_pcm_wait(env.pcm, kWaitMs);
-            } else if (r == -EPIPE) {
-                alsa_xrun(&env, 0);
-            } else if (r == -ESTRPIPE) {
-                alsa_suspend(&env);
-            } else if (r < 0) {
-                fprintf(stderr, "write error: %s", snd_strerror((int)r));
-                ret = -1;
-                break;
-            } else {
-                written += (snd_pcm_uframes_t)r;
-            }
+        snd_pcm_sframes_t written = alsa_pcm_write(&env, buf, frames);
+        if (written < 0) {
+            ret = -1;
+            break;
         }
-        if (ret < 0 || written != framesRead)
-            break; // the padded last block (or a write error) ends the play
+        if ((snd_pcm_uframes_t)written != framesRead)
+            break; // the padded last block ends the play
         remaining -= (uint32_t)got;
     }
 

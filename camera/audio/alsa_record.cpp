@@ -1,6 +1,5 @@
 #include "audio/alsa_record.h"
 
-#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -10,7 +9,6 @@
 namespace {
 
 const char *const kWavPath = "./wav/save_mic_16khz.wav";
-const int kWaitMs = 1000;
 
 void put16(uint8_t *p, uint16_t v)
 {
@@ -94,26 +92,13 @@ int snd_record_main(ThreadCtrl *ctrl)
     uint32_t dataSize = 0;
     int ret = 0;
     while (!thr_ctrl_quit_requested(ctrl)) {
-        snd_pcm_sframes_t r = snd_pcm_readi(env.pcm, buf, env.periodFrames);
-        if (r == -EAGAIN) {
-            snd_pcm_wait(env.pcm, kWaitMs);
-            continue;
-        }
-        if (r == -EPIPE) {
-            alsa_xrun(&env, 1);
-            continue;
-        }
-        if (r == -ESTRPIPE) {
-            alsa_suspend(&env);
-            continue;
-        }
-        if (r < 0) {
-            fprintf(stderr, "read error: %s\n", snd_strerror((int)r));
+        snd_pcm_sframes_t r = alsa_pcm_read(&env, buf, env.periodFrames);
+        if (alsa_pcm_read_failed(r)) {
             ret = -1;
             break;
         }
-        if (r < (snd_pcm_sframes_t)env.periodFrames)
-            snd_pcm_wait(env.pcm, kWaitMs);
+        if (r < 0)
+            continue; // waited for the device, or recovered the stream
         size_t bytes = (size_t)r * env.bitsPerFrame / 8;
         fwrite(buf, 1, bytes, fp);
         dataSize += (uint32_t)bytes;

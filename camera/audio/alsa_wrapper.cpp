@@ -9,6 +9,7 @@
 namespace {
 
 const unsigned int kMaxBufferTime = 500000; // us
+const int kPcmWaitMs = 1000;                 // longest wait for the device in a read or write
 
 const char *const kSpeakerName = "SPK";
 const char *const kBoostName = "MIC1 Boost";
@@ -234,6 +235,54 @@ int alsa_suspend(AlsaEnv *env)
             fprintf(stderr, "suspend: prepare error: %s\n", snd_strerror(err));
     }
     return err;
+}
+
+snd_pcm_sframes_t alsa_pcm_read(AlsaEnv *env, void *buf, snd_pcm_uframes_t frames)
+{
+    if (env == nullptr || env->pcm == nullptr || buf == nullptr)
+        return -EBADFD;
+    snd_pcm_sframes_t r = snd_pcm_readi(env->pcm, buf, frames);
+    if (r == -EAGAIN || (r >= 0 && (snd_pcm_uframes_t)r < frames))
+        snd_pcm_wait(env->pcm, kPcmWaitMs);
+    else if (r == -EPIPE)
+        alsa_xrun(env, ALSA_CAPTURE);
+    else if (r == -ESTRPIPE)
+        alsa_suspend(env);
+    else if (r < 0)
+        fprintf(stderr, "read error: %s\n", snd_strerror((int)r));
+    return r;
+}
+
+int alsa_pcm_read_failed(snd_pcm_sframes_t result)
+{
+    return result < 0 && result != -EAGAIN && result != -EPIPE && result != -ESTRPIPE ? 1 : 0;
+}
+
+snd_pcm_sframes_t alsa_pcm_write(AlsaEnv *env, const void *buf, snd_pcm_uframes_t frames)
+{
+    if (env == nullptr || env->pcm == nullptr || buf == nullptr)
+        return -EBADFD;
+    const uint8_t *data = (const uint8_t *)buf;
+    const size_t frameBytes = env->bitsPerFrame / 8;
+    snd_pcm_uframes_t written = 0;
+    while (written < frames) {
+        snd_pcm_sframes_t r = snd_pcm_writei(env->pcm, data + written * frameBytes, frames - written);
+        if (r == -EAGAIN || (r >= 0 && (snd_pcm_uframes_t)r < frames - written)) {
+            if (r > 0)
+                written += (snd_pcm_uframes_t)r;
+            snd_pcm_wait(env->pcm, kPcmWaitMs);
+        } else if (r == -EPIPE) {
+            alsa_xrun(env, ALSA_PLAYBACK);
+        } else if (r == -ESTRPIPE) {
+            alsa_suspend(env);
+        } else if (r < 0) {
+            fprintf(stderr, "write error: %s", snd_strerror((int)r));
+            return r;
+        } else {
+            written += (snd_pcm_uframes_t)r;
+        }
+    }
+    return (snd_pcm_sframes_t)written;
 }
 
 int alsa_get_state(AlsaEnv *env)

@@ -115,6 +115,25 @@ TEST_F(AlsaRecord, ThreeSecondsGiveAWavOfWhatWasCaptured)
     OSA_mutexDelete(&ctrl_.lock);
 }
 
+TEST_F(AlsaRecord, SuspendIsResumedAndTheRecordingGoesOnWithoutAGap)
+{
+    sim_alsa_use(dir_, "pcm.!plughw { @args [ CARD DEV SUBDEV ] @args.CARD { type string default \"0\" } "
+                       "@args.DEV { type integer default 0 } @args.SUBDEV { type integer default -1 } "
+                       "type plug slave.pcm { type q7sim capture_file \"" + dir_ + "/mic.raw\" suspend_after_ms 300 } }");
+    ASSERT_EQ(OSA_mutexCreate(&ctrl_.lock), OSA_SOK);
+    testing::internal::CaptureStdout();
+    int ret = 1;
+    std::thread recorder([&] { ret = snd_record_main(&ctrl_); });
+    sleep(2);
+    requestQuit();
+    recorder.join();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(ret, 0);
+    // Two seconds are about 64 000 bytes; a recorder that stopped at the suspend would have 10 000.
+    checkWav(48000, 72000);
+    OSA_mutexDelete(&ctrl_.lock);
+}
+
 // A record that outlives the test, as the program's are: the thread deletes its own handle on
 // its way out, after the test has seen it finish; its mutex stays for the menu's next stop.
 ThreadCtrl g_recCtrl;
