@@ -1,58 +1,17 @@
 #include "audio/alsa_playback.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/types.h>
 
 #include "audio/alsa_wrapper.h"
+#include "audio/wav_file.h"
 
 namespace {
 
 const char *const kWavPath = "./wav/intro.wav";
 
-uint32_t get32(const uint8_t *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
-// Reads up to n bytes, until they are all there or the file ends.
-size_t readFull(FILE *fp, uint8_t *buf, size_t n)
-{
-    size_t got = 0;
-    while (got < n) {
-        size_t r = fread(buf + got, 1, n - got, fp);
-        if (r == 0)
-            break;
-        got += r;
-    }
-    return got;
-}
-
 } // namespace
-
-int snd_wav_find_data(FILE *fp, uint32_t *dataSize)
-{
-    uint8_t h[12];
-    if (readFull(fp, h, sizeof(h)) != sizeof(h) || memcmp(h, "RIFF", 4) != 0 ||
-        memcmp(h + 8, "WAVE", 4) != 0)
-        return -1;
-    for (;;) {
-        uint8_t c[8];
-        if (readFull(fp, c, sizeof(c)) != sizeof(c))
-            return -1;
-        uint32_t size = get32(c + 4);
-        if (memcmp(c, "data", 4) == 0) {
-            if ((int32_t)size < 0)
-                return -1;
-            *dataSize = size;
-            return 0;
-        }
-        // Sizes are unsigned here so that every step goes forward: a "negative" size would
-        // otherwise seek back onto the same chunk for ever.
-        if (fseeko(fp, (off_t)size, SEEK_CUR) != 0)
-            return -1;
-    }
-}
 
 int sound_playback_main(ThreadCtrl *ctrl)
 {
@@ -92,7 +51,7 @@ int sound_playback_main(ThreadCtrl *ctrl)
 
     int ret = 0;
     uint32_t remaining = 0;
-    if (snd_wav_find_data(fp, &remaining) < 0) {
+    if (wav_find_data(fp, &remaining) < 0) {
         fprintf(stderr, "can't support %s file\n", ctrl->filePath);
         ret = -1;
     }
@@ -100,7 +59,7 @@ int sound_playback_main(ThreadCtrl *ctrl)
     const uint32_t bytesPerFrame = env.bitsPerFrame / 8;
     while (ret == 0 && !thr_ctrl_quit_requested(ctrl)) {
         size_t want = remaining < env.periodBytes ? remaining : env.periodBytes;
-        size_t got = readFull(fp, buf, want);
+        size_t got = wav_read(fp, buf, want);
         snd_pcm_uframes_t framesRead = got / bytesPerFrame;
         snd_pcm_uframes_t frames = framesRead;
         if (frames < env.periodFrames) {

@@ -5,42 +5,11 @@
 #include <string.h>
 
 #include "audio/alsa_wrapper.h"
+#include "audio/wav_file.h"
 
 namespace {
 
 const char *const kWavPath = "./wav/save_mic_16khz.wav";
-
-void put16(uint8_t *p, uint16_t v)
-{
-    p[0] = (uint8_t)v;
-    p[1] = (uint8_t)(v >> 8);
-}
-
-void put32(uint8_t *p, uint32_t v)
-{
-    put16(p, (uint16_t)v);
-    put16(p + 2, (uint16_t)(v >> 16));
-}
-
-// The 44-byte header of a PCM WAV file.
-void wavHeader(uint8_t h[44], const AlsaEnv &env, uint32_t riffSize, uint32_t dataSize)
-{
-    uint16_t width = (uint16_t)snd_pcm_format_physical_width((snd_pcm_format_t)env.format);
-    uint16_t blockAlign = (uint16_t)(env.channels * width / 8);
-    memcpy(h, "RIFF", 4);
-    put32(h + 4, riffSize);
-    memcpy(h + 8, "WAVE", 4);
-    memcpy(h + 12, "fmt ", 4);
-    put32(h + 16, 16);
-    put16(h + 20, 1); // PCM
-    put16(h + 22, (uint16_t)env.channels);
-    put32(h + 24, env.rate);
-    put32(h + 28, env.rate * blockAlign);
-    put16(h + 32, blockAlign);
-    put16(h + 34, width);
-    memcpy(h + 36, "data", 4);
-    put32(h + 40, dataSize);
-}
 
 } // namespace
 
@@ -74,8 +43,11 @@ int snd_record_main(ThreadCtrl *ctrl)
     }
     printf("record open file (%s)\n", ctrl->filePath);
 
-    uint8_t header[44];
-    wavHeader(header, env, 0, 0);
+    // The sizes are written when the recording ends.
+    uint16_t width = (uint16_t)snd_pcm_format_physical_width((snd_pcm_format_t)env.format);
+    WavHeader wav = wav_pcm_header((uint16_t)env.channels, env.rate, width, 0, 0);
+    uint8_t header[WAV_HEADER_BYTES];
+    wav_put_header(header, &wav);
     fwrite(header, 1, sizeof(header), fp);
 
     uint8_t *buf = (uint8_t *)malloc(env.periodBytes);
@@ -107,7 +79,9 @@ int snd_record_main(ThreadCtrl *ctrl)
     alsa_close(&env, 1, 1);
     fseek(fp, 0, SEEK_END);
     long length = ftell(fp);
-    wavHeader(header, env, (uint32_t)(length - 8), dataSize);
+    wav.riffSize = (uint32_t)(length - WAV_CHUNK_HEAD_BYTES); // all after the RIFF head
+    wav.dataSize = dataSize;
+    wav_put_header(header, &wav);
     fseek(fp, 0, SEEK_SET);
     fwrite(header, 1, sizeof(header), fp);
     fclose(fp);
