@@ -1,61 +1,17 @@
 #include "audio/alsa_playback.h"
 
-#include <errno.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/types.h>
 
 #include "audio/alsa_wrapper.h"
+#include "audio/wav_file.h"
 
 namespace {
 
-const char *const kDevice = "plughw:0,0";
 const char *const kWavPath = "./wav/intro.wav";
-const int kWaitMs = 1000;
-
-uint32_t get32(const uint8_t *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
-// Reads up to n bytes, until they are all there or the file ends.
-size_t readFull(FILE *fp, uint8_t *buf, size_t n)
-{
-    size_t got = 0;
-    while (got < n) {
-        size_t r = fread(buf + got, 1, n - got, fp);
-        if (r == 0)
-            break;
-        got += r;
-    }
-    return got;
-}
 
 } // namespace
-
-int snd_wav_find_data(FILE *fp, uint32_t *dataSize)
-{
-    uint8_t h[12];
-    if (readFull(fp, h, sizeof(h)) != sizeof(h) || memcmp(h, "RIFF", 4) != 0 ||
-        memcmp(h + 8, "WAVE", 4) != 0)
-        return -1;
-    for (;;) {
-        uint8_t c[8];
-        if (readFull(fp, c, sizeof(c)) != sizeof(c))
-            return -1;
-        uint32_t size = get32(c + 4);
-        if (memcmp(c, "data", 4) == 0) {
-            if ((int32_t)size < 0)
-                return -1;
-            *dataSize = size;
-            return 0;
-        }
-        // Sizes are unsigned here so that every step goes forward: a "negative" size would
-        // otherwise seek back onto the same chunk for ever.
-        if (fseeko(fp, (off_t)size, SEEK_CUR) != 0)
-            return -1;
-    }
-}
 
 int sound_playback_main(ThreadCtrl *ctrl)
 {
@@ -63,7 +19,7 @@ int sound_playback_main(ThreadCtrl *ctrl)
 
     AlsaEnv env;
     memset(&env, 0, sizeof(env));
-    env.pcm = alsa_open(kDevice, ALSA_PLAYBACK, 1);
+    env.pcm = alsa_open(ALSA_PCM_DEVICE, ALSA_PLAYBACK, 1);
     if (env.pcm == nullptr) {
         fprintf(stderr, "cannot open audio device\n");
         return -1;
@@ -95,7 +51,7 @@ int sound_playback_main(ThreadCtrl *ctrl)
 
     int ret = 0;
     uint32_t remaining = 0;
-    if (snd_wav_find_data(fp, &remaining) < 0) {
+    if (wav_find_data(fp, &remaining) < 0) {
         fprintf(stderr, "can't support %s file\n", ctrl->filePath);
         ret = -1;
     }
@@ -103,7 +59,7 @@ int sound_playback_main(ThreadCtrl *ctrl)
     const uint32_t bytesPerFrame = env.bitsPerFrame / 8;
     while (ret == 0 && !thr_ctrl_quit_requested(ctrl)) {
         size_t want = remaining < env.periodBytes ? remaining : env.periodBytes;
-        size_t got = readFull(fp, buf, want);
+        size_t got = wav_read(fp, buf, want);
         snd_pcm_uframes_t framesRead = got / bytesPerFrame;
         snd_pcm_uframes_t frames = framesRead;
         if (frames < env.periodFrames) {
@@ -111,27 +67,13 @@ int sound_playback_main(ThreadCtrl *ctrl)
             frames = env.periodFrames;
         }
 
-        snd_pcm_uframes_t written = 0;
-        while (written < frames) {
-            snd_pcm_sframes_t r = snd_pcm_writei(env.pcm, buf + written * bytesPerFrame, frames - written);
-            if (r == -EAGAIN || (r >= 0 && (snd_pcm_uframes_t)r < frames - written)) {
-                if (r > 0)
-                    written += (snd_pcm_uframes_t)r;
-                snd_pcm_wait(env.pcm, kWaitMs);
-            } else if (r == -EPIPE) {
-                alsa_xrun(&env, 0);
-            } else if (r == -ESTRPIPE) {
-                alsa_suspend(&env);
-            } else if (r < 0) {
-                fprintf(stderr, "write error: %s", snd_strerror((int)r));
-                ret = -1;
-                break;
-            } else {
-                written += (snd_pcm_uframes_t)r;
-            }
+        snd_pcm_sframes_t written = alsa_pcm_write(&env, buf, frames);
+        if (written < 0) {
+            ret = -1;
+            break;
         }
-        if (ret < 0 || written != framesRead)
-            break; // the padded last block (or a write error) ends the play
+        if ((snd_pcm_uframes_t)written != framesRead)
+            break; // the padded last block ends the play
         remaining -= (uint32_t)got;
     }
 

@@ -1,9 +1,6 @@
 // Audio test player thread: plays "./wav/intro.wav" until its data ends or it is told to stop.
 #pragma once
 
-#include <stdint.h>
-#include <stdio.h>
-
 #include "platform/thread_ctrl.h"
 
 // Starts sound_playback_main on ctrl through thr_ctrl_create (FIFO, middle priority, 51 200-byte stack,
@@ -11,8 +8,3 @@
 int sound_playback_thrCreate(ThreadCtrl *ctrl);
 // The thread's work (The player's work, until the data ends, quit or an error); the tests call it on their own thread.
 int sound_playback_main(ThreadCtrl *ctrl);
-
-// Walks the RIFF chunks of a WAV file from its start to the "data" chunk. Returns 0 with the
-// file positioned at the data and its size in *dataSize, or -1 for a file without a RIFF/WAVE
-// header, without a "data" chunk or with a negative data size.
-int snd_wav_find_data(FILE *fp, uint32_t *dataSize);

@@ -1,49 +1,15 @@
 #include "audio/alsa_record.h"
 
-#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "audio/alsa_wrapper.h"
+#include "audio/wav_file.h"
 
 namespace {
 
-const char *const kDevice = "plughw:0,0";
 const char *const kWavPath = "./wav/save_mic_16khz.wav";
-const int kWaitMs = 1000;
-
-void put16(uint8_t *p, uint16_t v)
-{
-    p[0] = (uint8_t)v;
-    p[1] = (uint8_t)(v >> 8);
-}
-
-void put32(uint8_t *p, uint32_t v)
-{
-    put16(p, (uint16_t)v);
-    put16(p + 2, (uint16_t)(v >> 16));
-}
-
-// The 44-byte header of a PCM WAV file.
-void wavHeader(uint8_t h[44], const AlsaEnv &env, uint32_t riffSize, uint32_t dataSize)
-{
-    uint16_t width = (uint16_t)snd_pcm_format_physical_width((snd_pcm_format_t)env.format);
-    uint16_t blockAlign = (uint16_t)(env.channels * width / 8);
-    memcpy(h, "RIFF", 4);
-    put32(h + 4, riffSize);
-    memcpy(h + 8, "WAVE", 4);
-    memcpy(h + 12, "fmt ", 4);
-    put32(h + 16, 16);
-    put16(h + 20, 1); // PCM
-    put16(h + 22, (uint16_t)env.channels);
-    put32(h + 24, env.rate);
-    put32(h + 28, env.rate * blockAlign);
-    put16(h + 32, blockAlign);
-    put16(h + 34, width);
-    memcpy(h + 36, "data", 4);
-    put32(h + 40, dataSize);
-}
 
 } // namespace
 
@@ -53,7 +19,7 @@ int snd_record_main(ThreadCtrl *ctrl)
 
     AlsaEnv env;
     memset(&env, 0, sizeof(env));
-    env.pcm = alsa_open(kDevice, ALSA_CAPTURE, 1);
+    env.pcm = alsa_open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 1);
     if (env.pcm == nullptr) {
         fprintf(stderr, "cannot open audio device\n");
         return -1;
@@ -77,8 +43,11 @@ int snd_record_main(ThreadCtrl *ctrl)
     }
     printf("record open file (%s)\n", ctrl->filePath);
 
-    uint8_t header[44];
-    wavHeader(header, env, 0, 0);
+    // The sizes are written when the recording ends.
+    uint16_t width = (uint16_t)snd_pcm_format_physical_width((snd_pcm_format_t)env.format);
+    WavHeader wav = wav_pcm_header((uint16_t)env.channels, env.rate, width, 0, 0);
+    uint8_t header[WAV_HEADER_BYTES];
+    wav_put_header(header, &wav);
     fwrite(header, 1, sizeof(header), fp);
 
     uint8_t *buf = (uint8_t *)malloc(env.periodBytes);
@@ -95,26 +64,13 @@ int snd_record_main(ThreadCtrl *ctrl)
     uint32_t dataSize = 0;
     int ret = 0;
     while (!thr_ctrl_quit_requested(ctrl)) {
-        snd_pcm_sframes_t r = snd_pcm_readi(env.pcm, buf, env.periodFrames);
-        if (r == -EAGAIN) {
-            snd_pcm_wait(env.pcm, kWaitMs);
-            continue;
-        }
-        if (r == -EPIPE) {
-            alsa_xrun(&env, 1);
-            continue;
-        }
-        if (r == -ESTRPIPE) {
-            alsa_suspend(&env);
-            continue;
-        }
-        if (r < 0) {
-            fprintf(stderr, "read error: %s\n", snd_strerror((int)r));
+        snd_pcm_sframes_t r = alsa_pcm_read(&env, buf, env.periodFrames);
+        if (alsa_pcm_read_failed(r)) {
             ret = -1;
             break;
         }
-        if (r < (snd_pcm_sframes_t)env.periodFrames)
-            snd_pcm_wait(env.pcm, kWaitMs);
+        if (r < 0)
+            continue; // waited for the device, or recovered the stream
         size_t bytes = (size_t)r * env.bitsPerFrame / 8;
         fwrite(buf, 1, bytes, fp);
         dataSize += (uint32_t)bytes;
@@ -123,7 +79,9 @@ int snd_record_main(ThreadCtrl *ctrl)
     alsa_close(&env, 1, 1);
     fseek(fp, 0, SEEK_END);
     long length = ftell(fp);
-    wavHeader(header, env, (uint32_t)(length - 8), dataSize);
+    wav.riffSize = (uint32_t)(length - WAV_CHUNK_HEAD_BYTES); // all after the RIFF head
+    wav.dataSize = dataSize;
+    wav_put_header(header, &wav);
     fseek(fp, 0, SEEK_SET);
     fwrite(header, 1, sizeof(header), fp);
     fclose(fp);

@@ -9,8 +9,8 @@
 namespace {
 
 const unsigned int kMaxBufferTime = 500000; // us
+const int kPcmWaitMs = 1000;                 // longest wait for the device in a read or write
 
-const char *const kMixerCard = "default";
 const char *const kSpeakerName = "SPK";
 const char *const kBoostName = "MIC1 Boost";
 const int kMixerIndex = 0;
@@ -23,7 +23,7 @@ snd_pcm_uframes_t delayFrames(double base, unsigned int rate, int delay)
     return n > 0 ? (snd_pcm_uframes_t)n : 0;
 }
 
-// Opens the mixer of card "default" and finds the element; on success the caller owns *mixer.
+// Opens the mixer of card ALSA_MIXER_CARD and finds the element; on success the caller owns *mixer.
 int mixerOpen(int element, snd_mixer_t **mixer, snd_mixer_elem_t **elem)
 {
     const char *name = element == 1 ? kBoostName : kSpeakerName;
@@ -32,7 +32,7 @@ int mixerOpen(int element, snd_mixer_t **mixer, snd_mixer_elem_t **elem)
     snd_mixer_t *m = nullptr;
     if (snd_mixer_open(&m, 0) == 0) {
         // A card that cannot be attached or loaded simply has no such element.
-        if (snd_mixer_attach(m, kMixerCard) == 0 && snd_mixer_selem_register(m, nullptr, nullptr) == 0)
+        if (snd_mixer_attach(m, ALSA_MIXER_CARD) == 0 && snd_mixer_selem_register(m, nullptr, nullptr) == 0)
             snd_mixer_load(m);
         snd_mixer_selem_id_t *sid;
         snd_mixer_selem_id_alloca(&sid);
@@ -235,6 +235,54 @@ int alsa_suspend(AlsaEnv *env)
             fprintf(stderr, "suspend: prepare error: %s\n", snd_strerror(err));
     }
     return err;
+}
+
+snd_pcm_sframes_t alsa_pcm_read(AlsaEnv *env, void *buf, snd_pcm_uframes_t frames)
+{
+    if (env == nullptr || env->pcm == nullptr || buf == nullptr)
+        return -EBADFD;
+    snd_pcm_sframes_t r = snd_pcm_readi(env->pcm, buf, frames);
+    if (r == -EAGAIN || (r >= 0 && (snd_pcm_uframes_t)r < frames))
+        snd_pcm_wait(env->pcm, kPcmWaitMs);
+    else if (r == -EPIPE)
+        alsa_xrun(env, ALSA_CAPTURE);
+    else if (r == -ESTRPIPE)
+        alsa_suspend(env);
+    else if (r < 0)
+        fprintf(stderr, "read error: %s\n", snd_strerror((int)r));
+    return r;
+}
+
+int alsa_pcm_read_failed(snd_pcm_sframes_t result)
+{
+    return result < 0 && result != -EAGAIN && result != -EPIPE && result != -ESTRPIPE ? 1 : 0;
+}
+
+snd_pcm_sframes_t alsa_pcm_write(AlsaEnv *env, const void *buf, snd_pcm_uframes_t frames)
+{
+    if (env == nullptr || env->pcm == nullptr || buf == nullptr)
+        return -EBADFD;
+    const uint8_t *data = (const uint8_t *)buf;
+    const size_t frameBytes = env->bitsPerFrame / 8;
+    snd_pcm_uframes_t written = 0;
+    while (written < frames) {
+        snd_pcm_sframes_t r = snd_pcm_writei(env->pcm, data + written * frameBytes, frames - written);
+        if (r == -EAGAIN || (r >= 0 && (snd_pcm_uframes_t)r < frames - written)) {
+            if (r > 0)
+                written += (snd_pcm_uframes_t)r;
+            snd_pcm_wait(env->pcm, kPcmWaitMs);
+        } else if (r == -EPIPE) {
+            alsa_xrun(env, ALSA_PLAYBACK);
+        } else if (r == -ESTRPIPE) {
+            alsa_suspend(env);
+        } else if (r < 0) {
+            fprintf(stderr, "write error: %s", snd_strerror((int)r));
+            return r;
+        } else {
+            written += (snd_pcm_uframes_t)r;
+        }
+    }
+    return (snd_pcm_sframes_t)written;
 }
 
 int alsa_get_state(AlsaEnv *env)

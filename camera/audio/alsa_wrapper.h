@@ -19,6 +19,11 @@ struct AlsaEnv {
     uint32_t bitsPerFrame; // physical sample width x channels
 };
 
+// The board's sound card: the PCM every stream here opens, and the card whose mixer holds the
+// speaker and microphone boost elements.
+constexpr const char *ALSA_PCM_DEVICE = "plughw:0,0";
+constexpr const char *ALSA_MIXER_CARD = "default";
+
 // Stream directions of alsa_open.
 enum { ALSA_PLAYBACK = 0, ALSA_CAPTURE = 1 };
 
@@ -30,12 +35,26 @@ int alsa_set_params(AlsaEnv *env, int startDelay, int stopDelay);
 int alsa_xrun(AlsaEnv *env, int capture);
 // Recovery after a suspend.
 int alsa_suspend(AlsaEnv *env);
+// One read of up to `frames` frames into buf, the way every capture here reads a period: a full
+// read returns at once; a short one (none included) and the again error wait up to a second for
+// the device; a broken pipe recovers from the overrun (alsa_xrun) and a suspend resumes the stream
+// (alsa_suspend); any other error prints "read error: %s\n". The raw result of snd_pcm_readi in
+// every case, so that the caller sees what happened; -EBADFD without a stream or a buffer.
+snd_pcm_sframes_t alsa_pcm_read(AlsaEnv *env, void *buf, snd_pcm_uframes_t frames);
+// 1 when a result of alsa_pcm_read is an error it could not deal with (the stream is lost), 0 for
+// frames and for the again, overrun and suspend results it dealt with.
+int alsa_pcm_read_failed(snd_pcm_sframes_t result);
+// Writes all `frames` frames of buf: after a short write or the again error it waits up to a
+// second and writes the rest; after an underrun (alsa_xrun) or a suspend (alsa_suspend) it writes
+// again. Any other error prints "write error: %s" and ends the write. The frames written, which
+// are all of them, or that error; -EBADFD without a stream or a buffer.
+snd_pcm_sframes_t alsa_pcm_write(AlsaEnv *env, const void *buf, snd_pcm_uframes_t frames);
 // 1 while the stream runs, else 0.
 int alsa_get_state(AlsaEnv *env);
 // Drains first unless noDrain; the caller clears env->pcm afterwards.
 int alsa_close(AlsaEnv *env, int noDrain, int nonblock);
 
-// Mixer of card "default". Element selector: 1 the microphone boost, anything else the speaker.
+// Mixer of card ALSA_MIXER_CARD. Element selector: 1 the microphone boost, anything else the speaker.
 int alsa_set_volume(int element, int percent);
 int alsa_get_volume(int element, int *percent);
 int alsa_set_playback_mute(int mute);

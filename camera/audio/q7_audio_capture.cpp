@@ -1,22 +1,14 @@
 #include "audio/q7_audio_capture.h"
 
-#include <errno.h>
 #include <stdio.h>
 
 AlsaEnv record_env;
 std::atomic<int> captureRun{0};
 
-namespace {
-
-const char *const kDevice = "plughw:0,0";
-const int kWaitMs = 1000;
-
-} // namespace
-
 int Audio_capture_start(void)
 {
     captureRun = 0;
-    record_env.pcm = alsa_open(kDevice, ALSA_CAPTURE, 1);
+    record_env.pcm = alsa_open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 1);
     if (record_env.pcm == nullptr) {
         fprintf(stderr, "cannot open audio device\n");
         return 0;
@@ -41,20 +33,7 @@ int Audio_capture_start(void)
 
 int Audio_capture_read(void *buf)
 {
-    snd_pcm_t *pcm = record_env.pcm;
-    if (pcm == nullptr || buf == nullptr)
-        return -EBADFD;
-    snd_pcm_sframes_t r = snd_pcm_readi(pcm, buf, record_env.periodFrames);
-    if (r == -EAGAIN || (r >= 0 && r < (snd_pcm_sframes_t)record_env.periodFrames)) {
-        snd_pcm_wait(pcm, kWaitMs);
-    } else if (r == -EPIPE) {
-        alsa_xrun(&record_env, 1);
-    } else if (r == -ESTRPIPE) {
-        alsa_suspend(&record_env);
-    } else if (r < 0) {
-        fprintf(stderr, "read error: %s\n", snd_strerror((int)r));
-    }
-    return (int)r;
+    return (int)alsa_pcm_read(&record_env, buf, record_env.periodFrames);
 }
 
 int Audio_capture_stop(void)

@@ -115,7 +115,7 @@ TEST_F(AlsaMixer, HandlesOpenAtOnceKeepEachOthersChanges)
     card("spk_max 31");
     snd_mixer_t *other = nullptr;
     ASSERT_EQ(snd_mixer_open(&other, 0), 0);
-    ASSERT_EQ(snd_mixer_attach(other, "default"), 0);
+    ASSERT_EQ(snd_mixer_attach(other, ALSA_MIXER_CARD), 0);
     ASSERT_EQ(snd_mixer_selem_register(other, nullptr, nullptr), 0);
     ASSERT_EQ(snd_mixer_load(other), 0);
     snd_mixer_selem_id_t *sid;

@@ -1,5 +1,6 @@
 // The PCM side of the ALSA wrapper on the simulated sound card and on test PCMs built from it:
-// negotiated rate, buffer and period, thresholds, refusals, state, xrun recovery and close.
+// negotiated rate, buffer and period, thresholds, refusals, state, xrun recovery, the read and
+// write loops and close.
 #include <errno.h>
 #include <unistd.h>
 
@@ -82,7 +83,7 @@ TEST_F(AlsaParams, GrantedRateIsWrittenBackAndWarnedBeyondFivePercent)
         unsigned int granted;
         bool warns;
     } cases[] = {
-        {"plughw:0,0", 16000, false}, {"t_rate15000", 15000, true}, {"t_rate15200", 15200, false},
+        {ALSA_PCM_DEVICE, 16000, false}, {"t_rate15000", 15000, true}, {"t_rate15200", 15200, false},
         {"t_rate15199", 15199, true}, {"t_rate16800", 16800, false}, {"t_rate16801", 16801, true},
     };
     for (const auto &c : cases) {
@@ -106,7 +107,7 @@ TEST_F(AlsaParams, GrantedRateIsWrittenBackAndWarnedBeyondFivePercent)
 
 TEST_F(AlsaParams, NoBufferGivenCapsAt500msWithAQuarterPeriod)
 {
-    open("plughw:0,0", ALSA_CAPTURE, 16000);
+    open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
     ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
     EXPECT_EQ(env_.bufferTime, 500000u);
     EXPECT_EQ(env_.periodFrames, 2000u);
@@ -122,7 +123,7 @@ TEST_F(AlsaParams, NoBufferGivenCapsAt500msWithAQuarterPeriod)
 
 TEST_F(AlsaParams, PlaybackOfThePlayerStartsWhenTheBufferIsFull)
 {
-    open("plughw:0,0", ALSA_PLAYBACK, 22050);
+    open(ALSA_PCM_DEVICE, ALSA_PLAYBACK, 22050);
     ASSERT_EQ(alsa_set_params(&env_, 0, 0), 0);
     EXPECT_EQ(env_.rate, 22050u);
     EXPECT_NEAR(env_.periodFrames, 2756, 1);
@@ -143,7 +144,7 @@ TEST_F(AlsaParams, DeviceMaximumBelowTheCapIsTaken)
 
 TEST_F(AlsaParams, GivenBufferFramesGiveAQuarterPeriod)
 {
-    open("plughw:0,0", ALSA_CAPTURE, 16000);
+    open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
     env_.bufferFrames = 4000;
     ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
     EXPECT_EQ(env_.periodFrames, 1000u);
@@ -154,7 +155,7 @@ TEST_F(AlsaParams, GivenBufferFramesGiveAQuarterPeriod)
 
 TEST_F(AlsaParams, GivenBufferTimeIsUsedAndWrittenBack)
 {
-    open("plughw:0,0", ALSA_CAPTURE, 16000);
+    open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
     env_.bufferTime = 250000;
     ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
     EXPECT_EQ(env_.bufferTime, 250000u);
@@ -177,7 +178,7 @@ TEST_F(AlsaParams, ThresholdsFollowTheDelays)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.startDelay) + "/" + std::to_string(c.stopDelay));
-        open("plughw:0,0", ALSA_CAPTURE, 16000);
+        open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
         ASSERT_EQ(alsa_set_params(&env_, c.startDelay, c.stopDelay), 0);
         snd_pcm_uframes_t start, stop, availMin;
         thresholds(&start, &stop, &availMin);
@@ -231,7 +232,7 @@ TEST_F(AlsaParams, NullHandleIsRefusedEverywhere)
 TEST_F(AlsaParams, OpenIsNonBlockingAndFailsForUnknownDevices)
 {
     EXPECT_EQ(alsa_open("q7_no_such_pcm", ALSA_CAPTURE, 1), nullptr);
-    open("plughw:0,0", ALSA_CAPTURE, 16000);
+    open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
     ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
     EXPECT_EQ(alsa_get_state(&env_), 0);
     int16_t buf[2000];
@@ -242,7 +243,7 @@ TEST_F(AlsaParams, OpenIsNonBlockingAndFailsForUnknownDevices)
 
 TEST_F(AlsaParams, OverrunIsReportedAndRecovered)
 {
-    open("plughw:0,0", ALSA_CAPTURE, 16000);
+    open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
     ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
     EXPECT_EQ(alsa_xrun(&env_, 1), -1); // nothing to recover from yet
     ASSERT_EQ(snd_pcm_start(env_.pcm), 0);
@@ -262,7 +263,7 @@ TEST_F(AlsaParams, OverrunIsReportedAndRecovered)
 
 TEST_F(AlsaParams, UnderrunIsReportedAndRecovered)
 {
-    open("plughw:0,0", ALSA_PLAYBACK, 22050);
+    open(ALSA_PCM_DEVICE, ALSA_PLAYBACK, 22050);
     ASSERT_EQ(alsa_set_params(&env_, 0, 0), 0);
     std::vector<int16_t> silence(env_.periodFrames, 0);
     ASSERT_EQ(snd_pcm_writei(env_.pcm, silence.data(), env_.periodFrames), (snd_pcm_sframes_t)env_.periodFrames);
@@ -300,7 +301,7 @@ TEST_F(AlsaParams, SuspendIsResumed)
 
 TEST_F(AlsaParams, CloseWithDrainPlaysEverythingOut)
 {
-    open("plughw:0,0", ALSA_PLAYBACK, 22050);
+    open(ALSA_PCM_DEVICE, ALSA_PLAYBACK, 22050);
     ASSERT_EQ(alsa_set_params(&env_, 0, 0), 0);
     std::vector<int16_t> samples = test_signal(3000);
     ASSERT_EQ(snd_pcm_writei(env_.pcm, samples.data(), samples.size()), 3000);
@@ -312,6 +313,113 @@ TEST_F(AlsaParams, CloseWithDrainPlaysEverythingOut)
     std::vector<uint8_t> out = read_file(dir_ + "/play.raw");
     ASSERT_EQ(out.size(), 6000u);
     EXPECT_EQ(memcmp(out.data(), samples.data(), out.size()), 0);
+}
+
+// Reads the way the capture threads do until one comes with frames; its result.
+snd_pcm_sframes_t readSome(AlsaEnv *env, int16_t *buf, snd_pcm_uframes_t frames)
+{
+    snd_pcm_sframes_t r = 0;
+    for (int i = 0; i < 50 && r <= 0 && !alsa_pcm_read_failed(r); i++)
+        r = alsa_pcm_read(env, buf, frames);
+    return r;
+}
+
+TEST_F(AlsaParams, ReadWaitsForTheDeviceInsteadOfSpinning)
+{
+    open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
+    ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
+    int16_t buf[2000];
+    auto begin = std::chrono::steady_clock::now();
+    // The first read starts the stream and finds nothing; the wait lasts until a period is in.
+    EXPECT_EQ(alsa_pcm_read(&env_, buf, 2000), -EAGAIN);
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(100));
+    EXPECT_EQ(alsa_pcm_read(&env_, buf, 2000), 2000);
+}
+
+TEST_F(AlsaParams, ReadRecoversFromAnOverrunAndFromASuspend)
+{
+    open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
+    ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
+    int16_t buf[2000];
+    ASSERT_EQ(readSome(&env_, buf, 2000), 2000);
+    usleep(700 * 1000); // longer than the 500 ms buffer
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(alsa_pcm_read(&env_, buf, 2000), -EPIPE);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.rfind("overrun!!! (at least ", 0), 0u) << err;
+    EXPECT_EQ(readSome(&env_, buf, 2000), 2000);
+    alsa_close(&env_, 1, 1);
+
+    open("t_suspend", ALSA_CAPTURE, 16000);
+    ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
+    snd_pcm_sframes_t r = 0;
+    for (int i = 0; i < 20 && r != -ESTRPIPE; i++)
+        r = alsa_pcm_read(&env_, buf, 2000);
+    ASSERT_EQ(r, -ESTRPIPE);
+    EXPECT_EQ(alsa_get_state(&env_), 1); // resumed before the caller saw the suspend
+    EXPECT_EQ(readSome(&env_, buf, 2000), 2000);
+}
+
+TEST_F(AlsaParams, ReadAndWriteReportAnErrorTheyCannotRecoverFrom)
+{
+    open(ALSA_PCM_DEVICE, ALSA_CAPTURE, 16000);
+    ASSERT_EQ(alsa_set_params(&env_, 1, 0), 0);
+    ASSERT_EQ(snd_pcm_drop(env_.pcm), 0); // back to SETUP: no read or write until prepared
+    int16_t buf[2000];
+    testing::internal::CaptureStderr();
+    snd_pcm_sframes_t r = alsa_pcm_read(&env_, buf, 2000);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "read error: File descriptor in bad state\n");
+    EXPECT_EQ(r, -EBADFD);
+    EXPECT_EQ(alsa_pcm_read_failed(r), 1);
+    alsa_close(&env_, 1, 1);
+
+    open(ALSA_PCM_DEVICE, ALSA_PLAYBACK, 22050);
+    ASSERT_EQ(alsa_set_params(&env_, 0, 0), 0);
+    ASSERT_EQ(snd_pcm_drop(env_.pcm), 0);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(alsa_pcm_write(&env_, buf, 2000), -EBADFD);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "write error: File descriptor in bad state");
+
+    AlsaEnv none{};
+    EXPECT_EQ(alsa_pcm_read(&none, buf, 2000), -EBADFD);
+    EXPECT_EQ(alsa_pcm_write(&none, buf, 2000), -EBADFD);
+}
+
+// The recorder goes on after what the read dealt with and stops on anything else.
+TEST(AlsaPcmRead, OnlyUnrecoveredErrorsCountAsFailed)
+{
+    const struct {
+        snd_pcm_sframes_t result;
+        int failed;
+    } cases[] = {
+        {2000, 0}, {1, 0}, {0, 0}, {-EAGAIN, 0}, {-EPIPE, 0}, {-ESTRPIPE, 0}, {-EBADFD, 1}, {-EIO, 1}, {-ENODEV, 1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(alsa_pcm_read_failed(c.result), c.failed) << c.result;
+}
+
+// Three buffers' worth in one call: short writes and waits while the buffer is full, after an
+// underrun, all of it reaches the speaker in order.
+TEST_F(AlsaParams, WriteTakesEveryFrameAcrossShortWritesAndAnUnderrun)
+{
+    open(ALSA_PCM_DEVICE, ALSA_PLAYBACK, 22050);
+    ASSERT_EQ(alsa_set_params(&env_, 0, 0), 0);
+    std::vector<int16_t> first = test_signal(env_.periodFrames);
+    ASSERT_EQ(alsa_pcm_write(&env_, first.data(), first.size()), (snd_pcm_sframes_t)first.size());
+    ASSERT_EQ(snd_pcm_start(env_.pcm), 0);
+    usleep(300 * 1000); // one period plays in 125 ms
+    std::vector<int16_t> rest = test_signal(first.size() + 3 * grantedBuffer());
+    rest.erase(rest.begin(), rest.begin() + first.size());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(alsa_pcm_write(&env_, rest.data(), rest.size()), (snd_pcm_sframes_t)rest.size());
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.rfind("underrun!!! (at least ", 0), 0u) << err;
+    EXPECT_EQ(alsa_close(&env_, 0, 1), 0);
+    env_.pcm = nullptr;
+    std::vector<uint8_t> out = read_file(dir_ + "/play.raw");
+    ASSERT_EQ(out.size(), (first.size() + rest.size()) * 2);
+    EXPECT_EQ(memcmp(out.data(), first.data(), first.size() * 2), 0);
+    EXPECT_EQ(memcmp(out.data() + first.size() * 2, rest.data(), rest.size() * 2), 0);
 }
 
 } // namespace

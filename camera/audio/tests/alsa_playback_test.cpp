@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/alsa_playback.h"
+#include "audio/wav_file.h"
 #include "sim_alsa.h"
 #include "wav_build.h"
 
@@ -75,11 +76,11 @@ TEST_F(AlsaPlayback, DataAfterAListChunkPlaysPaddedToAPeriod)
 TEST_F(AlsaPlayback, ShippedIntroPlaysToTheEnd)
 {
     std::vector<uint8_t> intro = read_file(Q7_INTRO_WAV);
-    ASSERT_GT(intro.size(), 44u);
+    ASSERT_GT(intro.size(), WAV_HEADER_BYTES);
     writeIntro(intro);
     FILE *fp = fopen("wav/intro.wav", "rb");
     uint32_t size = 0;
-    ASSERT_EQ(snd_wav_find_data(fp, &size), 0);
+    ASSERT_EQ(wav_find_data(fp, &size), 0);
     std::vector<int16_t> samples(size / 2);
     ASSERT_EQ(fread(samples.data(), 2, samples.size(), fp), samples.size());
     fclose(fp);

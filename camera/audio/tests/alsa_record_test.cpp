@@ -15,21 +15,12 @@
 #include <gtest/gtest.h>
 
 #include "audio/alsa_record.h"
+#include "audio/wav_file.h"
 #include "sim_alsa.h"
 
 namespace {
 
 const char *const kWav = "./wav/save_mic_16khz.wav";
-
-uint32_t get32(const uint8_t *p)
-{
-    return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
-}
-
-uint16_t get16(const uint8_t *p)
-{
-    return (uint16_t)(p[0] | p[1] << 8);
-}
 
 class AlsaRecord : public ::testing::Test {
   protected:
@@ -59,26 +50,22 @@ class AlsaRecord : public ::testing::Test {
     void checkWav(uint32_t minBytes, uint32_t maxBytes)
     {
         std::vector<uint8_t> wav = read_file(dir_ + "/wav/save_mic_16khz.wav");
-        ASSERT_GE(wav.size(), 44u);
-        const uint8_t *h = wav.data();
-        EXPECT_EQ(memcmp(h, "RIFF", 4), 0);
-        EXPECT_EQ(memcmp(h + 8, "WAVE", 4), 0);
-        EXPECT_EQ(memcmp(h + 12, "fmt ", 4), 0);
-        EXPECT_EQ(get32(h + 16), 16u);
-        EXPECT_EQ(get16(h + 20), 1);      // PCM
-        EXPECT_EQ(get16(h + 22), 1);      // mono
-        EXPECT_EQ(get32(h + 24), 16000u); // rate
-        EXPECT_EQ(get32(h + 28), 32000u); // byte rate
-        EXPECT_EQ(get16(h + 32), 2);      // block align
-        EXPECT_EQ(get16(h + 34), 16);     // bits
-        EXPECT_EQ(memcmp(h + 36, "data", 4), 0);
-        uint32_t dataSize = get32(h + 40);
-        EXPECT_EQ(dataSize, wav.size() - 44);
-        EXPECT_EQ(get32(h + 4), dataSize + 36);
+        ASSERT_GE(wav.size(), WAV_HEADER_BYTES);
+        WavHeader h;
+        ASSERT_EQ(wav_get_header(wav.data(), &h), 0); // RIFF, WAVE, fmt of 16 bytes, data
+        EXPECT_EQ(h.formatTag, WAV_FORMAT_PCM);
+        EXPECT_EQ(h.channels, 1);
+        EXPECT_EQ(h.rate, 16000u);
+        EXPECT_EQ(h.byteRate, 32000u);
+        EXPECT_EQ(h.blockAlign, 2);
+        EXPECT_EQ(h.bits, 16);
+        uint32_t dataSize = h.dataSize;
+        EXPECT_EQ(dataSize, wav.size() - WAV_HEADER_BYTES);
+        EXPECT_EQ(h.riffSize, wav.size() - WAV_CHUNK_HEAD_BYTES); // all after the RIFF head
         EXPECT_GE(dataSize, minBytes);
         EXPECT_LE(dataSize, maxBytes);
         ASSERT_LE(dataSize, input_.size() * 2);
-        EXPECT_EQ(memcmp(h + 44, input_.data(), dataSize), 0);
+        EXPECT_EQ(memcmp(wav.data() + WAV_HEADER_BYTES, input_.data(), dataSize), 0);
     }
 
     char oldCwd_[PATH_MAX];
@@ -115,6 +102,25 @@ TEST_F(AlsaRecord, ThreeSecondsGiveAWavOfWhatWasCaptured)
     OSA_mutexDelete(&ctrl_.lock);
 }
 
+TEST_F(AlsaRecord, SuspendIsResumedAndTheRecordingGoesOnWithoutAGap)
+{
+    sim_alsa_use(dir_, "pcm.!plughw { @args [ CARD DEV SUBDEV ] @args.CARD { type string default \"0\" } "
+                       "@args.DEV { type integer default 0 } @args.SUBDEV { type integer default -1 } "
+                       "type plug slave.pcm { type q7sim capture_file \"" + dir_ + "/mic.raw\" suspend_after_ms 300 } }");
+    ASSERT_EQ(OSA_mutexCreate(&ctrl_.lock), OSA_SOK);
+    testing::internal::CaptureStdout();
+    int ret = 1;
+    std::thread recorder([&] { ret = snd_record_main(&ctrl_); });
+    sleep(2);
+    requestQuit();
+    recorder.join();
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(ret, 0);
+    // Two seconds are about 64 000 bytes; a recorder that stopped at the suspend would have 10 000.
+    checkWav(48000, 72000);
+    OSA_mutexDelete(&ctrl_.lock);
+}
+
 // A record that outlives the test, as the program's are: the thread deletes its own handle on
 // its way out, after the test has seen it finish; its mutex stays for the menu's next stop.
 ThreadCtrl g_recCtrl;
@@ -132,7 +138,9 @@ TEST_F(AlsaRecord, ThreadStartedLikeTheMenuDoesStopsOnQuit)
     auto finished = [](const void *arg) {
         const std::string &p = *(const std::string *)arg;
         std::vector<uint8_t> wav = read_file(p);
-        return wav.size() > 44 && get32(wav.data() + 40) != 0 && !file_open_here(p);
+        WavHeader h;
+        return wav.size() > WAV_HEADER_BYTES && wav_get_header(wav.data(), &h) == 0 && h.dataSize != 0 &&
+               !file_open_here(p);
     };
     ASSERT_TRUE(wait_for(5, finished, &path));
     testing::internal::GetCapturedStdout();

@@ -1,4 +1,4 @@
-// The test player's walk over the RIFF chunks of a WAV file.
+// WAV files: the header the test recorder writes, and the player's walk over the RIFF chunks.
 #include <stdio.h>
 #include <string.h>
 #include <sys/types.h>
@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "audio/alsa_playback.h"
+#include "audio/wav_file.h"
 #include "wav_build.h"
 
 namespace {
@@ -23,6 +23,57 @@ FILE *asFile(const std::vector<uint8_t> &bytes)
     return fp;
 }
 
+// The header of one second of 16 kHz mono 16-bit PCM, byte by byte as players read it.
+const uint8_t kMono16k[WAV_HEADER_BYTES] = {
+    'R', 'I', 'F', 'F', 0x24, 0x7D, 0x00, 0x00, 'W', 'A', 'V', 'E', // RIFF size 32 036
+    'f', 'm', 't', ' ', 0x10, 0x00, 0x00, 0x00,                     // fmt chunk of 16 bytes
+    0x01, 0x00, 0x01, 0x00,                                         // PCM, mono
+    0x80, 0x3E, 0x00, 0x00, 0x00, 0x7D, 0x00, 0x00,                 // 16 000 Hz, 32 000 bytes/s
+    0x02, 0x00, 0x10, 0x00,                                         // block align 2, 16 bits
+    'd', 'a', 't', 'a', 0x00, 0x7D, 0x00, 0x00,                     // 32 000 bytes of data
+};
+
+TEST(WavHeader, PcmHeaderIsWrittenAsPlayersReadIt)
+{
+    WavHeader h = wav_pcm_header(1, 16000, 16, 32036, 32000);
+    uint8_t out[WAV_HEADER_BYTES];
+    memset(out, 0xAA, sizeof(out));
+    wav_put_header(out, &h);
+    EXPECT_EQ(memcmp(out, kMono16k, sizeof(out)), 0);
+
+    // Stereo doubles the frame: block align and byte rate follow the channels.
+    h = wav_pcm_header(2, 22050, 16, 0, 0);
+    EXPECT_EQ(h.blockAlign, 4);
+    EXPECT_EQ(h.byteRate, 88200u);
+}
+
+TEST(WavHeader, FieldsAreReadBackAndForeignHeadersRefused)
+{
+    WavHeader h;
+    ASSERT_EQ(wav_get_header(kMono16k, &h), 0);
+    EXPECT_EQ(h.riffSize, 32036u);
+    EXPECT_EQ(h.formatTag, WAV_FORMAT_PCM);
+    EXPECT_EQ(h.channels, 1);
+    EXPECT_EQ(h.rate, 16000u);
+    EXPECT_EQ(h.byteRate, 32000u);
+    EXPECT_EQ(h.blockAlign, 2);
+    EXPECT_EQ(h.bits, 16);
+    EXPECT_EQ(h.dataSize, 32000u);
+
+    const struct {
+        size_t offset;
+        uint8_t value;
+        const char *what;
+    } cases[] = {{0, 'X', "RIFF"}, {8, 'X', "WAVE"}, {12, 'X', "fmt "}, {16, 18, "fmt size"}, {36, 'X', "data"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        uint8_t bad[WAV_HEADER_BYTES];
+        memcpy(bad, kMono16k, sizeof(bad));
+        bad[c.offset] = c.value;
+        EXPECT_EQ(wav_get_header(bad, &h), -1);
+    }
+}
+
 TEST(WavChunkWalk, FindsTheDataChunk)
 {
     std::vector<int16_t> samples = {1, 2, 3};
@@ -30,7 +81,7 @@ TEST(WavChunkWalk, FindsTheDataChunk)
     FILE *fp = asFile(wav);
     ASSERT_NE(fp, nullptr);
     uint32_t size = 0;
-    EXPECT_EQ(snd_wav_find_data(fp, &size), 0);
+    EXPECT_EQ(wav_find_data(fp, &size), 0);
     EXPECT_EQ(size, 6u);
     EXPECT_EQ(ftello(fp), (off_t)(wav.size() - 6));
     fclose(fp);
@@ -71,7 +122,7 @@ TEST(WavChunkWalk, RefusesWhatIsNoPlayableWav)
         FILE *fp = asFile(c.bytes);
         ASSERT_NE(fp, nullptr);
         uint32_t size = 0;
-        EXPECT_EQ(snd_wav_find_data(fp, &size), -1);
+        EXPECT_EQ(wav_find_data(fp, &size), -1);
         fclose(fp);
     }
 }

@@ -2,27 +2,22 @@
 
 #include <string.h>
 
-namespace {
-
-void put32(std::vector<uint8_t> &v, uint32_t x)
-{
-    for (int i = 0; i < 4; i++)
-        v.push_back((uint8_t)(x >> (8 * i)));
-}
-
-} // namespace
+#include "audio/wav_file.h"
 
 void chunk(std::vector<uint8_t> &v, const char *id, const std::vector<uint8_t> &body)
 {
-    v.insert(v.end(), id, id + 4);
-    put32(v, (uint32_t)body.size());
+    uint8_t head[WAV_CHUNK_HEAD_BYTES];
+    wav_put_chunk_head(head, id, (uint32_t)body.size());
+    v.insert(v.end(), head, head + sizeof(head));
     v.insert(v.end(), body.begin(), body.end());
 }
 
 std::vector<uint8_t> fmtBody()
 {
-    const uint8_t f[16] = {1, 0, 1, 0, 0x22, 0x56, 0, 0, 0x44, 0xAC, 0, 0, 2, 0, 16, 0};
-    return std::vector<uint8_t>(f, f + 16);
+    WavHeader h = wav_pcm_header(1, 22050, 16, 0, 0);
+    uint8_t f[WAV_FMT_BYTES];
+    wav_put_fmt(f, &h);
+    return std::vector<uint8_t>(f, f + sizeof(f));
 }
 
 std::vector<uint8_t> wavWithList(const std::vector<int16_t> &samples)
