@@ -83,7 +83,8 @@ std::string shellWord(const std::string &word)
 std::string run(const std::string &cmd, int *status, bool withStderr)
 {
     std::string out;
-    FILE *p = _popen(("(" + cmd + (withStderr ? ") 2>&1" : ") 2>NUL")).c_str(), "rb");
+    // Wine's cmd redirects a command's standard error inside the parentheses, not after them.
+    FILE *p = _popen(("(" + cmd + (withStderr ? " 2>&1)" : " 2>NUL)")).c_str(), "rb");
     if (!p) {
         if (status)
             *status = -1;
