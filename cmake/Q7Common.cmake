@@ -150,3 +150,22 @@ function(q7_add_fuzzer name)
     add_test(NAME ${name} COMMAND ${name} -max_total_time=${F_SECONDS} -rss_limit_mb=2048 ${corpus})
     set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 600)
 endfunction()
+
+# q7_utf8_program(<target>...): on Windows the programs' narrow strings are UTF-8 (their manifest,
+# cmake/utf8.manifest), as they are on Linux.
+function(q7_utf8_program)
+    if(NOT WIN32)
+        return()
+    endif()
+    set(rc ${CMAKE_BINARY_DIR}/utf8_manifest.rc)
+    # 1 is the manifest of a program (CREATEPROCESS_MANIFEST_RESOURCE_ID), 24 its type
+    # (RT_MANIFEST).
+    file(CONFIGURE OUTPUT ${rc} CONTENT "1 24 \"${_Q7_UTF8_MANIFEST}\"\n")
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${_Q7_UTF8_MANIFEST})
+    foreach(target ${ARGN})
+        if(TARGET ${target})
+            target_sources(${target} PRIVATE ${rc})
+        endif()
+    endforeach()
+endfunction()
+set(_Q7_UTF8_MANIFEST ${CMAKE_CURRENT_LIST_DIR}/utf8.manifest)

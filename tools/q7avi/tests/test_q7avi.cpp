@@ -1,5 +1,6 @@
 #include "avi_test_util.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #ifndef _WIN32
@@ -135,6 +136,24 @@ TEST(Q7avi, RepairSaysWhyAFileCannotBeOpened)
     EXPECT_NE(out.find(" WARNING: [" + f.dir.path() + "], file recovery FAIL : " + kFolderRefused + "!!! \n"),
               std::string::npos)
         << out;
+}
+
+// The card's folders have Korean names; the tool takes them as they are given.
+TEST(Q7avi, FilesInTheCardsKoreanFoldersAreRepaired)
+{
+    Files f;
+    const std::string folder = f.dir.file("\xEC\x83\x81\xEC\x8B\x9C\xEB\x85\xB9\xED\x99\x94"); // 상시녹화
+    ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::u8path(folder)));
+    const std::string path = folder + "/REC_2026_12_11_14_45.avi";
+    writeFile(path, readFile(f.cut));
+    int status = -1;
+    std::string out = run(shellWord(tool()) + " repair " + shellWord(path), &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find(path + ": repaired\n"), std::string::npos) << out;
+    out = run(shellWord(tool()) + " info " + shellWord(path), &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find(path + ": complete\n"), std::string::npos) << out;
+    EXPECT_EQ(completeFileFault(readFile(path)), "");
 }
 
 // A card read on a PC: a damaged chunk header in a recording cut short, under a name with blanks
