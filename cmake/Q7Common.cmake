@@ -82,6 +82,9 @@ function(q7_test_runs_under_wine)
     endif()
 endfunction()
 
+# ThreadSanitizer's suppressions (cmake/tsan.supp), which every test gets.
+set(Q7_TSAN_SUPPRESSIONS ${CMAKE_CURRENT_LIST_DIR}/tsan.supp)
+
 # q7_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [TIMEOUT s]
 #             [DEFINITIONS ...] [DEPENDS ...])
 # One GoogleTest program, one CTest entry. The default label is "unit". DEFINITIONS are compile
@@ -114,9 +117,9 @@ function(q7_add_test name)
     endif()
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})
     q7_test_runs_under_wine(${name})
-    if(T_ENV)
-        set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
-    endif()
+    # The sanitizers' suppressions of the libraries they cannot see into.
+    list(APPEND T_ENV "TSAN_OPTIONS=suppressions=${Q7_TSAN_SUPPRESSIONS}")
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENV}")
 endfunction()
 
 # q7_add_benchmark(<name> SOURCES ... [LIBS ...])
