@@ -1,41 +1,11 @@
 #include "avi_test_util.h"
 
-#include <fstream>
-#include <iterator>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/wait.h>
 
 namespace avitest {
-
-TempDir::TempDir()
-{
-    const char *base = getenv("TMPDIR");
-    std::string tmpl = std::string(base && *base ? base : "/tmp") + "/q7avi_test_XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back(0);
-    if (mkdtemp(buf.data()))
-        m_path = buf.data();
-}
-
-TempDir::~TempDir()
-{
-    if (!m_path.empty())
-        run("rm -rf '" + m_path + "'");
-}
-
-Bytes readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string &path, const Bytes &data)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write((const char *)data.data(), (std::streamsize)data.size());
-}
 
 uint32_t u32(const Bytes &b, size_t off)
 {
