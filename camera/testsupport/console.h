@@ -1,60 +1,85 @@
-// Runs code of the program with scripted console input and captures what it prints.
+// The program's console in the tests: what it prints to standard output or error, and scripted
+// standard input. Both work on the file descriptors, so output written by any means (printf,
+// write(2), a thread of the program) is caught, and input is read as from the serial terminal.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <stdio.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <functional>
 #include <string>
+#include <utility>
 
-// Runs `fn` with standard input reading `input` (then its end); returns its standard output.
-inline std::string withConsole(const std::string &input, const std::function<void()> &fn)
-{
-    char path[] = "/tmp/q7inputXXXXXX";
-    int fd = mkstemp(path);
-    EXPECT_GE(fd, 0);
-    EXPECT_EQ(write(fd, input.data(), input.size()), (ssize_t)input.size());
-    close(fd);
-    EXPECT_NE(freopen(path, "r", stdin), nullptr);
-    unlink(path);
-    testing::internal::CaptureStdout();
-    fn();
-    fflush(stdout);
-    return testing::internal::GetCapturedStdout();
-}
-
-inline size_t countOf(const std::string &text, const std::string &what)
-{
-    size_t n = 0;
-    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1))
-        n++;
-    return n;
-}
-
-// A board root in a temporary folder, with the card's folders, for the duration of a test.
-class BoardRoot {
+// Sends standard output or error (`stream`) to a file while it lives; text() gives what was
+// written so far. When the test has failed, what was caught (the failure messages among it) is
+// passed on at the end.
+class ConsoleCapture {
   public:
-    BoardRoot()
-    {
-        char dir[] = "/tmp/q7rootXXXXXX";
-        path_ = mkdtemp(dir);
-        std::string cmd = "mkdir -p '" + path_ + "/mmc/상시녹화' '" + path_ + "/mmc/이벤트녹화' '" +
-                          path_ + "/mmc/사진촬영' '" + path_ + "/dev/input'";
-        EXPECT_EQ(system(cmd.c_str()), 0);
-        setenv("Q7_ROOT", path_.c_str(), 1);
-    }
-    ~BoardRoot()
-    {
-        unsetenv("Q7_ROOT");
-        std::string cmd = "rm -rf '" + path_ + "'";
-        if (system(cmd.c_str()) != 0)
-            ADD_FAILURE() << "could not remove " << path_;
-    }
-    const std::string &path() const { return path_; }
+    explicit ConsoleCapture(FILE *stream);
+    ~ConsoleCapture();
+    ConsoleCapture(const ConsoleCapture &) = delete;
+    ConsoleCapture &operator=(const ConsoleCapture &) = delete;
+    std::string text() const;
+    // Waits until the text contains `part`; false after `msecs`.
+    bool waitFor(const std::string &part, int msecs = 10000) const;
 
   private:
-    std::string path_;
+    FILE *stream_;
+    int streamFd_;
+    int savedFd_;
+    int fileFd_;
 };
+
+// Standard input reads `text`, then its end, while it lives; afterwards it is what it was before.
+class ScriptedInput {
+  public:
+    explicit ScriptedInput(const std::string &text);
+    ~ScriptedInput();
+    ScriptedInput(const ScriptedInput &) = delete;
+    ScriptedInput &operator=(const ScriptedInput &) = delete;
+
+  private:
+    int savedFd_;
+};
+
+// Standard input from a pipe that the test types into while it lives, as an operator at the
+// console would: what is typed arrives when it is typed, and nothing else arrives until end() (or
+// the destructor) ends the input. Afterwards standard input is what it was before.
+class TypedInput {
+  public:
+    TypedInput();
+    ~TypedInput();
+    TypedInput(const TypedInput &) = delete;
+    TypedInput &operator=(const TypedInput &) = delete;
+    // False when the text could not be written whole.
+    bool type(const std::string &text);
+    void end();
+
+  private:
+    int savedFd_;
+    int writeFd_ = -1;
+};
+
+// What a function returned and what it printed.
+template <typename T>
+struct Printed {
+    T value;
+    std::string out;
+};
+
+// Runs `fn`; returns its result with what it printed on `stream`.
+template <typename Fn>
+auto printing(Fn &&fn, FILE *stream = stdout) -> Printed<decltype(fn())>
+{
+    ConsoleCapture capture(stream);
+    auto value = fn();
+    return Printed<decltype(fn())>{std::move(value), capture.text()};
+}
+
+// Runs `fn`; returns what it printed on `stream`.
+std::string printedBy(const std::function<void()> &fn, FILE *stream = stdout);
+
+// Runs `fn` with standard input reading `input` (then its end); returns its standard output.
+std::string withConsole(const std::string &input, const std::function<void()> &fn);
+
+// How many times `what` occurs in `text`.
+size_t countOf(const std::string &text, const std::string &what);

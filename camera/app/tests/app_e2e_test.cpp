@@ -12,8 +12,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -21,6 +19,8 @@
 #include <vector>
 
 #include "testsupport/console.h"
+#include "testsupport/files.h"
+#include "testsupport/temp_dir.h"
 
 namespace {
 
@@ -29,14 +29,6 @@ struct AppRun {
     std::string out;
     std::vector<std::string> log;
 };
-
-std::string readAll(const std::string &path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
 
 std::vector<std::string> lines(const std::string &text)
 {
@@ -119,8 +111,8 @@ AppRun runApp(const std::string &dir, std::vector<std::string> args, const std::
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    r.out = readAll(out);
-    r.log = lines(readAll(log));
+    r.out = readText(out);
+    r.log = lines(readText(log));
     return r;
 }
 
@@ -155,7 +147,7 @@ TEST(EndToEnd, MenusDriveACameraProcessAndTheProgramEndsAtTheEndOfInput)
     EXPECT_EQ(countLines(r.log, "Vdis_stopDrv display=3"), 1u);
     EXPECT_EQ(countLines(r.log, "Vdis_startDrv display=3"), 1u) << "switched on again at stop";
     EXPECT_EQ(countLines(r.log, "Vsys_exit"), 1u);
-    EXPECT_EQ(readAll(root.path() + "/sys/devices/platform/vpss/display2/enabled"), "1\n");
+    EXPECT_EQ(readText(root.path() + "/sys/devices/platform/vpss/display2/enabled"), "1\n");
 }
 
 TEST(EndToEnd, AutomaticModeRunsBothCamerasUntilKeyF1IsPressed)
@@ -256,7 +248,7 @@ TEST(EndToEnd, AudioMenuPlaysAndRecordsOnTheSimulatedSoundCard)
     EXPECT_NE(r.out.find("*1: playback run/stop ("), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("*2: capture  run/stop ("), std::string::npos) << r.out;
     EXPECT_GT(fileSize(speaker), 0u) << "the player reached the speaker";
-    std::string wav = readAll(root.path() + "/wav/save_mic_16khz.wav");
+    std::string wav = readText(root.path() + "/wav/save_mic_16khz.wav");
     ASSERT_GT(wav.size(), 44u) << r.out;
     EXPECT_EQ(wav.substr(0, 4), "RIFF");
     EXPECT_EQ(wav.substr(8, 4), "WAVE");
@@ -275,13 +267,6 @@ std::vector<std::string> listDir(const std::string &dir)
     return names;
 }
 
-void makeFile(const std::string &path, const std::string &text)
-{
-    std::ofstream f(path, std::ios::binary);
-    f << text;
-    EXPECT_TRUE(f.good()) << path;
-}
-
 struct RootCase {
     const char *name;
     std::string dirName; // the board root's own folder name
@@ -296,8 +281,8 @@ class BoardRoots : public ::testing::TestWithParam<RootCase> {};
 TEST_P(BoardRoots, NothingOutsideTheRootIsTouched)
 {
     const RootCase &c = GetParam();
-    char tmpl[] = "/tmp/q7rootsXXXXXX";
-    const std::string top = mkdtemp(tmpl);
+    TempDir topDir("q7roots");
+    const std::string &top = topDir.path();
     const std::string outer = top + "/outer";
     const std::string root = outer + "/" + c.dirName;
     const std::string cont = root + "/mmc/\xEC\x83\x81\xEC\x8B\x9C\xEB\x85\xB9\xED\x99\x94";
@@ -310,13 +295,13 @@ TEST_P(BoardRoots, NothingOutsideTheRootIsTouched)
           root + "/sys/devices", root + "/sys/devices/platform",
           root + "/sys/devices/platform/vpss", attr})
         ASSERT_EQ(mkdir(d.c_str(), 0755), 0) << d;
-    makeFile(top + "/above.txt", "above");
-    makeFile(outer + "/beside.txt", "beside");
-    makeFile(cont + "/REC_2013_07_05_09_03.avi", "earlier");
-    makeFile(cont + "/notes.txt", "notes");
-    makeFile(event + "/EVT_2013_07_05_09_03_41.avi", "event");
-    makeFile(photo + "/IMG_2013_07_05_09_03_41_m.jpeg", "photo");
-    makeFile(attr + "/enabled", "1");
+    EXPECT_TRUE(writeText(top + "/above.txt", "above"));
+    EXPECT_TRUE(writeText(outer + "/beside.txt", "beside"));
+    EXPECT_TRUE(writeText(cont + "/REC_2013_07_05_09_03.avi", "earlier"));
+    EXPECT_TRUE(writeText(cont + "/notes.txt", "notes"));
+    EXPECT_TRUE(writeText(event + "/EVT_2013_07_05_09_03_41.avi", "event"));
+    EXPECT_TRUE(writeText(photo + "/IMG_2013_07_05_09_03_41_m.jpeg", "photo"));
+    EXPECT_TRUE(writeText(attr + "/enabled", "1"));
 
     // Both cameras, TV out off and on again, a snapshot, and stop.
     AppRun r = runApp(root, {}, "3\n1\n", 30, {}, [](int typing) {
@@ -331,14 +316,14 @@ TEST_P(BoardRoots, NothingOutsideTheRootIsTouched)
     std::vector<std::string> besides = {"beside.txt", c.dirName};
     std::sort(besides.begin(), besides.end());
     EXPECT_EQ(listDir(outer), besides);
-    EXPECT_EQ(readAll(top + "/above.txt"), "above");
-    EXPECT_EQ(readAll(outer + "/beside.txt"), "beside");
+    EXPECT_EQ(readText(top + "/above.txt"), "above");
+    EXPECT_EQ(readText(outer + "/beside.txt"), "beside");
     EXPECT_EQ(listDir(root), (std::vector<std::string>{"dev", "mmc", "sim.log", "stdout", "sys"}))
         << "nothing made by a shell in the working folder";
-    EXPECT_EQ(readAll(cont + "/REC_2013_07_05_09_03.avi"), "earlier");
-    EXPECT_EQ(readAll(cont + "/notes.txt"), "notes");
+    EXPECT_EQ(readText(cont + "/REC_2013_07_05_09_03.avi"), "earlier");
+    EXPECT_EQ(readText(cont + "/notes.txt"), "notes");
     EXPECT_EQ(listDir(event), (std::vector<std::string>{"EVT_2013_07_05_09_03_41.avi"}));
-    EXPECT_EQ(readAll(attr + "/enabled"), "1\n");
+    EXPECT_EQ(readText(attr + "/enabled"), "1\n");
 
     std::vector<std::string> made; // the continuous files of this run
     for (const std::string &f : listDir(cont))
@@ -358,9 +343,6 @@ TEST_P(BoardRoots, NothingOutsideTheRootIsTouched)
         EXPECT_NE(r.out.find(" [app] err: a path of"), std::string::npos) << r.out;
     }
     EXPECT_EQ(r.out.find("ASSERT"), std::string::npos) << r.out;
-
-    std::error_code ec;
-    std::filesystem::remove_all(top, ec);
 }
 
 INSTANTIATE_TEST_SUITE_P(

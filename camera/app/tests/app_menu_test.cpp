@@ -9,6 +9,8 @@
 #include "app/q7_app_main.h"
 #include "platform/console.h"
 #include "testsupport/console.h"
+#include "testsupport/files.h"
+#include "testsupport/temp_dir.h"
 #include "platform/sim/sim_board.h"
 
 namespace {
@@ -105,12 +107,8 @@ TEST(MainMenu, TheStatusLedStopsBlinking)
     ASSERT_EQ(system(("mkdir -p " + led + " && printf 500 > " + led + "/period").c_str()), 0);
     std::string out;
     runMain({"q7_app"}, "0\n", &out);
-    FILE *f = fopen((led + "/period").c_str(), "r");
-    ASSERT_NE(f, nullptr);
-    char buf[8] = {0};
-    ASSERT_NE(fgets(buf, sizeof(buf), f), nullptr);
-    fclose(f);
-    EXPECT_STREQ(buf, "000") << "a one-character 0 written over the start of the attribute";
+    EXPECT_EQ(readText(led + "/period"), "000")
+        << "a one-character 0 written over the start of the attribute";
 }
 
 TEST(EnvMenu, RunsTheBootEnvironmentToolAndRedisplaysUntilZero)
@@ -132,14 +130,7 @@ TEST(EnvMenu, RunsTheBootEnvironmentToolAndRedisplaysUntilZero)
     EXPECT_EQ(countOf(out, "\r\n 0: exit\r\n 1: print evn\r\n 2: print nand_update\r\n"
                            " 3: write nand_update 1\r\n\r\n Enter Choice: "),
               5u);
-    FILE *f = fopen(calls.c_str(), "r");
-    ASSERT_NE(f, nullptr);
-    std::string got;
-    char line[64];
-    while (fgets(line, sizeof(line), f))
-        got += line;
-    fclose(f);
-    EXPECT_EQ(got, "\n0 nand_update\n1 nand_update 1\n");
+    EXPECT_EQ(readText(calls), "\n0 nand_update\n1 nand_update 1\n");
 }
 
 TEST(AviRecoveryMenu, PassesThePathWithoutItsLineEnd)
@@ -246,10 +237,7 @@ TEST(AviRecoveryMenu, ARefusedPathRepairsNothing)
     // The first 127 characters name a real file, which a cut path would repair in place.
     std::string cut = root.path() + "/" + std::string(126 - root.path().size(), 'f');
     ASSERT_EQ(cut.size(), 127u);
-    FILE *f = fopen(cut.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    fputs("not an AVI file", f);
-    fclose(f);
+    ASSERT_TRUE(writeText(cut, "not an AVI file"));
     std::string out;
     runMain({"q7_app"}, "b\n" + cut + "X.avi\n0\n", &out);
     EXPECT_NE(out.find(" [app] err: the path is longer than 127 characters, refused\n"),

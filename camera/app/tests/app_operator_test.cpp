@@ -23,16 +23,17 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "stand_ins.h"
+#include "testsupport/console.h"
+#include "testsupport/files.h"
+#include "testsupport/temp_dir.h"
 #include "graphics/draw_gui.h"
 
 namespace {
@@ -43,22 +44,6 @@ const char kMainMenu[] = " Main Menu\r\n =========\r\n\r\n 0: exit\r\n 1: main";
 const char kRunTimeMenu[] = " Run-Time Menu\r\n";
 const char kDeviceMenu[] = " Device Menu\r\n";
 const char kContDir[] = "/mmc/\xEC\x83\x81\xEC\x8B\x9C\xEB\x85\xB9\xED\x99\x94"; // 상시녹화
-
-size_t countOf(const std::string &text, const std::string &what)
-{
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        n++;
-    return n;
-}
-
-std::string readText(const std::string &path)
-{
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
 
 void sleepMs(int ms)
 {
@@ -236,13 +221,6 @@ private:
 struct Board {
     Board()
     {
-        char dir[] = "/tmp/q7operatorXXXXXX";
-        root = mkdtemp(dir);
-        for (const char *d : {"/mmc", kContDir, "/mmc/\xEC\x9D\xB4\xEB\xB2\xA4\xED\x8A\xB8\xEB\x85"
-                                               "\xB9\xED\x99\x94",
-                              "/mmc/\xEC\x82\xAC\xEC\xA7\x84\xEC\xB4\xAC\xEC\x98\x81", "/dev",
-                              "/dev/input"})
-            mkdir((root + d).c_str(), 0755);
         close(open((root + "/dev/fb2").c_str(), O_WRONLY | O_CREAT, 0644));
         // The test's own ends are not the program's: none of them is inherited.
         char name[128];
@@ -265,11 +243,9 @@ struct Board {
             close(h.second);
         close(gpsMaster);
         close(gpsSlave);
-        std::string cmd = "rm -rf '" + root + "'";
-        if (system(cmd.c_str()) != 0)
-            ADD_FAILURE() << "could not remove " << root;
     }
-    std::string root;
+    BoardRoot dir;
+    std::string root = dir.root();
     int gpsMaster = -1, gpsSlave = -1;
     std::string gpsLine;
     std::map<std::string, int> holders;
@@ -287,12 +263,7 @@ std::vector<uint32_t> planeWithText(const std::string &utf8)
 
 std::vector<uint32_t> readPlane(const std::string &path)
 {
-    std::string b = readText(path);
-    std::vector<uint32_t> px(GRPX_WIDTH * GRPX_HEIGHT);
-    if (b.size() < px.size() * 4)
-        return {};
-    memcpy(px.data(), b.data(), px.size() * 4);
-    return px;
+    return readWords(path, GRPX_WIDTH * GRPX_HEIGHT);
 }
 
 std::vector<std::string> listDir(const std::string &dir)

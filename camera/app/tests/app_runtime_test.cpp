@@ -18,6 +18,8 @@
 #include "app/q7_app_main.h"
 #include "app/q7_logo.h"
 #include "testsupport/console.h"
+#include "testsupport/files.h"
+#include "testsupport/temp_dir.h"
 #include "app/tools.h"
 #include "graphics/draw_gui.h"
 #include "graphics/graphic.h"
@@ -358,13 +360,7 @@ TEST_F(RunTime, LayoutOutsideTheTableSendsOnlyTheCommonFields)
 
 std::vector<uint32_t> readPlane(const std::string &path)
 {
-    std::vector<uint32_t> px(GRPX_WIDTH * GRPX_HEIGHT);
-    FILE *f = fopen(path.c_str(), "rb");
-    if (f == nullptr || fread(px.data(), 4, px.size(), f) != px.size())
-        px.clear();
-    if (f != nullptr)
-        fclose(f);
-    return px;
+    return readWords(path, GRPX_WIDTH * GRPX_HEIGHT);
 }
 
 class Graphics : public RunTime {
@@ -372,9 +368,7 @@ class Graphics : public RunTime {
     void SetUp() override
     {
         RunTime::SetUp();
-        FILE *f = fopen((root.path() + "/dev/fb2").c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        fclose(f);
+        ASSERT_TRUE(writeText(node(), ""));
     }
     void TearDown() override
     {
@@ -399,33 +393,28 @@ std::vector<uint32_t> graphicTestPicture()
 
 TEST_F(Graphics, GraphicTestShowsLogoAndNameThenClears)
 {
-    int pipeFd[2];
-    ASSERT_EQ(pipe(pipeFd), 0);
-    const int savedStdin = dup(0);
-    ASSERT_EQ(dup2(pipeFd[0], 0), 0);
-    close(pipeFd[0]);
-    clearerr(stdin);
-
+    TypedInput console;
     // The picture is on the plane while the menu waits (drawn here before the menu's thread
     // starts: the text state is one set of globals).
     const std::vector<uint32_t> want = graphicTestPicture();
-    testing::internal::CaptureStdout();
-    std::thread menu([] { EXPECT_EQ(q7_graphic_test(), 0); });
-    ASSERT_EQ(write(pipeFd[1], "x\n", 2), 2);
+    bool shown = false;
+    std::string out;
+    {
+        ConsoleCapture capture(stdout);
+        std::thread menu([] { EXPECT_EQ(q7_graphic_test(), 0); });
+        EXPECT_TRUE(console.type("x\n"));
 
-    std::vector<uint32_t> got;
-    for (int i = 0; i < 100 && got != want; i++) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        got = readPlane(node());
+        std::vector<uint32_t> got;
+        for (int i = 0; i < 100 && got != want; i++) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            got = readPlane(node());
+        }
+        shown = got == want;
+        EXPECT_TRUE(console.type("0\n"));
+        console.end();
+        menu.join();
+        out = capture.text();
     }
-    const bool shown = got == want;
-    ASSERT_EQ(write(pipeFd[1], "0\n", 2), 2);
-    close(pipeFd[1]);
-    menu.join();
-    const std::string out = testing::internal::GetCapturedStdout();
-    dup2(savedStdin, 0);
-    close(savedStdin);
-    clearerr(stdin);
 
     EXPECT_TRUE(shown) << "the plane does not show the logo and the name";
     EXPECT_EQ(countOf(out, "\r\n =============\r\n graphic Menu\r\n =============\r\n\r\n"
@@ -514,13 +503,17 @@ TEST_F(Graphics, TheCameraProcessShowsItsFirstFileName)
     const std::string cont =
         root.path() + "/mmc/\xEC\x83\x81\xEC\x8B\x9C\xEB\x85\xB9\xED\x99\x94";
     ASSERT_EQ(system(("mkdir -p '" + cont + "'").c_str()), 0);
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(video_run(CAM_MODE_MAIN), 0);
-    unsetenv("Q7_SIM_DISPLAY_START_MS");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const std::vector<uint32_t> got = readPlane(node());
-    video_stop(CAM_MODE_MAIN);
-    const std::string out = testing::internal::GetCapturedStdout();
+    std::vector<uint32_t> got;
+    std::string out;
+    {
+        ConsoleCapture capture(stdout);
+        ASSERT_EQ(video_run(CAM_MODE_MAIN), 0);
+        unsetenv("Q7_SIM_DISPLAY_START_MS");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        got = readPlane(node());
+        video_stop(CAM_MODE_MAIN);
+        out = capture.text();
+    }
     const size_t at = out.find("new filename ");
     ASSERT_NE(at, std::string::npos) << out;
     const std::string name = out.substr(at + 13, out.find('\n', at) - at - 13);

@@ -9,6 +9,8 @@
 
 #include "app/q7_app_main.h"
 #include "testsupport/console.h"
+#include "testsupport/files.h"
+#include "testsupport/temp_dir.h"
 #include "platform/osa.h"
 #include "platform/sim/sim_board.h"
 #include "platform/video_platform.h"
@@ -302,12 +304,7 @@ TEST_F(CameraProcess, RunTimeMenuTogglesTvOutAndStops)
     // off, on, off during the run; the stop switches it on again before the display stops.
     EXPECT_EQ(drv, (std::vector<std::string>{"Vdis_stopDrv", "Vdis_startDrv", "Vdis_stopDrv",
                                              "Vdis_startDrv", "Vdis_stop"}));
-    FILE *f = fopen((attr + "/enabled").c_str(), "r");
-    ASSERT_NE(f, nullptr);
-    char buf[8] = {0};
-    ASSERT_NE(fgets(buf, sizeof(buf), f), nullptr);
-    fclose(f);
-    EXPECT_STREQ(buf, "1\n");
+    EXPECT_EQ(readText(attr + "/enabled"), "1\n");
     EXPECT_EQ(operations().back(), "Vsys_exit");
 }
 

@@ -1,10 +1,12 @@
 #include "app/q7_avi_playback.h"
 #include "avi_test_util.h"
+#include "testsupport/console.h"
 #include "platform/osa.h"
 #include "platform/sim/sim_board.h"
 #include "platform/video_platform.h"
 
 #include <functional>
+#include <memory>
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <string.h>
@@ -12,8 +14,6 @@
 #include <unistd.h>
 
 using namespace avitest;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -179,11 +179,6 @@ protected:
         Vdec_params_init(&prm);
         Vdec_init(&prm);
         Vdec_start();
-        ASSERT_EQ(pipe(m_pipe), 0);
-        m_savedIn = dup(0);
-        dup2(m_pipe[0], 0);
-        close(m_pipe[0]);
-        clearerr(stdin);
     }
     void TearDown() override
     {
@@ -191,9 +186,6 @@ protected:
             closeInput();
             m_menu.join();
         }
-        dup2(m_savedIn, 0);
-        close(m_savedIn);
-        clearerr(stdin);
         Vdec_stop();
         Vdec_exit();
         System_deInit();
@@ -201,23 +193,24 @@ protected:
 
     void startMenu()
     {
-        CaptureStdout();
+        m_console = std::make_unique<ConsoleCapture>(stdout);
         m_menu = std::thread([this] { m_result = pb_main(); });
     }
-    void type(const std::string &s) { ASSERT_EQ(write(m_pipe[1], s.data(), s.size()), (ssize_t)s.size()); }
-    void closeInput()
+    void type(const std::string &s) { ASSERT_TRUE(m_input.type(s)); }
+    void closeInput() { m_input.end(); }
+    // What the menu printed since it started; the console is the test's again.
+    std::string output()
     {
-        if (m_pipe[1] >= 0)
-            close(m_pipe[1]);
-        m_pipe[1] = -1;
+        std::string out = m_console ? m_console->text() : "";
+        m_console.reset();
+        return out;
     }
     // Ends the menu (end of input) and returns what was printed.
     std::string finish()
     {
         closeInput();
         m_menu.join();
-        fflush(stdout);
-        return GetCapturedStdout();
+        return output();
     }
     static bool waitFor(const std::function<bool()> &cond, int ms = 10000)
     {
@@ -243,8 +236,8 @@ protected:
     }
 
     TempDir m_dir;
-    int m_pipe[2] = {-1, -1};
-    int m_savedIn = -1;
+    TypedInput m_input; // the console the menu reads
+    std::unique_ptr<ConsoleCapture> m_console;
     std::thread m_menu;
     int m_result = -1;
 };
@@ -252,14 +245,6 @@ protected:
 const char kMenuText[] = "\r\n ==================\r\n Playback Main Menu\r\n ==================\r\n\r\n"
                          " 0: exit\r\n 1: Start avi playback\r\n 2: Stop avi playback\r\n\r\n"
                          " Enter Choice: ";
-
-size_t count(const std::string &s, const std::string &what)
-{
-    size_t n = 0;
-    for (size_t p = s.find(what); p != std::string::npos; p = s.find(what, p + 1))
-        n++;
-    return n;
-}
 
 } // namespace
 
@@ -331,8 +316,7 @@ TEST_F(Playback, ExitWhilePlayingStopsThePlaybackFirst)
     EXPECT_EQ(m_result, 0);
     EXPECT_EQ(pbObj.running, 0u);
     EXPECT_FALSE(pbObj.thrHndl.valid);
-    fflush(stdout);
-    std::string out = GetCapturedStdout();
+    std::string out = output();
     EXPECT_NE(out.find("Playback stop done"), std::string::npos);
 }
 
@@ -364,7 +348,7 @@ TEST_F(Playback, SecondPlaybackAfterTheFirstEndedByItself)
     SimCounters c = settled();
     std::string out = finish();
     EXPECT_EQ(c.decoded[0], 18u);
-    EXPECT_EQ(count(out, "[PLAYBACK] Playback is done..."), 2u);
+    EXPECT_EQ(countOf(out, "[PLAYBACK] Playback is done..."), 2u);
 }
 
 struct Refused {
@@ -403,7 +387,7 @@ TEST_P(PlaybackRefuses, BadFiles)
     EXPECT_NE(out.find(expect + "\n[PLAYBACK] File close done...\n"), std::string::npos) << r.what << out;
     EXPECT_EQ(out.find("Playback Running"), std::string::npos);
     // '2' with nothing playing shows the menu again; end of input leaves it.
-    EXPECT_EQ(count(out, " Enter Choice: "), 3u);
+    EXPECT_EQ(countOf(out, " Enter Choice: "), 3u);
     EXPECT_EQ(sim_counters().decoded[0], 0u);
     EXPECT_EQ(pbObj.running, 0u);
 }
@@ -421,26 +405,18 @@ TEST_F(Playback, OtherChoicesShowTheMenuAgain)
     startMenu();
     type("2\n7\n\nx\n0\n");
     m_menu.join();
-    fflush(stdout);
-    std::string out = GetCapturedStdout();
+    std::string out = output();
     EXPECT_EQ(m_result, 0);
-    EXPECT_EQ(count(out, kMenuText), 5u);
+    EXPECT_EQ(countOf(out, kMenuText), 5u);
 }
 
 TEST(PlaybackMenu, GetCmdPutsTheFirstCharacterInTheLowestByte)
 {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    int saved = dup(0);
-    dup2(fds[0], 0);
-    close(fds[0]);
-    clearerr(stdin);
-    ASSERT_EQ(write(fds[1], "2ab\n", 4), 4);
-    close(fds[1]);
-    int cmd = pbmenu_get_cmd();
-    dup2(saved, 0);
-    close(saved);
-    clearerr(stdin);
+    int cmd;
+    {
+        ScriptedInput console("2ab\n");
+        cmd = pbmenu_get_cmd();
+    }
     EXPECT_EQ(cmd & 0xFF, '2');
     EXPECT_EQ((cmd >> 8) & 0xFF, 'a');
 }

@@ -6,6 +6,7 @@
 
 #include "audio/alsa_wrapper.h"
 #include "sim_alsa.h"
+#include "testsupport/console.h"
 
 namespace {
 
@@ -44,15 +45,16 @@ TEST(AlsaVolume, RawValueToPercent)
 
 class AlsaMixer : public ::testing::Test {
   protected:
-    void SetUp() override { dir_ = sim_temp_dir(); }
     // The board's card with these control options; `state` gives the values it starts with.
     void card(const std::string &options, const std::string &state = "")
     {
-        if (!state.empty())
-            write_file(dir_ + "/mixer", state.data(), state.size());
+        if (!state.empty()) {
+            ASSERT_TRUE(writeText(dir_ + "/mixer", state));
+        }
         sim_alsa_use(dir_, "ctl.!default { type q7sim state_file \"" + dir_ + "/mixer\" " + options + " }");
     }
-    std::string dir_;
+    TempDir tmp_{"q7audio"};
+    std::string dir_ = tmp_.path();
 };
 
 TEST_F(AlsaMixer, SpeakerHalfOfA31StepRangeIs16OnBothChannels)
@@ -138,11 +140,13 @@ TEST_F(AlsaMixer, ElementWithoutPlaybackVolumeFails)
 {
     card("spk_volume_name \"SPK Capture Volume\"");
     int percent = -1;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(alsa_set_volume(0, 50), -1);
-    EXPECT_EQ(alsa_get_volume(0, &percent), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Unable to get playback volume\nUnable to get playback volume\n");
+    const std::string err = printedBy(
+        [&] {
+            EXPECT_EQ(alsa_set_volume(0, 50), -1);
+            EXPECT_EQ(alsa_get_volume(0, &percent), -1);
+        },
+        stderr);
+    EXPECT_EQ(err, "Unable to get playback volume\nUnable to get playback volume\n");
     EXPECT_EQ(percent, -1);
 }
 
@@ -150,10 +154,13 @@ TEST_F(AlsaMixer, MissingElementIsReported)
 {
     card("boost_name \"\" spk_switch_name \"\"");
     int percent = -1;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(alsa_set_volume(1, 50), -1);
-    EXPECT_EQ(alsa_get_volume(1, &percent), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    const std::string err = printedBy(
+        [&] {
+            EXPECT_EQ(alsa_set_volume(1, 50), -1);
+            EXPECT_EQ(alsa_get_volume(1, &percent), -1);
+        },
+        stderr);
+    EXPECT_EQ(err,
               "Unable to find simple control 'MIC1 Boost',0\nUnable to find simple control 'MIC1 Boost',0\n");
     // The speaker is there, but without its switch.
     EXPECT_EQ(alsa_set_volume(0, 50), 0);
@@ -165,12 +172,15 @@ TEST_F(AlsaMixer, NoCardMeansNoControl)
     // Without the control plugin: a card that cannot be opened.
     sim_alsa_use_system(dir_, "ctl.!default { type hw card 31 }");
     int percent = -1;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(alsa_set_volume(0, 50), -1);
-    EXPECT_EQ(alsa_set_volume(1, 50), -1);
-    EXPECT_EQ(alsa_get_volume(0, &percent), -1);
-    EXPECT_EQ(alsa_set_playback_mute(1), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+    const std::string err = printedBy(
+        [&] {
+            EXPECT_EQ(alsa_set_volume(0, 50), -1);
+            EXPECT_EQ(alsa_set_volume(1, 50), -1);
+            EXPECT_EQ(alsa_get_volume(0, &percent), -1);
+            EXPECT_EQ(alsa_set_playback_mute(1), -1);
+        },
+        stderr);
+    EXPECT_EQ(err,
               "Unable to find simple control 'SPK',0\n"
               "Unable to find simple control 'MIC1 Boost',0\n"
               "Unable to find simple control 'SPK',0\n"

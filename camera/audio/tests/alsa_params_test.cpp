@@ -12,6 +12,7 @@
 
 #include "audio/alsa_wrapper.h"
 #include "sim_alsa.h"
+#include "testsupport/console.h"
 
 namespace {
 
@@ -32,7 +33,6 @@ class AlsaParams : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        dir_ = sim_temp_dir();
         setenv("Q7_SIM_PLAYBACK", (dir_ + "/play.raw").c_str(), 1);
         setenv("Q7_SIM_CAPTURE", "", 1);
         setenv("Q7_SIM_MIXER_STATE", (dir_ + "/mixer").c_str(), 1);
@@ -72,7 +72,8 @@ class AlsaParams : public ::testing::Test {
         snd_pcm_sw_params_get_avail_min(sw, availMin);
     }
 
-    std::string dir_;
+    TempDir tmp_{"q7audio"};
+    std::string dir_ = tmp_.path();
     AlsaEnv env_{};
 };
 
@@ -89,10 +90,9 @@ TEST_F(AlsaParams, GrantedRateIsWrittenBackAndWarnedBeyondFivePercent)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.pcm);
         open(c.pcm, ALSA_CAPTURE, 16000);
-        testing::internal::CaptureStderr();
-        int ret = alsa_set_params(&env_, 1, 0);
-        std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(ret, 0);
+        auto set = printing([&] { return alsa_set_params(&env_, 1, 0); }, stderr);
+        const std::string &err = set.out;
+        EXPECT_EQ(set.value, 0);
         EXPECT_EQ(env_.rate, c.granted);
         std::string warning = std::string(c.pcm) + " Warning: rate is not accurate(requested = 16000Hz, got = " +
                               std::to_string(c.granted) + "Hz)\n";
@@ -192,9 +192,9 @@ TEST_F(AlsaParams, ThresholdsFollowTheDelays)
 TEST_F(AlsaParams, PeriodEqualToBufferFails)
 {
     open("t_oneperiod", ALSA_CAPTURE, 16000);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(alsa_set_params(&env_, 1, 0), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Can't use period equal to buffer size (2000 == 2000)");
+    auto set = printing([&] { return alsa_set_params(&env_, 1, 0); }, stderr);
+    EXPECT_EQ(set.value, -1);
+    EXPECT_EQ(set.out, "Can't use period equal to buffer size (2000 == 2000)");
 }
 
 TEST_F(AlsaParams, RefusedSettingsFailWithTheirMessage)
@@ -212,9 +212,9 @@ TEST_F(AlsaParams, RefusedSettingsFailWithTheirMessage)
         open("t_raw", ALSA_CAPTURE, 16000);
         env_.format = c.format;
         env_.channels = c.channels;
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(alsa_set_params(&env_, 1, 0), -1);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+        auto set = printing([&] { return alsa_set_params(&env_, 1, 0); }, stderr);
+        EXPECT_EQ(set.value, -1);
+        EXPECT_EQ(set.out, c.message);
         alsa_close(&env_, 1, 1);
         env_.pcm = nullptr;
     }
@@ -250,9 +250,9 @@ TEST_F(AlsaParams, OverrunIsReportedAndRecovered)
     usleep(700 * 1000); // longer than the 500 ms buffer
     int16_t buf[2000];
     ASSERT_EQ(snd_pcm_readi(env_.pcm, buf, 2000), -EPIPE);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(alsa_xrun(&env_, 1), 0);
-    std::string err = testing::internal::GetCapturedStderr();
+    auto recovered = printing([&] { return alsa_xrun(&env_, 1); }, stderr);
+    EXPECT_EQ(recovered.value, 0);
+    const std::string &err = recovered.out;
     EXPECT_EQ(err.rfind("overrun!!! (at least ", 0), 0u) << err;
     EXPECT_EQ(snd_pcm_state(env_.pcm), SND_PCM_STATE_PREPARED);
     snd_pcm_sframes_t r;
@@ -270,9 +270,9 @@ TEST_F(AlsaParams, UnderrunIsReportedAndRecovered)
     ASSERT_EQ(snd_pcm_start(env_.pcm), 0);
     usleep(300 * 1000); // one period plays in 125 ms
     ASSERT_EQ(snd_pcm_writei(env_.pcm, silence.data(), env_.periodFrames), -EPIPE);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(alsa_xrun(&env_, 0), 0);
-    std::string err = testing::internal::GetCapturedStderr();
+    auto recovered = printing([&] { return alsa_xrun(&env_, 0); }, stderr);
+    EXPECT_EQ(recovered.value, 0);
+    const std::string &err = recovered.out;
     EXPECT_EQ(err.rfind("underrun!!! (at least ", 0), 0u) << err;
     EXPECT_EQ(snd_pcm_writei(env_.pcm, silence.data(), env_.periodFrames), (snd_pcm_sframes_t)env_.periodFrames);
 }
@@ -290,9 +290,9 @@ TEST_F(AlsaParams, SuspendIsResumed)
     }
     ASSERT_EQ(r, -ESTRPIPE);
     EXPECT_EQ(snd_pcm_state(env_.pcm), SND_PCM_STATE_SUSPENDED);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(alsa_suspend(&env_), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    auto resumed = printing([&] { return alsa_suspend(&env_); }, stderr);
+    EXPECT_EQ(resumed.value, 0);
+    EXPECT_EQ(resumed.out, "");
     EXPECT_EQ(alsa_get_state(&env_), 1);
     while ((r = snd_pcm_readi(env_.pcm, buf, 2000)) == -EAGAIN)
         snd_pcm_wait(env_.pcm, 1000);
@@ -310,7 +310,7 @@ TEST_F(AlsaParams, CloseWithDrainPlaysEverythingOut)
     // Draining waits for the 3000 frames (136 ms at 22 050 Hz) to play.
     EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(130));
     env_.pcm = nullptr;
-    std::vector<uint8_t> out = read_file(dir_ + "/play.raw");
+    std::vector<uint8_t> out = readFile(dir_ + "/play.raw");
     ASSERT_EQ(out.size(), 6000u);
     EXPECT_EQ(memcmp(out.data(), samples.data(), out.size()), 0);
 }
@@ -416,7 +416,7 @@ TEST_F(AlsaParams, WriteTakesEveryFrameAcrossShortWritesAndAnUnderrun)
     EXPECT_EQ(err.rfind("underrun!!! (at least ", 0), 0u) << err;
     EXPECT_EQ(alsa_close(&env_, 0, 1), 0);
     env_.pcm = nullptr;
-    std::vector<uint8_t> out = read_file(dir_ + "/play.raw");
+    std::vector<uint8_t> out = readFile(dir_ + "/play.raw");
     ASSERT_EQ(out.size(), (first.size() + rest.size()) * 2);
     EXPECT_EQ(memcmp(out.data(), first.data(), first.size() * 2), 0);
     EXPECT_EQ(memcmp(out.data() + first.size() * 2, rest.data(), rest.size() * 2), 0);

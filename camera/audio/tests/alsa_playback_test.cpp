@@ -16,6 +16,7 @@
 #include "audio/alsa_playback.h"
 #include "audio/wav_file.h"
 #include "sim_alsa.h"
+#include "testsupport/console.h"
 #include "wav_build.h"
 
 namespace {
@@ -28,7 +29,6 @@ class AlsaPlayback : public ::testing::Test {
     void SetUp() override
     {
         ASSERT_NE(getcwd(oldCwd_, sizeof(oldCwd_)), nullptr);
-        dir_ = sim_temp_dir();
         ASSERT_EQ(chdir(dir_.c_str()), 0);
         mkdir("wav", 0755);
         setenv("Q7_SIM_PLAYBACK", (dir_ + "/speaker.raw").c_str(), 1);
@@ -42,11 +42,12 @@ class AlsaPlayback : public ::testing::Test {
         OSA_mutexDelete(&ctrl_.lock);
         ASSERT_EQ(chdir(oldCwd_), 0);
     }
-    void writeIntro(const std::vector<uint8_t> &wav) { write_file(dir_ + "/wav/intro.wav", wav.data(), wav.size()); }
-    std::vector<uint8_t> speaker() { return read_file(dir_ + "/speaker.raw"); }
+    void writeIntro(const std::vector<uint8_t> &wav) { ASSERT_TRUE(writeFile(dir_ + "/wav/intro.wav", wav)); }
+    std::vector<uint8_t> speaker() { return readFile(dir_ + "/speaker.raw"); }
 
     char oldCwd_[PATH_MAX];
-    std::string dir_;
+    TempDir tmp_{"q7audio"};
+    std::string dir_ = tmp_.path();
     ThreadCtrl ctrl_;
 };
 
@@ -64,9 +65,9 @@ TEST_F(AlsaPlayback, DataAfterAListChunkPlaysPaddedToAPeriod)
 {
     std::vector<int16_t> samples = test_signal(5000);
     writeIntro(wavWithList(samples));
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(sound_playback_main(&ctrl_), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Open the ./wav/intro.wav file!!\n");
+    auto played = printing([&] { return sound_playback_main(&ctrl_); });
+    EXPECT_EQ(played.value, 0);
+    EXPECT_EQ(played.out, "Open the ./wav/intro.wav file!!\n");
     EXPECT_STREQ(ctrl_.filePath, "./wav/intro.wav");
     expectPadded(speaker(), samples);
     EXPECT_EQ(mixer_read("SPK", SND_MIXER_SCHN_FRONT_LEFT), 89); // 70 % of 0..127
@@ -75,7 +76,7 @@ TEST_F(AlsaPlayback, DataAfterAListChunkPlaysPaddedToAPeriod)
 
 TEST_F(AlsaPlayback, ShippedIntroPlaysToTheEnd)
 {
-    std::vector<uint8_t> intro = read_file(Q7_INTRO_WAV);
+    std::vector<uint8_t> intro = readFile(Q7_INTRO_WAV);
     ASSERT_GT(intro.size(), WAV_HEADER_BYTES);
     writeIntro(intro);
     FILE *fp = fopen("wav/intro.wav", "rb");
@@ -84,9 +85,7 @@ TEST_F(AlsaPlayback, ShippedIntroPlaysToTheEnd)
     std::vector<int16_t> samples(size / 2);
     ASSERT_EQ(fread(samples.data(), 2, samples.size(), fp), samples.size());
     fclose(fp);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(sound_playback_main(&ctrl_), 0);
-    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printing([&] { return sound_playback_main(&ctrl_); }).value, 0);
     expectPadded(speaker(), samples);
 }
 
@@ -94,14 +93,14 @@ TEST_F(AlsaPlayback, QuitStopsThePlayer)
 {
     std::vector<int16_t> samples = test_signal(22050 * 5);
     writeIntro(wavWithList(samples));
-    testing::internal::CaptureStdout();
-    std::thread player([&] { sound_playback_main(&ctrl_); });
-    usleep(500 * 1000);
-    OSA_mutexLock(&ctrl_.lock);
-    ctrl_.quit = 1;
-    OSA_mutexUnlock(&ctrl_.lock);
-    player.join();
-    testing::internal::GetCapturedStdout();
+    printedBy([&] {
+        std::thread player([&] { sound_playback_main(&ctrl_); });
+        usleep(500 * 1000);
+        OSA_mutexLock(&ctrl_.lock);
+        ctrl_.quit = 1;
+        OSA_mutexUnlock(&ctrl_.lock);
+        player.join();
+    });
     std::vector<uint8_t> out = speaker();
     // Half a second played plus the buffer ahead of it, far from the five seconds.
     EXPECT_GT(out.size(), 0u);
@@ -114,21 +113,19 @@ TEST_F(AlsaPlayback, TenByteFileIsNotSupported)
     std::vector<uint8_t> wav = wavWithList({1, 2, 3});
     wav.resize(10);
     writeIntro(wav);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(sound_playback_main(&ctrl_), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "can't support ./wav/intro.wav file\n");
-    testing::internal::GetCapturedStdout();
+    ConsoleCapture quiet(stdout);
+    auto played = printing([&] { return sound_playback_main(&ctrl_); }, stderr);
+    EXPECT_EQ(played.value, -1);
+    EXPECT_EQ(played.out, "can't support ./wav/intro.wav file\n");
     EXPECT_EQ(speaker().size(), 0u);
 }
 
 TEST_F(AlsaPlayback, MissingFileIsReported)
 {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(sound_playback_main(&ctrl_), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Can't open ./wav/intro.wav file\n");
-    testing::internal::GetCapturedStdout();
+    ConsoleCapture quiet(stdout);
+    auto played = printing([&] { return sound_playback_main(&ctrl_); }, stderr);
+    EXPECT_EQ(played.value, -1);
+    EXPECT_EQ(played.out, "Can't open ./wav/intro.wav file\n");
 }
 
 // A record that outlives the test, as the program's are: the thread deletes its own handle on
@@ -139,16 +136,15 @@ TEST_F(AlsaPlayback, ThreadStartedLikeTheMenuDoesPlaysAndEnds)
 {
     std::vector<int16_t> samples = test_signal(3000);
     writeIntro(wavWithList(samples));
-    testing::internal::CaptureStdout();
+    ConsoleCapture quiet(stdout);
     ASSERT_EQ(sound_playback_thrCreate(&g_playCtrl), OSA_SOK);
     // The card lets go of its output when the thread has drained and closed the device.
     std::string out = dir_ + "/speaker.raw";
     auto finished = [](const void *arg) {
         const std::string &p = *(const std::string *)arg;
-        return read_file(p).size() > 0 && !file_open_here(p);
+        return readFile(p).size() > 0 && !file_open_here(p);
     };
     ASSERT_TRUE(wait_for(10, finished, &out));
-    testing::internal::GetCapturedStdout();
     expectPadded(speaker(), samples);
 }
 

@@ -17,6 +17,7 @@
 #include "audio/alsa_record.h"
 #include "audio/wav_file.h"
 #include "sim_alsa.h"
+#include "testsupport/console.h"
 
 namespace {
 
@@ -27,7 +28,6 @@ class AlsaRecord : public ::testing::Test {
     void SetUp() override
     {
         ASSERT_NE(getcwd(oldCwd_, sizeof(oldCwd_)), nullptr);
-        dir_ = sim_temp_dir();
         ASSERT_EQ(chdir(dir_.c_str()), 0);
         mkdir("wav", 0755);
         input_ = test_signal(16000 * 6);
@@ -49,7 +49,7 @@ class AlsaRecord : public ::testing::Test {
     // Checks the recorded file: header, sizes, and the data against the microphone's input.
     void checkWav(uint32_t minBytes, uint32_t maxBytes)
     {
-        std::vector<uint8_t> wav = read_file(dir_ + "/wav/save_mic_16khz.wav");
+        std::vector<uint8_t> wav = readFile(dir_ + "/wav/save_mic_16khz.wav");
         ASSERT_GE(wav.size(), WAV_HEADER_BYTES);
         WavHeader h;
         ASSERT_EQ(wav_get_header(wav.data(), &h), 0); // RIFF, WAVE, fmt of 16 bytes, data
@@ -69,7 +69,8 @@ class AlsaRecord : public ::testing::Test {
     }
 
     char oldCwd_[PATH_MAX];
-    std::string dir_;
+    TempDir tmp_{"q7audio"};
+    std::string dir_ = tmp_.path();
     std::vector<int16_t> input_;
     ThreadCtrl ctrl_;
 };
@@ -77,13 +78,14 @@ class AlsaRecord : public ::testing::Test {
 TEST_F(AlsaRecord, ThreeSecondsGiveAWavOfWhatWasCaptured)
 {
     ASSERT_EQ(OSA_mutexCreate(&ctrl_.lock), OSA_SOK);
-    testing::internal::CaptureStdout();
     int ret = 1;
-    std::thread recorder([&] { ret = snd_record_main(&ctrl_); });
-    sleep(3);
-    requestQuit();
-    recorder.join();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "record open file (./wav/save_mic_16khz.wav)\n");
+    const std::string said = printedBy([&] {
+        std::thread recorder([&] { ret = snd_record_main(&ctrl_); });
+        sleep(3);
+        requestQuit();
+        recorder.join();
+    });
+    EXPECT_EQ(said, "record open file (./wav/save_mic_16khz.wav)\n");
     EXPECT_EQ(ret, 0);
     EXPECT_STREQ(ctrl_.filePath, kWav);
     // About 96 000 bytes: whole 125 ms periods, give or take one for the moment of the stop.
@@ -127,7 +129,7 @@ ThreadCtrl g_recCtrl;
 
 TEST_F(AlsaRecord, ThreadStartedLikeTheMenuDoesStopsOnQuit)
 {
-    testing::internal::CaptureStdout();
+    ConsoleCapture quiet(stdout);
     ASSERT_EQ(snd_record_thrCreate(&g_recCtrl), OSA_SOK);
     sleep(1);
     OSA_mutexLock(&g_recCtrl.lock);
@@ -137,13 +139,12 @@ TEST_F(AlsaRecord, ThreadStartedLikeTheMenuDoesStopsOnQuit)
     std::string path = dir_ + "/wav/save_mic_16khz.wav";
     auto finished = [](const void *arg) {
         const std::string &p = *(const std::string *)arg;
-        std::vector<uint8_t> wav = read_file(p);
+        std::vector<uint8_t> wav = readFile(p);
         WavHeader h;
         return wav.size() > WAV_HEADER_BYTES && wav_get_header(wav.data(), &h) == 0 && h.dataSize != 0 &&
                !file_open_here(p);
     };
     ASSERT_TRUE(wait_for(5, finished, &path));
-    testing::internal::GetCapturedStdout();
     checkWav(12000, 36000);
 }
 
@@ -151,9 +152,9 @@ TEST_F(AlsaRecord, MissingFolderStopsTheRecorder)
 {
     rmdir("wav");
     ASSERT_EQ(OSA_mutexCreate(&ctrl_.lock), OSA_SOK);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(snd_record_main(&ctrl_), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Failed to open file (./wav/save_mic_16khz.wav)\n");
+    auto recorded = printing([&] { return snd_record_main(&ctrl_); });
+    EXPECT_EQ(recorded.value, -1);
+    EXPECT_EQ(recorded.out, "Failed to open file (./wav/save_mic_16khz.wav)\n");
     OSA_mutexDelete(&ctrl_.lock);
 }
 
@@ -163,9 +164,9 @@ TEST_F(AlsaRecord, MissingDeviceStopsTheRecorder)
                               "@args.DEV { type integer default 0 } @args.SUBDEV { type integer default -1 } "
                               "type plug slave.pcm \"q7_no_such_pcm\" }");
     ASSERT_EQ(OSA_mutexCreate(&ctrl_.lock), OSA_SOK);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(snd_record_main(&ctrl_), -1);
-    std::string err = testing::internal::GetCapturedStderr();
+    auto recorded = printing([&] { return snd_record_main(&ctrl_); }, stderr);
+    EXPECT_EQ(recorded.value, -1);
+    const std::string &err = recorded.out;
     EXPECT_NE(err.find("cannot open audio device\n"), std::string::npos) << err;
     OSA_mutexDelete(&ctrl_.lock);
 }

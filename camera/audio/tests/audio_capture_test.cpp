@@ -12,6 +12,7 @@
 #include "audio/q7_audio_EncDec.h"
 #include "audio/q7_audio_capture.h"
 #include "sim_alsa.h"
+#include "testsupport/console.h"
 
 namespace {
 
@@ -21,7 +22,6 @@ class AudioCapture : public ::testing::Test {
   protected:
     void SetUp() override
     {
-        dir_ = sim_temp_dir();
         input_ = test_signal(16000 * 4);
         write_samples(dir_ + "/mic.raw", input_);
         setenv("Q7_SIM_CAPTURE", (dir_ + "/mic.raw").c_str(), 1);
@@ -43,7 +43,8 @@ class AudioCapture : public ::testing::Test {
         return -ETIMEDOUT;
     }
 
-    std::string dir_;
+    TempDir tmp_{"q7audio"};
+    std::string dir_ = tmp_.path();
     std::vector<int16_t> input_;
 };
 
@@ -81,10 +82,9 @@ TEST_F(AudioCapture, OverrunIsRecoveredAndCaptureGoesOn)
     std::vector<int16_t> buf(2000);
     ASSERT_EQ(readPeriod(buf), 2000);
     usleep(800 * 1000); // the intake stalls longer than the 500 ms buffer
-    testing::internal::CaptureStderr();
-    int r = Audio_capture_read(buf.data());
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(r, -EPIPE);
+    auto read = printing([&] { return Audio_capture_read(buf.data()); }, stderr);
+    const std::string &err = read.out;
+    EXPECT_EQ(read.value, -EPIPE);
     EXPECT_NE(err.find("overrun!!!"), std::string::npos) << err;
     EXPECT_EQ(Audio_capture_isStart(), 1);
     EXPECT_EQ(readPeriod(buf), 2000);
@@ -120,9 +120,9 @@ TEST_F(AudioCapture, MissingDeviceLeavesTheCaptureOff)
         type plug
         slave.pcm "q7_no_such_pcm"
     })");
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(Audio_capture_start(), 0);
-    std::string err = testing::internal::GetCapturedStderr();
+    auto started = printing(Audio_capture_start, stderr);
+    EXPECT_EQ(started.value, 0);
+    const std::string &err = started.out;
     EXPECT_NE(err.find("cannot open audio device\n"), std::string::npos) << err;
     EXPECT_EQ(Audio_capture_isStart(), 0);
     EXPECT_EQ(record_env.pcm, nullptr);
@@ -138,11 +138,13 @@ TEST_F(AudioCapture, RefusedParametersLeaveTheCaptureOff)
         type plug
         slave.pcm { type q7sim periods_min 1 periods_max 1 }
     })");
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(Audio_capture_start(), 0);
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Failed to record set params");
+    std::string err;
+    const std::string out = printedBy([&] {
+        auto started = printing(Audio_capture_start, stderr);
+        EXPECT_EQ(started.value, 0);
+        err = started.out;
+    });
+    EXPECT_EQ(out, "Failed to record set params");
     EXPECT_NE(err.find("Can't use period equal to buffer size"), std::string::npos) << err;
     EXPECT_EQ(Audio_capture_isStart(), 0);
     EXPECT_EQ(record_env.pcm, nullptr);

@@ -66,15 +66,16 @@ TEST(AudioCodec, LongCallConvertsEverySample)
 
 TEST(AudioCodec, AllCodesDecodeAsFfmpegDoes)
 {
-    std::string dir = sim_temp_dir();
+    TempDir tmp("q7audio");
+    const std::string &dir = tmp.path();
     uint8_t codes[256];
     for (int i = 0; i < 256; i++)
         codes[i] = (uint8_t)i;
-    write_file(dir + "/codes.ulaw", codes, sizeof(codes));
+    ASSERT_TRUE(writeFile(dir + "/codes.ulaw", Bytes(codes, codes + sizeof(codes))));
     std::string cmd = "ffmpeg -hide_banner -loglevel error -y -f mulaw -ar 8000 -ac 1 -i " + dir +
                       "/codes.ulaw -f s16le -c:a pcm_s16le " + dir + "/codes.s16";
     ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
-    std::vector<uint8_t> ref = read_file(dir + "/codes.s16");
+    std::vector<uint8_t> ref = readFile(dir + "/codes.s16");
     ASSERT_EQ(ref.size(), 512u);
 
     int16_t ours[256];

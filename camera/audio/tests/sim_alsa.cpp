@@ -16,7 +16,8 @@ int g_configCount = 0;
 void useConfig(const std::string &dir, const std::string &text)
 {
     std::string path = dir + "/alsa-" + std::to_string(getpid()) + "-" + std::to_string(++g_configCount) + ".conf";
-    write_file(path, text.data(), text.size());
+    if (!writeText(path, text))
+        ADD_FAILURE() << "could not write " << path;
     setenv("ALSA_CONFIG_PATH", path.c_str(), 1);
 }
 
@@ -42,14 +43,6 @@ long withElement(const char *element, F read)
 
 } // namespace
 
-std::string sim_temp_dir()
-{
-    char tmpl[] = "/tmp/q7audio-XXXXXX";
-    const char *d = mkdtemp(tmpl);
-    EXPECT_NE(d, nullptr);
-    return d ? d : "/tmp";
-}
-
 void sim_alsa_use(const std::string &dir, const std::string &extra)
 {
     useConfig(dir, std::string("<") + Q7SIM_CONF + ">\n" + extra + "\n");
@@ -60,31 +53,10 @@ void sim_alsa_use_system(const std::string &dir, const std::string &extra)
     useConfig(dir, "</usr/share/alsa/alsa.conf>\n" + extra + "\n");
 }
 
-std::vector<uint8_t> read_file(const std::string &path)
-{
-    std::vector<uint8_t> data;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return data;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
-        data.insert(data.end(), buf, buf + n);
-    fclose(f);
-    return data;
-}
-
-void write_file(const std::string &path, const void *data, size_t size)
-{
-    FILE *f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    ASSERT_EQ(fwrite(data, 1, size, f), size);
-    fclose(f);
-}
-
 void write_samples(const std::string &path, const std::vector<int16_t> &samples)
 {
-    write_file(path, samples.data(), samples.size() * sizeof(int16_t));
+    const uint8_t *bytes = (const uint8_t *)samples.data();
+    ASSERT_TRUE(writeFile(path, Bytes(bytes, bytes + samples.size() * sizeof(int16_t)))) << path;
 }
 
 std::vector<int16_t> test_signal(size_t n)

@@ -1,5 +1,5 @@
 // Test helpers: point libasound at the simulated board's sound card (the configuration built in
-// camera/audio/sim) with extra definitions, and read and write the files it uses.
+// camera/audio/sim) with extra definitions, and write the samples it plays from.
 #pragma once
 
 #include <stdint.h>
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-// A fresh folder for one test's files.
-std::string sim_temp_dir();
+#include "testsupport/files.h"
+#include "testsupport/temp_dir.h"
 
 // Writes a new configuration file that includes the simulated board's and adds `extra`, and
 // makes libasound use it from the next open on. Every call gets a file of its own name, since
@@ -17,8 +17,6 @@ void sim_alsa_use(const std::string &dir, const std::string &extra = "");
 // The same without the simulated board: only the system's configuration and `extra`.
 void sim_alsa_use_system(const std::string &dir, const std::string &extra = "");
 
-std::vector<uint8_t> read_file(const std::string &path);
-void write_file(const std::string &path, const void *data, size_t size);
 void write_samples(const std::string &path, const std::vector<int16_t> &samples);
 // Deterministic test signal: a sweep of values that differs from sample to sample.
 std::vector<int16_t> test_signal(size_t n);

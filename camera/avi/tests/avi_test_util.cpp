@@ -1,9 +1,5 @@
 #include "avi_test_util.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -12,39 +8,6 @@
 #endif
 
 namespace avitest {
-
-TempDir::TempDir()
-{
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path base = fs::temp_directory_path(ec);
-    std::random_device seed;
-    std::mt19937 pick(seed());
-    for (int attempt = 0; attempt < 100 && m_path.empty(); attempt++) {
-        const fs::path dir = base / ("q7avi_test_" + std::to_string(pick()));
-        if (fs::create_directory(dir, ec))
-            m_path = dir.generic_string();
-    }
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    if (!m_path.empty())
-        std::filesystem::remove_all(m_path, ec);
-}
-
-Bytes readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string &path, const Bytes &data)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write((const char *)data.data(), (std::streamsize)data.size());
-}
 
 uint32_t u32(const Bytes &b, size_t off)
 {

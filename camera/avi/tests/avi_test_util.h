@@ -1,8 +1,10 @@
-// Helpers of the AVI library's tests: temporary folders, file bytes, child processes, real H.264
-// access units made with ffmpeg, and recordings written through the handle interface.
+// Helpers of the AVI library's tests: byte fields, child processes, real H.264 access units made
+// with ffmpeg, and recordings written through the handle interface.
 #pragma once
 
 #include "avi/udavi.h"
+#include "testsupport/files.h"
+#include "testsupport/temp_dir.h"
 
 #include <stdint.h>
 #include <string>
@@ -10,22 +12,6 @@
 
 namespace avitest {
 
-using Bytes = std::vector<uint8_t>;
-
-// A fresh folder below $TMPDIR (or /tmp), removed by its destructor.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::string &path() const { return m_path; }
-    std::string file(const std::string &name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
-
-Bytes readFile(const std::string &path);
-void writeFile(const std::string &path, const Bytes &data);
 uint32_t u32(const Bytes &b, size_t off);
 void putU32(Bytes &b, size_t off, uint32_t v);
 std::string fourcc(const Bytes &b, size_t off);

@@ -8,6 +8,7 @@
 #include "avi/avirecover.h"
 #include "avi/udavi.h"
 #include "avi_test_util.h"
+#include "testsupport/alloc_count.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,34 +21,6 @@
 #include <unistd.h>
 
 using namespace avitest;
-
-// Counting allocator: every heap allocation of the process (operator new included) goes
-// through these while counting is on.
-extern "C" void *__libc_malloc(size_t);
-extern "C" void *__libc_calloc(size_t, size_t);
-extern "C" void *__libc_realloc(void *, size_t);
-static std::atomic<bool> g_counting{false};
-static std::atomic<uint64_t> g_mallocs{0};
-static void countOne()
-{
-    if (g_counting.load(std::memory_order_relaxed))
-        g_mallocs.fetch_add(1, std::memory_order_relaxed);
-}
-extern "C" void *malloc(size_t n)
-{
-    countOne();
-    return __libc_malloc(n);
-}
-extern "C" void *calloc(size_t n, size_t size)
-{
-    countOne();
-    return __libc_calloc(n, size);
-}
-extern "C" void *realloc(void *p, size_t n)
-{
-    countOne();
-    return __libc_realloc(p, n);
-}
 
 namespace {
 
@@ -162,14 +135,12 @@ void BM_LibaviWriteMinute(benchmark::State &state)
     for (auto _ : state) {
         AVI_SYSTEM_PARAM p = recorderParams(true, true);
         void *h = LIBAVI_createAvi((char *)out.c_str(), &p);
-        g_mallocs = 0;
-        g_counting = true;
+        startCountingAllocations();
         for (const Chunk &c : m.chunks) {
             AVI_FRAME_PARAM f = {(unsigned char *)c.data.data(), (int)c.data.size(), 0, c.dataType, c.key, 0, 0};
             LIBAVI_write_frame(h, &f);
         }
-        g_counting = false;
-        mallocs += g_mallocs;
+        mallocs += stopCountingAllocations();
         writes += m.chunks.size();
         LIBAVI_closeAvi(h);
     }

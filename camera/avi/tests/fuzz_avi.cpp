@@ -20,30 +20,6 @@ namespace {
 std::string g_path;
 std::vector<uint8_t> g_header; // a recorder file's header at open: up to the movi list header
 
-std::vector<uint8_t> slurp(const std::string &path)
-{
-    std::vector<uint8_t> out;
-    FILE *fp = fopen(path.c_str(), "rb");
-    if (!fp)
-        return out;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), fp)) > 0)
-        out.insert(out.end(), buf, buf + n);
-    fclose(fp);
-    return out;
-}
-
-void spill(const std::string &path, const uint8_t *data, size_t size)
-{
-    FILE *fp = fopen(path.c_str(), "wb");
-    if (!fp)
-        abort();
-    if (size)
-        fwrite(data, 1, size, fp);
-    fclose(fp);
-}
-
 void walkChunks(const std::string &path)
 {
     FILE *fp = fopen(path.c_str(), "rb");
@@ -97,7 +73,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     void *h = LIBAVI_createAvi((char *)g_path.c_str(), &p);
     if (!h)
         abort();
-    g_header = slurp(g_path);
+    g_header = readFile(g_path);
     LIBAVI_closeAvi(h);
     return 0;
 }
@@ -111,13 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } else if (size > 0) {
         file.assign(data + 1, data + size);
     }
-    spill(g_path, file.data(), file.size());
+    if (!writeFile(g_path, file))
+        abort();
     walkChunks(g_path);
 
     AVIRC_INFO info;
     const bool readable = AVIrcInspect(g_path.c_str(), &info) == 0;
     const int rc = LIBAVI_recoverFile((char *)g_path.c_str());
-    std::vector<uint8_t> once = slurp(g_path);
+    std::vector<uint8_t> once = readFile(g_path);
     if (!readable || !info.needsRepair || rc != 0) {
         // A refusal, or a file that needs no repair: not a byte changes.
         if (once != file)
@@ -143,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         abort();
     walkChunks(g_path);
     // A second repair changes nothing.
-    if (LIBAVI_recoverFile((char *)g_path.c_str()) != 0 || slurp(g_path) != once)
+    if (LIBAVI_recoverFile((char *)g_path.c_str()) != 0 || readFile(g_path) != once)
         abort();
     return 0;
 }

@@ -1,6 +1,7 @@
 // FFmpeg as the judge of the files the library writes and repairs, fed with real H.264.
 #include "avi/udavi.h"
 #include "avi_test_util.h"
+#include "testsupport/console.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -9,8 +10,6 @@
 #include <sstream>
 
 using namespace avitest;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -176,9 +175,7 @@ TEST_P(AviFfmpegRepair, RepairedFileIsReadAndDecoded)
     size_t at = offs[k] + c.amount;
     writeFile(path, powerCut(closed, atOpen, at));
 
-    CaptureStdout();
-    int rc = LIBAVI_recoverFile((char *)path.c_str());
-    GetCapturedStdout();
+    int rc = printing([&] { return LIBAVI_recoverFile((char *)path.c_str()); }).value;
     ASSERT_EQ(rc, 0) << c.name << ": " << LIBAVI_recoverGetErrMsg();
     Bytes repaired = readFile(path);
 
@@ -238,9 +235,7 @@ TEST_P(AviFfmpegRepair, RepairedFileIsReadAndDecoded)
     }
 
     // A second repair changes nothing.
-    CaptureStdout();
-    EXPECT_EQ(LIBAVI_recoverFile((char *)path.c_str()), 0);
-    GetCapturedStdout();
+    EXPECT_EQ(printing([&] { return LIBAVI_recoverFile((char *)path.c_str()); }).value, 0);
     EXPECT_TRUE(readFile(path) == repaired) << c.name;
 }
 
@@ -271,9 +266,7 @@ TEST_F(AviFfmpeg, CutRightAfterMoviHeaderCannotBeRepaired)
     Bytes atOpen;
     ASSERT_TRUE(writeRecording(full, recorderParams(true, false), chunks, &atOpen));
     writeFile(path, atOpen);
-    CaptureStdout();
-    EXPECT_EQ(LIBAVI_recoverFile((char *)path.c_str()), -1);
-    GetCapturedStdout();
+    EXPECT_EQ(printing([&] { return LIBAVI_recoverFile((char *)path.c_str()); }).value, -1);
     EXPECT_STREQ(LIBAVI_recoverGetErrMsg(), "Empty recorded data.\n");
     EXPECT_EQ(readFile(path), atOpen);
 }
@@ -320,10 +313,9 @@ TEST_P(AviFfmpegDamage, EveryFrameOutsideTheDamageIsRecovered)
     const auto range = c.apply(b, offs);
     writeFile(path, b);
 
-    CaptureStdout();
-    int rc = LIBAVI_recoverFile((char *)path.c_str());
-    std::string out = GetCapturedStdout();
-    ASSERT_EQ(rc, 0) << c.name << ": " << LIBAVI_recoverGetErrMsg();
+    auto repaired = printing([&] { return LIBAVI_recoverFile((char *)path.c_str()); });
+    const std::string &out = repaired.out;
+    ASSERT_EQ(repaired.value, 0) << c.name << ": " << LIBAVI_recoverGetErrMsg();
     EXPECT_NE(out.find("Damaged spans skipped: 1, "), std::string::npos) << c.name << "\n" << out;
     Bytes r = readFile(path);
     EXPECT_EQ(completeFileFault(r), "") << c.name;
@@ -365,9 +357,7 @@ TEST_P(AviFfmpegDamage, EveryFrameOutsideTheDamageIsRecovered)
         EXPECT_TRUE(readFile(es) == expect[s]) << c.name << ": stream " << s << " in order";
     }
 
-    CaptureStdout();
-    EXPECT_EQ(LIBAVI_recoverFile((char *)path.c_str()), 0);
-    GetCapturedStdout();
+    EXPECT_EQ(printing([&] { return LIBAVI_recoverFile((char *)path.c_str()); }).value, 0);
     EXPECT_TRUE(readFile(path) == r) << c.name << ": a second repair changed the file";
 }
 

@@ -2,14 +2,13 @@
 #include "avi/avimem.h"
 #include "avi/blockbuffer.h"
 #include "avi_test_util.h"
+#include "testsupport/console.h"
 
 #include <gtest/gtest.h>
 #include <regex>
 #include <string.h>
 
 using namespace avitest;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -223,9 +222,9 @@ TEST(AviEncoder, SubStreamRefusesText)
     AVISTREAM *v, *x;
     AVISTREAMHEADER vh = videoHeader(1920, 1080), th = otherHeader("txts");
     ASSERT_EQ(AVIFileCreateStream(f, &v, &vh), 0);
-    CaptureStdout();
-    EXPECT_EQ(AVIFileCreateStreamSub(f, &x, &th), -1);
-    std::string out = GetCapturedStdout();
+    auto created = printing([&] { return AVIFileCreateStreamSub(f, &x, &th); });
+    EXPECT_EQ(created.value, -1);
+    const std::string &out = created.out;
     EXPECT_TRUE(std::regex_match(out, std::regex("\\[libavi\\] - AVIFileCreateStreamSub\\([0-9]+\\):Invalid "
                                                  "Stream Type: [0-9]+\n")))
         << out;
@@ -247,9 +246,9 @@ TEST(AviEncoder, UnknownTypeIsRefused)
     ASSERT_EQ(AVIFileOpen(&f, d.file("s.avi").c_str()), 0);
     AVISTREAM *x;
     AVISTREAMHEADER mh = otherHeader("mids");
-    CaptureStdout();
-    EXPECT_EQ(AVIFileCreateStream(f, &x, &mh), -1);
-    EXPECT_NE(GetCapturedStdout().find("Invalid Stream Type: "), std::string::npos);
+    auto created = printing([&] { return AVIFileCreateStream(f, &x, &mh); });
+    EXPECT_EQ(created.value, -1);
+    EXPECT_NE(created.out.find("Invalid Stream Type: "), std::string::npos);
     EXPECT_EQ(f->Head.avih.dwStreams, 0u);
     AVIFileAbort(f);
 }
@@ -274,24 +273,24 @@ TEST(AviEncoder, TextFormatIsAlwaysEmpty)
 TEST(AviEncoder, OpenFailure)
 {
     AVIFILE *f = (AVIFILE *)1;
-    CaptureStdout();
-    EXPECT_EQ(AVIFileOpen(&f, "/nonexistent-dir/x.avi"), -1);
-    EXPECT_NE(GetCapturedStdout().find("fopen() Fail!! \n"), std::string::npos);
+    auto opened = printing([&] { return AVIFileOpen(&f, "/nonexistent-dir/x.avi"); });
+    EXPECT_EQ(opened.value, -1);
+    EXPECT_NE(opened.out.find("fopen() Fail!! \n"), std::string::npos);
     EXPECT_EQ(f, nullptr);
 }
 
 TEST(AviEncoder, CloseOfNullObjects)
 {
-    CaptureStdout();
-    EXPECT_EQ(AVIFileClose(nullptr), -1);
-    EXPECT_NE(GetCapturedStdout().find("Invalid pAVIFile object!!! \n"), std::string::npos);
+    auto noFile = printing([] { return AVIFileClose(nullptr); });
+    EXPECT_EQ(noFile.value, -1);
+    EXPECT_NE(noFile.out.find("Invalid pAVIFile object!!! \n"), std::string::npos);
     AVIFILE empty = {};
-    CaptureStdout();
-    EXPECT_EQ(AVIFileClose(&empty), -1);
-    EXPECT_NE(GetCapturedStdout().find("Invalid pFile pointer!!! \n"), std::string::npos);
-    CaptureStdout();
-    EXPECT_EQ(AVIStreamClose(nullptr), -1);
-    EXPECT_EQ(GetCapturedStdout(), "");
+    auto noStream = printing([&] { return AVIFileClose(&empty); });
+    EXPECT_EQ(noStream.value, -1);
+    EXPECT_NE(noStream.out.find("Invalid pFile pointer!!! \n"), std::string::npos);
+    auto noAviStream = printing([] { return AVIStreamClose(nullptr); });
+    EXPECT_EQ(noAviStream.value, -1);
+    EXPECT_EQ(noAviStream.out, "");
 }
 
 struct AllocFailCase {
@@ -309,9 +308,9 @@ TEST_P(AviEncoderCreateAllocFail, FailsAndKeepsFileUsable)
     AVISTREAM *v;
     AVISTREAMHEADER vh = videoHeader(640, 480);
     avi_failAllocAfter(GetParam().nth);
-    CaptureStdout();
-    EXPECT_EQ(AVIFileCreateStream(f, &v, &vh), -1);
-    EXPECT_NE(GetCapturedStdout().find(GetParam().message), std::string::npos);
+    auto created = printing([&] { return AVIFileCreateStream(f, &v, &vh); });
+    EXPECT_EQ(created.value, -1);
+    EXPECT_NE(created.out.find(GetParam().message), std::string::npos);
     EXPECT_EQ(v, nullptr);
     EXPECT_EQ(f->Head.avih.dwStreams, 0u);
     AVIFileAbort(f);
@@ -331,9 +330,9 @@ TEST(AviEncoder, FailedFormatCopyLeavesSizesAlone)
     ASSERT_EQ(AVIFileCreateStream(f, &v, &vh), 0);
     unsigned char fmt[40] = {40};
     avi_failAllocAfter(1);
-    CaptureStdout();
-    EXPECT_EQ(AVIStreamSetFormat(v, 0, fmt, sizeof(fmt)), -1);
-    EXPECT_NE(GetCapturedStdout().find("Can't Create Stream Format\n"), std::string::npos);
+    auto set = printing([&] { return AVIStreamSetFormat(v, 0, fmt, sizeof(fmt)); });
+    EXPECT_EQ(set.value, -1);
+    EXPECT_NE(set.out.find("Can't Create Stream Format\n"), std::string::npos);
     EXPECT_EQ(f->Head.ck_hdrl.ckSize, 68u);
     EXPECT_EQ(v->pStreamBlock->ck_strl.ckSize, 0u);
     AVIStreamFree(v);
@@ -351,9 +350,9 @@ TEST(AviEncoder, FailedIndexNodeWritesNothingAndIndexMatchesFile)
         ASSERT_EQ(AVIStreamWrite(s.t, 0, 1, fill.data(), 1, AVIIF_LIST), 0);
     ASSERT_EQ(AVIStreamWrite(s.v, 0, 1, a, 6, AVIIF_KEYFRAME), 0);
     avi_failAllocAfter(1);
-    CaptureStdout();
-    EXPECT_EQ(AVIStreamWrite(s.v, 0, 1, c, 6, 0), -1);
-    EXPECT_NE(GetCapturedStdout().find("Can't Create Index Node\n"), std::string::npos);
+    auto written = printing([&] { return AVIStreamWrite(s.v, 0, 1, c, 6, 0); });
+    EXPECT_EQ(written.value, -1);
+    EXPECT_NE(written.out.find("Can't Create Index Node\n"), std::string::npos);
     ASSERT_EQ(AVIStreamWrite(s.v, 0, 1, c, 6, 0), 0);
     Bytes b = s.close();
     const uint32_t chunks = AVI_INDEX_POOL_NODES + 1;
@@ -386,10 +385,12 @@ TEST(AviEncoder, SizesPast4GiBAreRefusedNotWrapped)
     // As if 4 GiB of chunks had gone before.
     s.f->movi_size = 0xFFFFFFF0u;
     s.f->nOffset = (int32_t)(4 + s.f->movi_size);
-    CaptureStdout();
-    EXPECT_EQ(AVIStreamWrite(s.v, 0, 1, a, 6, 0), 0); // 8 + 6 bytes still fit
-    EXPECT_EQ(AVIStreamWrite(s.v, 0, 1, a, 6, 0), -1);
-    EXPECT_NE(GetCapturedStdout().find("File too large for the index\n"), std::string::npos);
+    {
+        ConsoleCapture out(stdout);
+        EXPECT_EQ(AVIStreamWrite(s.v, 0, 1, a, 6, 0), 0); // 8 + 6 bytes still fit
+        EXPECT_EQ(AVIStreamWrite(s.v, 0, 1, a, 6, 0), -1);
+        EXPECT_NE(out.text().find("File too large for the index\n"), std::string::npos);
+    }
     EXPECT_EQ(s.f->movi_size, 0xFFFFFFFEu);
     EXPECT_EQ(s.f->idx_cnt, 2u);
 

@@ -2,6 +2,7 @@
 #include "avi/avirecover.h"
 #include "avi/udavi.h"
 #include "avi_test_util.h"
+#include "testsupport/console.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -14,8 +15,6 @@
 #include <unistd.h>
 
 using namespace avitest;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -59,12 +58,10 @@ struct Fixture {
     }
     int repair(std::string *out = nullptr)
     {
-        CaptureStdout();
-        int rc = LIBAVI_recoverFile((char *)path.c_str());
-        std::string o = GetCapturedStdout();
+        auto repaired = printing([&] { return LIBAVI_recoverFile((char *)path.c_str()); });
         if (out)
-            *out = o;
-        return rc;
+            *out = repaired.out;
+        return repaired.value;
     }
     // Writes `b` and repairs it; the repaired file, or empty when the repair failed.
     Bytes repaired(const Bytes &b)
@@ -386,11 +383,9 @@ TEST(AviRecover, MissingFileLeavesMessageAlone)
     writeFile(f.path, Bytes(10, 0));
     ASSERT_EQ(f.repair(), -1);
     EXPECT_STREQ(LIBAVI_recoverGetErrMsg(), "Not enough header information.\n");
-    std::string out;
-    CaptureStdout();
-    EXPECT_EQ(LIBAVI_recoverFile((char *)f.dir.file("none.avi").c_str()), -1);
-    out = GetCapturedStdout();
-    EXPECT_NE(out.find("fopen() Fail!! \n"), std::string::npos);
+    auto repaired = printing([&] { return LIBAVI_recoverFile((char *)f.dir.file("none.avi").c_str()); });
+    EXPECT_EQ(repaired.value, -1);
+    EXPECT_NE(repaired.out.find("fopen() Fail!! \n"), std::string::npos);
     EXPECT_STREQ(LIBAVI_recoverGetErrMsg(), "Not enough header information.\n");
 }
 
@@ -457,9 +452,9 @@ TEST(AviRecover, InspectCountsWithoutWriting)
     Bytes b = powerCut(f.closed, f.atOpen, offs[20] + 10);
     writeFile(f.path, b);
     AVIRC_INFO info;
-    CaptureStdout();
-    ASSERT_EQ(AVIrcInspect(f.path.c_str(), &info), 0);
-    EXPECT_EQ(GetCapturedStdout(), "");
+    auto inspected = printing([&] { return AVIrcInspect(f.path.c_str(), &info); });
+    ASSERT_EQ(inspected.value, 0);
+    EXPECT_EQ(inspected.out, "");
     EXPECT_EQ(readFile(f.path), b);
     EXPECT_TRUE(info.needsRepair);
     EXPECT_EQ(info.streams, 3u);

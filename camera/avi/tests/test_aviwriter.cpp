@@ -2,6 +2,7 @@
 #include "avi/aviwriter.h"
 #include "avi/udavi.h"
 #include "avi_test_util.h"
+#include "testsupport/console.h"
 
 #include <gtest/gtest.h>
 #include <regex>
@@ -9,8 +10,6 @@
 #include <unistd.h>
 
 using namespace avitest;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -129,10 +128,11 @@ TEST(AviWriter, RecorderFileWithoutSubVideo)
 TEST(AviWriter, VideoOnlyHasNoAudioStream)
 {
     Written w;
-    CaptureStdout();
-    recordFrames(w, recorderParams(false, false),
-                 {{DATA_TYPE_VIDEO_MAIN, Bytes(10, 1), false}, {DATA_TYPE_AUDIO, Bytes(10, 2), false}});
-    EXPECT_TRUE(printed(GetCapturedStdout(), "WriteAudioData", "AVI writing error : m_aps is NULL\n"));
+    const std::string out = printedBy([&] {
+        recordFrames(w, recorderParams(false, false),
+                     {{DATA_TYPE_VIDEO_MAIN, Bytes(10, 1), false}, {DATA_TYPE_AUDIO, Bytes(10, 2), false}});
+    });
+    EXPECT_TRUE(printed(out, "WriteAudioData", "AVI writing error : m_aps is NULL\n"));
     EXPECT_EQ(u32(w.bytes, 32 + 24), 2u);
     auto c = chunkOffsets(w.bytes);
     ASSERT_EQ(c.size(), 1u);
@@ -142,9 +142,9 @@ TEST(AviWriter, VideoOnlyHasNoAudioStream)
 TEST(AviWriter, SubFrameWithoutSubStreamIsRefused)
 {
     Written w;
-    CaptureStdout();
-    recordFrames(w, recorderParams(true, false), {{DATA_TYPE_VIDEO_SUB, Bytes(10, 1), false}});
-    EXPECT_TRUE(printed(GetCapturedStdout(), "WriteVideoData", "AVI writing error : m_vps is NULL\n"));
+    const std::string out = printedBy(
+        [&] { recordFrames(w, recorderParams(true, false), {{DATA_TYPE_VIDEO_SUB, Bytes(10, 1), false}}); });
+    EXPECT_TRUE(printed(out, "WriteVideoData", "AVI writing error : m_vps is NULL\n"));
     EXPECT_TRUE(chunkOffsets(w.bytes).empty());
 }
 
@@ -157,9 +157,7 @@ TEST(AviWriter, WriteFrameResultIsAlwaysZero)
     unsigned char x[4] = {1, 2, 3, 4};
     for (int type : {-1, 0, 1, 2, 3, 4, 99}) {
         AVI_FRAME_PARAM f = {x, 4, 0, type, 0, 0, 0};
-        CaptureStdout();
-        EXPECT_EQ(LIBAVI_write_frame(h, &f), 0) << type;
-        GetCapturedStdout();
+        EXPECT_EQ(printing([&] { return LIBAVI_write_frame(h, &f); }).value, 0) << type;
     }
     EXPECT_EQ(LIBAVI_write_frame(nullptr, nullptr), 0);
     LIBAVI_closeAvi(h);
@@ -359,9 +357,9 @@ TEST(AviWriter, OpenRefusesUnknownAudioType)
     p.uSystemType = IME6400_ET_SYSTEM;
     p.nAudioType = 3;
     CAVIWriter w;
-    CaptureStdout();
-    EXPECT_EQ(w.Open(d.file("n.avi").c_str(), &p), -1);
-    EXPECT_NE(GetCapturedStdout().find("Invalid audio type: 3"), std::string::npos);
+    auto opened = printing([&] { return w.Open(d.file("n.avi").c_str(), &p); });
+    EXPECT_EQ(opened.value, -1);
+    EXPECT_NE(opened.out.find("Invalid audio type: 3"), std::string::npos);
     EXPECT_FALSE(w.IsRecord());
     EXPECT_NE(access(d.file("n.avi").c_str(), F_OK), 0);
     // Without audio the value does not matter.
@@ -376,9 +374,9 @@ TEST(AviWriter, SecondOpenIsRefusedAndLeavesFileAlone)
     SYSTEM_PARAM p = {1, 0, 1, 1, 1920, 1080, 0, 0, 30000.0 / 1001, 1, 1, 16000, 16000, 2000, 16};
     CAVIWriter w;
     ASSERT_EQ(w.Open(d.file("1.avi").c_str(), &p), 0);
-    CaptureStdout();
-    EXPECT_EQ(w.Open(d.file("2.avi").c_str(), &p), -1);
-    EXPECT_EQ(GetCapturedStdout(), "");
+    auto opened = printing([&] { return w.Open(d.file("2.avi").c_str(), &p); });
+    EXPECT_EQ(opened.value, -1);
+    EXPECT_EQ(opened.out, "");
     EXPECT_NE(access(d.file("2.avi").c_str(), F_OK), 0);
     Bytes key = {0, 0, 0, 1, 0x27};
     EXPECT_EQ(w.WriteVideoData(key.data(), 5, 1, 1, 0), 0);
@@ -394,12 +392,13 @@ TEST(AviWriter, WritesNeedAnOpenFile)
     CAVIWriter w;
     unsigned char x[2] = {};
     for (int which = 0; which < 3; which++) {
-        CaptureStdout();
-        int rc = which == 0 ? w.WriteVideoData(x, 2, 0, 1, 0)
-                 : which == 1 ? w.WriteAudioData(x, 2, 1)
-                              : w.WriteMetaData(x, 2, 1);
-        EXPECT_EQ(rc, -1);
-        EXPECT_NE(GetCapturedStdout().find("File is not opened!!\n"), std::string::npos);
+        auto written = printing([&] {
+            return which == 0 ? w.WriteVideoData(x, 2, 0, 1, 0)
+                   : which == 1 ? w.WriteAudioData(x, 2, 1)
+                                : w.WriteMetaData(x, 2, 1);
+        });
+        EXPECT_EQ(written.value, -1);
+        EXPECT_NE(written.out.find("File is not opened!!\n"), std::string::npos);
     }
 }
 
@@ -410,9 +409,9 @@ TEST(AviWriter, MetaDataWithoutTextStream)
     CAVIWriter w;
     ASSERT_EQ(w.Open(d.file("m.avi").c_str(), &p), 0);
     unsigned char x[2] = {};
-    CaptureStdout();
-    EXPECT_EQ(w.WriteMetaData(x, 2, 1), -1);
-    EXPECT_TRUE(printed(GetCapturedStdout(), "WriteMetaData", "AVI writing error : m_mps is NULL\n"));
+    auto written = printing([&] { return w.WriteMetaData(x, 2, 1); });
+    EXPECT_EQ(written.value, -1);
+    EXPECT_TRUE(printed(written.out, "WriteMetaData", "AVI writing error : m_mps is NULL\n"));
     EXPECT_EQ(w.WriteAudioData(x, 2, 1), 0);
     w.Close();
 }
@@ -420,9 +419,9 @@ TEST(AviWriter, MetaDataWithoutTextStream)
 TEST(AviWriter, OpenFailsOnUnwritablePath)
 {
     AVI_SYSTEM_PARAM p = recorderParams(true, true);
-    CaptureStdout();
-    EXPECT_EQ(LIBAVI_createAvi((char *)"/nonexistent-dir/x.avi", &p), nullptr);
-    EXPECT_TRUE(printed(GetCapturedStdout(), "Open", "AVIFileOpen error : 0xffffffff\n"));
+    auto created = printing([&] { return LIBAVI_createAvi((char *)"/nonexistent-dir/x.avi", &p); });
+    EXPECT_EQ(created.value, nullptr);
+    EXPECT_TRUE(printed(created.out, "Open", "AVIFileOpen error : 0xffffffff\n"));
 }
 
 struct OpenAllocCase {
@@ -441,9 +440,9 @@ TEST_P(AviWriterOpenAllocFail, ReleasesEverythingAndRemovesTheFile)
     SYSTEM_PARAM p = {3, 1, 1, 1, 1920, 1080, 1280, 720, 30000.0 / 1001, 1, 1, 16000, 16000, 2000, 16};
     CAVIWriter w;
     avi_failAllocAfter(GetParam().nth);
-    CaptureStdout();
-    EXPECT_EQ(w.Open(path.c_str(), &p), -1);
-    std::string out = GetCapturedStdout();
+    auto opened = printing([&] { return w.Open(path.c_str(), &p); });
+    EXPECT_EQ(opened.value, -1);
+    const std::string &out = opened.out;
     avi_failAllocAfter(0);
     EXPECT_TRUE(printed(out, "Open", GetParam().message)) << out;
     EXPECT_FALSE(w.IsRecord());
@@ -592,13 +591,11 @@ TEST_P(AviWriterPinnedBytes, RecordingAndRepairKeepTheirBytes)
     for (size_t k = 0; k < 8; k++)
         damaged[chunks[chunks.size() / 2] + k] = (uint8_t)(0xE0 + k);
 
-    CaptureStdout();
     const std::string cutPath = dir.file("cut.avi"), damagedPath = dir.file("damaged.avi");
     writeFile(cutPath, cut);
     writeFile(damagedPath, damaged);
-    const int cutRc = LIBAVI_recoverFile((char *)cutPath.c_str());
-    const int damagedRc = LIBAVI_recoverFile((char *)damagedPath.c_str());
-    GetCapturedStdout();
+    const int cutRc = printing([&] { return LIBAVI_recoverFile((char *)cutPath.c_str()); }).value;
+    const int damagedRc = printing([&] { return LIBAVI_recoverFile((char *)damagedPath.c_str()); }).value;
     ASSERT_EQ(cutRc, 0);
     ASSERT_EQ(damagedRc, 0);
     const Bytes cutRepaired = readFile(cutPath), damagedRepaired = readFile(damagedPath);

@@ -1,12 +1,11 @@
 #include "avi/avimem.h"
 #include "avi/blockbuffer.h"
 
+#include "testsupport/console.h"
+
 #include <gtest/gtest.h>
 #include <regex>
 #include <string>
-
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 // The library's console line: "[libavi] - <operation>(<line>):<text>".
 static bool isLibaviLine(const std::string &out, const std::string &op, const std::string &text)
@@ -58,9 +57,9 @@ TEST(BlockBuffer, WriteOfExactlyTheRestFitsOneMoreIsRefused)
     ASSERT_EQ(b.Write(in, 3), 3);
     EXPECT_EQ(b.Write(in, b.GetRestSize()), 5);
     EXPECT_EQ(b.GetRestSize(), 0u);
-    CaptureStdout();
-    EXPECT_EQ(b.Write(in, 1), -1);
-    EXPECT_TRUE(isLibaviLine(GetCapturedStdout(), "Write", "Invalid Write size: 1\n"));
+    auto w = printing([&] { return b.Write(in, 1); });
+    EXPECT_EQ(w.value, -1);
+    EXPECT_TRUE(isLibaviLine(w.out, "Write", "Invalid Write size: 1\n"));
     EXPECT_EQ(b.GetCurSize(), 8u);
 }
 
@@ -70,15 +69,13 @@ TEST(BlockBuffer, ReadBeyondTheWrittenBytesIsRefusedAndChangesNothing)
     unsigned char in[3] = {1, 2, 3};
     unsigned char out[8] = {0xAA, 0xAA, 0xAA, 0xAA};
     b.Write(in, 3);
-    CaptureStdout();
-    EXPECT_EQ(b.Read(out, 4), -1);
-    EXPECT_TRUE(isLibaviLine(GetCapturedStdout(), "Read", "Invalid Read Size: 4\n"));
+    auto r = printing([&] { return b.Read(out, 4); });
+    EXPECT_EQ(r.value, -1);
+    EXPECT_TRUE(isLibaviLine(r.out, "Read", "Invalid Read Size: 4\n"));
     EXPECT_EQ(out[0], 0xAA);
     EXPECT_EQ(b.GetCurSize(), 3u);
     // A size that would wrap the sum around is refused as well.
-    CaptureStdout();
-    EXPECT_EQ(b.Read(out, 0xFFFFFFFFu), -1);
-    GetCapturedStdout();
+    EXPECT_EQ(printing([&] { return b.Read(out, 0xFFFFFFFFu); }).value, -1);
     EXPECT_EQ(b.Read(out, 3), 3);
 }
 
@@ -151,9 +148,9 @@ TEST(BlockBuffer, FreeThenWriteIsRefused)
     EXPECT_EQ(b.GetData(), nullptr);
     EXPECT_EQ(b.GetSize(), 0u);
     unsigned char x = 1;
-    CaptureStdout();
-    EXPECT_EQ(b.Write(&x, 1), -1);
-    EXPECT_TRUE(isLibaviLine(GetCapturedStdout(), "Write", "Invalid Write size: 1\n"));
+    auto w = printing([&] { return b.Write(&x, 1); });
+    EXPECT_EQ(w.value, -1);
+    EXPECT_TRUE(isLibaviLine(w.out, "Write", "Invalid Write size: 1\n"));
 }
 
 TEST(BlockBuffer, AllocReplacesOldBlockAndClearsPositions)
@@ -172,9 +169,9 @@ TEST(BlockBuffer, FailedAllocLeavesEmptyBuffer)
 {
     CBlockBuffer b(8);
     avi_failAllocAfter(1);
-    CaptureStdout();
-    EXPECT_EQ(b.Alloc(16), -1);
-    EXPECT_TRUE(isLibaviLine(GetCapturedStdout(), "Alloc", "Can't Create Buffer\n"));
+    auto a = printing([&] { return b.Alloc(16); });
+    EXPECT_EQ(a.value, -1);
+    EXPECT_TRUE(isLibaviLine(a.out, "Alloc", "Can't Create Buffer\n"));
     EXPECT_EQ(b.GetData(), nullptr);
     EXPECT_EQ(b.GetSize(), 0u);
 }
@@ -182,9 +179,9 @@ TEST(BlockBuffer, FailedAllocLeavesEmptyBuffer)
 TEST(BlockBuffer, FailedSizedConstructorPrintsAllocMessage)
 {
     avi_failAllocAfter(1);
-    CaptureStdout();
+    ConsoleCapture out(stdout);
     CBlockBuffer b(16);
-    EXPECT_TRUE(isLibaviLine(GetCapturedStdout(), "Alloc", "Can't Create Buffer\n"));
+    EXPECT_TRUE(isLibaviLine(out.text(), "Alloc", "Can't Create Buffer\n"));
     EXPECT_EQ(b.GetData(), nullptr);
     EXPECT_EQ(b.GetSize(), 0u);
 }
@@ -193,9 +190,9 @@ TEST(BlockBuffer, FailedReAllocWithoutBlockPrintsAllocMessage)
 {
     CBlockBuffer b;
     avi_failAllocAfter(1);
-    CaptureStdout();
-    EXPECT_EQ(b.ReAlloc(16), -1);
-    EXPECT_TRUE(isLibaviLine(GetCapturedStdout(), "Alloc", "Can't Create Buffer\n"));
+    auto a = printing([&] { return b.ReAlloc(16); });
+    EXPECT_EQ(a.value, -1);
+    EXPECT_TRUE(isLibaviLine(a.out, "Alloc", "Can't Create Buffer\n"));
     EXPECT_EQ(b.GetSize(), 0u);
 }
 
@@ -206,9 +203,9 @@ TEST(BlockBuffer, FailedReAllocKeepsOldBlockAndPositions)
     b.Write(in, 5);
     unsigned char *block = b.GetData();
     avi_failAllocAfter(1);
-    CaptureStdout();
-    EXPECT_EQ(b.ReAlloc(1 << 20), -1);
-    EXPECT_TRUE(isLibaviLine(GetCapturedStdout(), "ReAlloc", "Can't Create Buffer\n"));
+    auto a = printing([&] { return b.ReAlloc(1 << 20); });
+    EXPECT_EQ(a.value, -1);
+    EXPECT_TRUE(isLibaviLine(a.out, "ReAlloc", "Can't Create Buffer\n"));
     EXPECT_EQ(b.GetData(), block);
     EXPECT_EQ(b.GetSize(), 8u);
     EXPECT_EQ(b.GetCurSize(), 5u);

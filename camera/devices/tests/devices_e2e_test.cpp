@@ -10,14 +10,13 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <initializer_list>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "stand_ins.h"
+#include "testsupport/files.h"
 
 namespace {
 
@@ -31,14 +30,6 @@ int64_t nowMsecs()
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
-}
-
-size_t countOf(const std::string &text, const std::string &what)
-{
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        n++;
-    return n;
 }
 
 // The texts appear in this order (other output, such as the menus, may come between them).
@@ -120,13 +111,7 @@ public:
         }
         return true;
     }
-    std::string output() const
-    {
-        std::ifstream f(outPath_, std::ios::binary);
-        std::stringstream ss;
-        ss << f.rdbuf();
-        return ss.str();
-    }
+    std::string output() const { return readText(outPath_); }
 
 private:
     static const int kRunning = -2;

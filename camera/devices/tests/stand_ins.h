@@ -1,5 +1,4 @@
-// Stand-ins for the board's devices under a temporary board root, and console capture, for the
-// device thread tests.
+// Stand-ins for the board's devices under a temporary board root, for the device thread tests.
 #pragma once
 
 #include <linux/input.h>
@@ -18,37 +17,8 @@
 
 #include "platform/thread_ctrl.h"
 #include "devices/dio_if.h"
-
-// A temporary folder set as Q7_ROOT, with dev/ and dev/input/; removed at the end.
-class BoardRoot {
-public:
-    BoardRoot();
-    ~BoardRoot();
-    // The host path of a board path such as "/dev/q7_io".
-    std::string path(const char *boardPath) const;
-    void makeFifo(const char *boardPath) const;
-
-private:
-    std::string root_;
-};
-
-// Sends standard output or error to a file while it lives; text() gives what was written so far.
-// When the test has failed, what was caught (the failure messages among it) is passed on at the
-// end.
-class ConsoleCapture {
-public:
-    explicit ConsoleCapture(FILE *stream);
-    ~ConsoleCapture();
-    std::string text() const;
-    // Waits until the text contains `part`; false after `msecs`.
-    bool waitFor(const std::string &part, int msecs = 10000) const;
-
-private:
-    FILE *stream_;
-    int streamFd_;
-    int savedFd_;
-    int fileFd_;
-};
+#include "testsupport/console.h"
+#include "testsupport/temp_dir.h"
 
 // A device thread body run on a thread of the test. Left running (a failed test), it is asked to
 // quit, `unblock` wakes it from a blocking read, and it is joined.

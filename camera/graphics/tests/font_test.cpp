@@ -6,11 +6,11 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "graphics/draw_font.h"
+#include "testsupport/files.h"
+#include "testsupport/temp_dir.h"
 
 namespace {
 
@@ -67,26 +67,16 @@ TEST(Glyphs, NoneIsBlank)
 }
 
 #ifdef Q7_FONTGEN_PATH
-std::string slurp(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 TEST(Generator, RemakesTheCommittedTables)
 {
-    char dir[] = "/tmp/q7fontXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string fonts = std::string(dir) + "/fonts.cpp", logo = std::string(dir) + "/logo.cpp";
+    TempDir dir("q7font");
+    const std::string fonts = dir.file("fonts.cpp"), logo = dir.file("logo.cpp");
     const std::string cmd = std::string(Q7_FONTGEN_PATH) + " " + fonts + " " + logo;
     ASSERT_EQ(system(cmd.c_str()), 0);
-    EXPECT_TRUE(slurp(fonts) == slurp(Q7_FONT_DATA_PATH))
+    EXPECT_TRUE(readText(fonts) == readText(Q7_FONT_DATA_PATH))
         << "draw_font_data.cpp differs from the generator's output: build the target q7_fonts";
-    EXPECT_TRUE(slurp(logo) == slurp(Q7_LOGO_DATA_PATH))
+    EXPECT_TRUE(readText(logo) == readText(Q7_LOGO_DATA_PATH))
         << "q7_logo.cpp differs from the generator's output: build the target q7_fonts";
-    EXPECT_EQ(system(("rm -rf " + std::string(dir)).c_str()), 0);
 }
 #endif
 

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "testsupport/console.h"
+#include "testsupport/files.h"
+#include "testsupport/temp_dir.h"
 #include "graphics/draw_gui.h"
 #include "graphics/graphic.h"
 
@@ -31,15 +33,7 @@ int openFds()
 
 std::vector<uint32_t> readPlane(const std::string &path)
 {
-    std::vector<uint32_t> px;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return px;
-    px.resize(720 * 480);
-    if (fread(px.data(), 4, px.size(), f) != px.size())
-        px.clear();
-    fclose(f);
-    return px;
+    return readWords(path, 720 * 480);
 }
 
 class Plane : public ::testing::Test {
@@ -47,11 +41,7 @@ class Plane : public ::testing::Test {
     std::string node() const { return root.path() + "/dev/fb2"; }
     void makeNode(size_t bytes)
     {
-        FILE *f = fopen(node().c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::vector<char> zeros(bytes + 1, 0);
-        ASSERT_EQ(fwrite(zeros.data(), 1, bytes, f), bytes);
-        fclose(f);
+        ASSERT_TRUE(writeFile(node(), Bytes(bytes, 0)));
     }
     void TearDown() override { grpx_fb_exit(); }
     BoardRoot root;
@@ -60,9 +50,9 @@ class Plane : public ::testing::Test {
 TEST_F(Plane, RegularFileIsMappedAndClearedToTheKey)
 {
     makeNode(0); // an empty file is sized to the plane
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(grpx_fb_init(), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    auto opened = printing(grpx_fb_init);
+    ASSERT_EQ(opened.value, 0);
+    EXPECT_EQ(opened.out, "");
     EXPECT_EQ(grpx_init, 1);
     EXPECT_GT(grpx_obj.fd, 0);
     ASSERT_NE(grpx_obj.fbAddr, nullptr);
@@ -106,10 +96,9 @@ TEST_F(Plane, InitAgainClearsAndKeepsOneDescriptor)
 
 TEST_F(Plane, MissingNodeFails)
 {
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(grpx_fb_init(), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              " [app] err: Could not open device [" + node() + "] \n");
+    auto opened = printing(grpx_fb_init);
+    EXPECT_EQ(opened.value, -1);
+    EXPECT_EQ(opened.out, " [app] err: Could not open device [" + node() + "] \n");
     EXPECT_EQ(grpx_init, 0);
     EXPECT_EQ(grpx_obj.fd, 0);
     EXPECT_EQ(grpx_obj.fbAddr, nullptr);
@@ -119,10 +108,9 @@ TEST_F(Plane, DeviceThatIsNoFrameBufferFailsClosed)
 {
     ASSERT_EQ(symlink("/dev/null", node().c_str()), 0);
     const int before = openFds();
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(grpx_fb_init(), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              " [app] err: Error reading fixed information.\n");
+    auto opened = printing(grpx_fb_init);
+    EXPECT_EQ(opened.value, -1);
+    EXPECT_EQ(opened.out, " [app] err: Error reading fixed information.\n");
     EXPECT_EQ(openFds(), before);
     EXPECT_EQ(grpx_init, 0);
 }

@@ -17,6 +17,8 @@
 #include "platform/osa.h"
 #include "platform/sim/sim_board.h"
 #include "platform/video_platform.h"
+#include "testsupport/files.h"
+#include "testsupport/temp_dir.h"
 
 namespace {
 
@@ -240,18 +242,17 @@ TEST(SimEncoder, HeldListsMakeTheEncoderDropFramesInsteadOfGrowing)
 // encoders have handed out and dropped.
 TEST(SimEncoder, ReportsTheFramesHandedOutOnceASecond)
 {
-    char path[] = "/tmp/q7reportXXXXXX";
-    int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    setenv("Q7_SIM_REPORT", path, 1);
+    TempDir dir("q7report");
+    const std::string path = dir.file("report");
+    ASSERT_TRUE(writeText(path, ""));
+    setenv("Q7_SIM_REPORT", path.c_str(), 1);
     startChain(VSYS_USECASE_DUAL_STREAM_CAPTURE, false, false, 10000000);
     std::vector<Frame> frames = collect(2500);
     SimCounters c = sim_counters();
     stopChain();
     unsetenv("Q7_SIM_REPORT");
 
-    FILE *f = fopen(path, "r");
+    FILE *f = fopen(path.c_str(), "r");
     ASSERT_NE(f, nullptr);
     // One report a line: produced on channels 0 and 1, dropped on channels 0 and 1.
     struct Report {
@@ -264,7 +265,6 @@ TEST(SimEncoder, ReportsTheFramesHandedOutOnceASecond)
         lines.push_back(r);
     EXPECT_TRUE(feof(f)) << "every line has the report's form";
     fclose(f);
-    unlink(path);
     ASSERT_GE(lines.size(), 2u);
     ASSERT_LE(lines.size(), 4u) << "one line a second, not one a frame";
     for (size_t i = 1; i < lines.size(); i++) {
@@ -277,17 +277,6 @@ TEST(SimEncoder, ReportsTheFramesHandedOutOnceASecond)
     EXPECT_GE(lines.back().produced[0] + 31, c.produced[0]);
     EXPECT_EQ(lines.back().dropped[0], c.dropped[0]);
     EXPECT_GE(ofChannel(frames, 0).size() + 1, (size_t)lines.back().produced[0]);
-}
-
-// Writes `bytes` to a temporary file and returns its path.
-std::string writeTemp(const std::vector<uint8_t> &bytes)
-{
-    char path[] = "/tmp/q7clipXXXXXX";
-    int fd = mkstemp(path);
-    EXPECT_GE(fd, 0);
-    EXPECT_EQ(write(fd, bytes.data(), bytes.size()), (ssize_t)bytes.size());
-    close(fd);
-    return path;
 }
 
 TEST(SimEncoder, ClipIsReplayedAsAccessUnitsWithTheBoardsNalHeaders)
@@ -303,11 +292,12 @@ TEST(SimEncoder, ClipIsReplayedAsAccessUnitsWithTheBoardsNalHeaders)
         0, 0, 1, 0x41, 0x9A, 0x33,    // another P picture
         0, 0, 1, 0x41, 0x1A, 0x44,    // second slice of that picture (first_mb != 0)
     };
-    std::string path = writeTemp(clip);
+    TempDir dir("q7clip");
+    const std::string path = dir.file("clip.h264");
+    ASSERT_TRUE(writeFile(path, clip));
     startChain(VSYS_USECASE_SINGLE_STREAM, true, false, 10000000, path.c_str());
     std::vector<Frame> frames = collect(400);
     stopChain();
-    unlink(path.c_str());
 
     std::vector<const Frame *> main = ofChannel(frames, 0);
     ASSERT_GE(main.size(), 6u);
@@ -339,10 +329,9 @@ std::string run(const std::string &cmd)
 
 TEST(SimEncoder, RealClipReplayedThroughTheEncoderDecodesWithoutErrorInFfmpeg)
 {
-    char dir[] = "/tmp/q7clipdirXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string clip = std::string(dir) + "/clip.h264";
-    std::string out = std::string(dir) + "/out.h264";
+    TempDir dir("q7clipdir");
+    const std::string clip = dir.file("clip.h264");
+    const std::string out = dir.file("out.h264");
     ASSERT_EQ(system(("ffmpeg -v error -f lavfi -i testsrc2=size=320x240:rate=30 -t 2 "
                       "-c:v libx264 -preset ultrafast -g 30 -bf 0 -x264-params repeat-headers=1 "
                       "-f h264 " + clip).c_str()),
@@ -354,8 +343,7 @@ TEST(SimEncoder, RealClipReplayedThroughTheEncoderDecodesWithoutErrorInFfmpeg)
 
     std::vector<const Frame *> main = ofChannel(frames, 0);
     ASSERT_GE(main.size(), 31u);
-    FILE *f = fopen(out.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
+    Bytes stream;
     int keys = 0;
     for (const Frame *fr : main) {
         if (fr->frameType == 0) {
@@ -363,15 +351,14 @@ TEST(SimEncoder, RealClipReplayedThroughTheEncoderDecodesWithoutErrorInFfmpeg)
             const uint8_t head[5] = {0, 0, 0, 1, 0x27};
             EXPECT_EQ(memcmp(fr->data.data(), head, 5), 0);
         }
-        fwrite(fr->data.data(), 1, fr->data.size(), f);
+        stream.insert(stream.end(), fr->data.begin(), fr->data.end());
     }
-    fclose(f);
+    ASSERT_TRUE(writeFile(out, stream));
     EXPECT_GE(keys, 2);
     EXPECT_EQ(run("ffmpeg -v error -f h264 -i " + out + " -f null - 2>&1"), "");
     EXPECT_EQ(run("ffprobe -v error -count_frames -select_streams v -show_entries "
                   "stream=nb_read_frames -of csv=p=0 " + out + " 2>&1"),
               std::to_string(main.size()) + "\n");
-    system((std::string("rm -rf ") + dir).c_str());
 }
 
 } // namespace

@@ -17,18 +17,6 @@
 namespace rectest
 {
 
-Board::Board()
-{
-    std::string cmd = "mkdir -p '" + cont() + "' '" + event() + "' '" + photo() + "'";
-    if (system(cmd.c_str()) != 0) abort();
-    setenv("Q7_ROOT", root().c_str(), 1);
-}
-
-Board::~Board()
-{
-    unsetenv("Q7_ROOT");
-}
-
 std::string Board::cont() const
 {
     return root() + Q7_CONT_DIR;
@@ -68,7 +56,7 @@ int64_t frameSeq(const uint8_t *data, size_t size)
 std::vector<Chunk> readChunks(const std::string &path)
 {
     std::vector<Chunk> out;
-    Bytes file = avitest::readFile(path);
+    Bytes file = readFile(path);
     if (file.size() < 32) return out;
     for (size_t pos : avitest::chunkOffsets(file)) {
         uint32_t size = avitest::u32(file, pos + 4);
@@ -190,7 +178,7 @@ CutFile readCutFile(const std::string &path)
         f.count[c.fourcc]++;
     }
     // The chunk after the complete ones, if its header made it, is the one the cut left short.
-    Bytes file = avitest::readFile(path);
+    Bytes file = readFile(path);
     std::vector<size_t> offsets = avitest::chunkOffsets(file);
     if (offsets.size() > complete.size()) {
         size_t pos = offsets[complete.size()];
@@ -210,7 +198,7 @@ static Bytes demuxed(const std::string &path, int stream, const char *format,
 {
     avitest::run("ffmpeg -nostdin -v quiet -y -i '" + path + "' -map 0:" + std::to_string(stream) +
                  " -c copy -f " + format + " '" + out + "'");
-    Bytes b = avitest::readFile(out);
+    Bytes b = readFile(out);
     unlink(out.c_str());
     return b;
 }
@@ -244,7 +232,7 @@ void expectRepairedWithoutLoss(const CutFile &cut, const std::string &copy)
         EXPECT_TRUE(std::equal(complete.begin(), complete.end(), got.begin()));
         if (s < 2 && !complete.empty()) {
             std::string es = copy + ".complete.h264";
-            avitest::writeFile(es, complete);
+            writeFile(es, complete);
             EXPECT_EQ(avitest::run("ffmpeg -nostdin -v error -f h264 -i '" + es + "' -f null -"),
                       "");
             unlink(es.c_str());

@@ -10,26 +10,18 @@
 
 #include "avi_test_util.h"
 #include "avi/udavi.h"
+#include "testsupport/temp_dir.h"
 
 namespace rectest
 {
 
-using avitest::Bytes;
-
-// A board root below a temporary folder with the card's three recording folders; Q7_ROOT points
-// at it while the object lives.
-class Board
+// The tests' board root (Q7_ROOT while it lives), with the card's recording folders by name.
+class Board : public BoardRoot
 {
   public:
-    Board();
-    ~Board();
-    const std::string &root() const { return m_dir.path(); }
     std::string cont() const;  // the continuous folder
     std::string event() const; // the event folder
     std::string photo() const; // the photo folder
-
-  private:
-    avitest::TempDir m_dir;
 };
 
 // Frame bytes that say which frame they are: the number, the size, then a pattern of both.

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "rec_test_util.h"
+#include "testsupport/console.h"
 #include "recorder/q7_util.h"
 
 using namespace rectest;
@@ -17,7 +18,7 @@ namespace
 
 void touch(const std::string &path)
 {
-    avitest::writeFile(path, Bytes{1, 2, 3});
+    writeFile(path, Bytes{1, 2, 3});
 }
 
 size_t countLines(const std::string &text, const std::string &start)
@@ -105,12 +106,12 @@ TEST(SnapshotNames, EveryFieldIsZeroPaddedAtTheStartOfTheYear)
 TEST(PathNames, APathThatDoesNotFitIsRefusedNeverCut)
 {
     char out[8];
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(q7_make_path(out, sizeof(out), "%s/%s", "abc", "def"), 0); // 7 bytes and the end
-    EXPECT_STREQ(out, "abc/def");
-    EXPECT_EQ(q7_make_path(out, sizeof(out), "%s/%s", "abc", "defg"), -1);
-    EXPECT_STREQ(out, "");
-    std::string said = testing::internal::GetCapturedStdout();
+    std::string said = printedBy([&] {
+        EXPECT_EQ(q7_make_path(out, sizeof(out), "%s/%s", "abc", "def"), 0); // 7 bytes and the end
+        EXPECT_STREQ(out, "abc/def");
+        EXPECT_EQ(q7_make_path(out, sizeof(out), "%s/%s", "abc", "defg"), -1);
+        EXPECT_STREQ(out, "");
+    });
     EXPECT_NE(said.find(" [app] err: a path of 8 bytes does not fit its 8-byte buffer, refused"),
               std::string::npos)
         << said;
@@ -121,12 +122,12 @@ TEST(PathNames, APathThatDoesNotFitIsRefusedNeverCut)
     ASSERT_EQ(mkdir(longRoot.c_str(), 0755), 0);
     setenv("Q7_ROOT", longRoot.c_str(), 1);
     char path[Q7_PATH_LEN];
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(q7_make_cont_name(path, sizeof(path), 2), -1);
-    EXPECT_STREQ(path, "");
-    EXPECT_EQ(q7_make_snapshot_name(path, sizeof(path), false), -1);
-    EXPECT_STREQ(path, "");
-    said = testing::internal::GetCapturedStdout();
+    said = printedBy([&] {
+        EXPECT_EQ(q7_make_cont_name(path, sizeof(path), 2), -1);
+        EXPECT_STREQ(path, "");
+        EXPECT_EQ(q7_make_snapshot_name(path, sizeof(path), false), -1);
+        EXPECT_STREQ(path, "");
+    });
     EXPECT_EQ(countLines(said, " [app] err: a path of "), 2u) << said;
     setenv("Q7_ROOT", board.root().c_str(), 1);
 }
@@ -285,9 +286,7 @@ TEST(ContinuousFolder, PreparationKeepsEarlierRecordingsAndEntersThemOldestMinut
     touch(board.event() + "/EVT_2013_07_05_09_03_41.avi");
     q7_filelist_enter("/somewhere/old.avi");
 
-    testing::internal::CaptureStdout();
-    q7_prepare_cont_folder();
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = printedBy(q7_prepare_cont_folder);
     EXPECT_NE(out.find(" [app] continuous folder: 5 earlier recordings kept, 0 oldest deleted\n"),
               std::string::npos)
         << out;
@@ -315,9 +314,7 @@ TEST(ContinuousFolder, AnEmptyFolderLeavesAnEmptyRing)
 {
     Board board;
     q7_filelist_enter("/somewhere/old.avi");
-    testing::internal::CaptureStdout();
-    q7_prepare_cont_folder();
-    testing::internal::GetCapturedStdout();
+    printedBy(q7_prepare_cont_folder);
     EXPECT_EQ(g_filelist.index, 0u);
     for (int i = 0; i < Q7_FILELIST_SLOTS; i++)
         EXPECT_EQ(g_filelist.name[i][0], '\0');

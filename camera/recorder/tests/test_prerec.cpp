@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "rec_test_util.h"
+#include "testsupport/console.h"
 #include "recorder/q7_prerec.h"
 
 using namespace rectest;
@@ -215,7 +216,7 @@ TEST_F(PreList, DurationZeroDuringAnEventFinishesTheEventFile)
     std::vector<std::string> files = listDir(board.event());
     ASSERT_EQ(files.size(), 1u);
     // Closed: the index follows the data.
-    Bytes file = avitest::readFile(board.event() + "/" + files[0]);
+    Bytes file = readFile(board.event() + "/" + files[0]);
     std::string text(file.begin(), file.end());
     EXPECT_NE(text.find("idx1"), std::string::npos);
     std::vector<std::pair<std::string, int64_t>> got = eventContent(board);
@@ -349,9 +350,9 @@ TEST(PreListMemory, FailedRegionAllocationLeavesTheListOff)
 {
     Board board;
     PRELIST_failNextRegionAlloc();
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(PRELIST_init_instance(10, 10, 1920, 1080), 0u);
-    std::string out = testing::internal::GetCapturedStdout();
+    auto init = printing([] { return PRELIST_init_instance(10, 10, 1920, 1080); });
+    EXPECT_EQ(init.value, 0u);
+    const std::string &out = init.out;
     EXPECT_NE(out.find("[pre-rec] "), std::string::npos);
     EXPECT_EQ(PRELIST_getPrerecDuration(), 0);
     Bytes data = frameBytes(1, 100);
@@ -373,9 +374,7 @@ TEST(PreListMemory, AMissingEventFolderRunsTheEventWithoutAFile)
     Bytes data = frameBytes(1, 100);
     AVI_FRAME_PARAM f{data.data(), 100, 0, 0, 1, 10, 0};
     PRELIST_add_tail_vdo(&f);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(PRELIST_set_event(30), -1);
-    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printing([] { return PRELIST_set_event(30); }).value, -1);
     EXPECT_EQ(gPREREC_ctrl.eventOn, 1u);
     for (int i = 1; i < 400; i++) {
         f.time_sec = 10 + i / 30;

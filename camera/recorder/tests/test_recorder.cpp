@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "platform/osa.h"
@@ -16,6 +17,7 @@
 #include "recorder/q7_ipc_bits.h"
 #include "recorder/q7_prerec.h"
 #include "recorder/q7_util.h"
+#include "testsupport/console.h"
 
 using namespace rectest;
 
@@ -27,8 +29,6 @@ class Recorder : public testing::Test
   protected:
     void SetUp() override
     {
-        // An internal check waits for the operator's q; here standard input is at its end.
-        ASSERT_NE(freopen("/dev/null", "r", stdin), nullptr);
         setClockSecond(10);
         memset(&cfg, 0, sizeof(cfg));
         cfg.frameRate = 30;
@@ -51,7 +51,7 @@ class Recorder : public testing::Test
 
     void start(int mode)
     {
-        testing::internal::CaptureStdout();
+        console = std::make_unique<ConsoleCapture>(stdout);
         ASSERT_EQ(q7_ipcBitsInit(mode, &cfg), 0);
         running = true;
     }
@@ -61,7 +61,9 @@ class Recorder : public testing::Test
         q7_ipcBitsStop();
         q7_ipcBitsExit();
         running = false;
-        return testing::internal::GetCapturedStdout();
+        std::string out = console->text();
+        console.reset();
+        return out;
     }
 
     // An H.264 frame of channel 0 (main) or 1 (sub), numbered.
@@ -132,6 +134,9 @@ class Recorder : public testing::Test
     }
 
     Board board;
+    // An internal check waits for the operator's q; here standard input is at its end.
+    ScriptedInput noInput{""};
+    std::unique_ptr<ConsoleCapture> console; // the pipeline's output while it runs
     APP_CFG cfg;
     uint32_t seq = 1;
     bool running = false;
@@ -312,7 +317,7 @@ TEST_P(Snapshots, OneRequestSavesOneImagePerCamera)
     for (size_t i = 0; i < files.size(); i++) {
         EXPECT_EQ(files[i].rfind("IMG_", 0), 0u);
         EXPECT_NE(files[i].find(GetParam().suffixes[i] + ".jpeg"), std::string::npos) << files[i];
-        EXPECT_EQ(avitest::readFile(board.photo() + "/" + files[i]), image);
+        EXPECT_EQ(readFile(board.photo() + "/" + files[i]), image);
     }
 }
 
@@ -371,36 +376,11 @@ std::vector<std::string> pictureHashes(const std::string &input)
     return hashes;
 }
 
-// Standard input that never ends and never brings anything: whoever reads it waits for good.
-class SilentConsole
-{
-  public:
-    SilentConsole()
-    {
-        if (pipe(fds) != 0) ADD_FAILURE() << "pipe";
-        saved = dup(0);
-        dup2(fds[0], 0);
-        clearerr(stdin);
-    }
-    ~SilentConsole()
-    {
-        dup2(saved, 0);
-        close(saved);
-        close(fds[0]);
-        close(fds[1]);
-        clearerr(stdin);
-    }
-
-  private:
-    int fds[2];
-    int saved;
-};
-
 TEST_F(Recorder, AnOversizedFrameIsDroppedWithItsChannelUpToTheNextKeyFrame)
 {
     // Nobody answers at the console of an unattended car: nothing on this path may wait for it.
-    SilentConsole console;
-    testing::internal::CaptureStderr();
+    TypedInput silent;
+    ConsoleCapture errors(stderr);
     start(CAM_MODE_BOTH);
     const uint32_t area = 320 * 240 / 2; // the pool area holds fewer bytes than this
     EXPECT_EQ(video(0, true), 0);            // 1
@@ -417,7 +397,7 @@ TEST_F(Recorder, AnOversizedFrameIsDroppedWithItsChannelUpToTheNextKeyFrame)
     EXPECT_EQ(video(1, true), 0);            // 12
     idle();
     std::string out = stop();
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = errors.text();
     EXPECT_EQ(err.find("ASSERT"), std::string::npos) << err;
 
     std::vector<std::string> files = listDir(board.cont());
@@ -448,13 +428,13 @@ TEST_F(Recorder, FilesStayDecodableWhenFramesInTheMiddleOfAGroupAreTooLarge)
 {
     // A real clip whose frames 39-48 are noise, larger than the 38 400-byte area; frames 49-59
     // fit but refer back to them; frame 60 is the next key frame.
-    avitest::TempDir dir;
+    TempDir dir;
     std::string clip = dir.file("noise.h264");
     avitest::run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=320x240:rate=30 -t 4 -vf "
                  "\"noise=alls=100:allf=t+u:enable='between(t,1.3,1.6)'\" -c:v libx264 -preset "
                  "ultrafast -g 30 -bf 0 -x264-params repeat-headers=1 -f h264 '" +
                  clip + "'");
-    std::vector<avitest::AccessUnit> aus = avitest::splitAccessUnits(avitest::readFile(clip));
+    std::vector<avitest::AccessUnit> aus = avitest::splitAccessUnits(readFile(clip));
     ASSERT_EQ(aus.size(), 120u);
     const size_t area = 320 * 240 / 2;
     std::vector<bool> fits;
@@ -505,9 +485,9 @@ TEST_F(Recorder, AStartWith70EarlierFilesKeepsTheNewest60AndTheNextMinutesDelete
         char name[64];
         snprintf(name, sizeof(name), "REC_2013_07_05_%02d_%02d.avi", 9 + i / 60, i % 60);
         earlier.push_back(name);
-        avitest::writeFile(board.cont() + "/" + name, frameBytes((uint32_t)i, 100));
+        writeFile(board.cont() + "/" + name, frameBytes((uint32_t)i, 100));
     }
-    avitest::writeFile(board.cont() + "/notes.txt", Bytes{1});
+    writeFile(board.cont() + "/notes.txt", Bytes{1});
     start(CAM_MODE_BOTH);
     auto ours = [&] {
         std::vector<std::string> names;
@@ -537,7 +517,7 @@ TEST_F(Recorder, AStartWith70EarlierFilesKeepsTheNewest60AndTheNextMinutesDelete
     EXPECT_EQ(std::count(now.begin(), now.end(), earlier[11]), 0);
     EXPECT_EQ(std::count(now.begin(), now.end(), earlier[12]), 1);
     EXPECT_EQ(std::count(now.begin(), now.end(), earlier[69]), 1);
-    EXPECT_TRUE(avitest::readFile(board.cont() + "/notes.txt") == Bytes{1});
+    EXPECT_TRUE(readFile(board.cont() + "/notes.txt") == Bytes{1});
     EXPECT_NE(out.find(" [app] continuous folder: 60 earlier recordings kept, 10 oldest deleted\n"),
               std::string::npos)
         << out;

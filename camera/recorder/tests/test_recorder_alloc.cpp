@@ -6,39 +6,15 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <atomic>
+#include <memory>
 
 #include "platform/osa.h"
 #include "rec_test_util.h"
 #include "recorder/q7_ipc_bits.h"
 #include "recorder/q7_prerec.h"
 #include "recorder/q7_util.h"
-
-extern "C" void *__libc_malloc(size_t);
-extern "C" void *__libc_calloc(size_t, size_t);
-extern "C" void *__libc_realloc(void *, size_t);
-static std::atomic<bool> g_counting{false};
-static std::atomic<uint64_t> g_allocs{0};
-static void countOne()
-{
-    if (g_counting.load(std::memory_order_relaxed))
-        g_allocs.fetch_add(1, std::memory_order_relaxed);
-}
-extern "C" void *malloc(size_t n)
-{
-    countOne();
-    return __libc_malloc(n);
-}
-extern "C" void *calloc(size_t n, size_t size)
-{
-    countOne();
-    return __libc_calloc(n, size);
-}
-extern "C" void *realloc(void *p, size_t n)
-{
-    countOne();
-    return __libc_realloc(p, n);
-}
+#include "testsupport/alloc_count.h"
+#include "testsupport/console.h"
 
 using namespace rectest;
 
@@ -67,7 +43,8 @@ TEST_P(SteadyState, NoAllocationPerFrameBeyondTheIndex)
     cfg.subHeight = 180;
     cfg.jpegEnable = cfg.bitsEnable = cfg.audioEnable = cfg.prerecEnable = 1;
     cfg.contRecEnable = GetParam().contRec;
-    testing::internal::CaptureStdout();
+    // The pipeline's console lines are not the test's output.
+    auto quiet = std::make_unique<ConsoleCapture>(stdout);
     ASSERT_EQ(q7_ipcBitsInit(CAM_MODE_BOTH, &cfg), 0);
     Q7_IPCBITS_CTRL &c = gQ7_ipcBitsCtrl;
 
@@ -104,16 +81,14 @@ TEST_P(SteadyState, NoAllocationPerFrameBeyondTheIndex)
             OSA_waitMsecs(1);
     };
     feed(0, 60); // the file is open and the pre-record list is filling
-    g_allocs = 0;
-    g_counting = true;
+    startCountingAllocations();
     feed(60, kFrames);
-    g_counting = false;
-    uint64_t allocs = g_allocs;
+    uint64_t allocs = stopCountingAllocations();
     uint32_t listed = gPREREC_ctrl.count;
     q7_ipcBitsStop();
     q7_ipcBitsExit();
     q7_set_clock_offset(0);
-    testing::internal::GetCapturedStdout();
+    quiet.reset();
 
     EXPECT_GT(listed, 500u); // the list took every frame
     uint64_t chunks = (kFrames - 60) * 2 + (kFrames - 60) / 4;

@@ -28,6 +28,7 @@
 #include "recorder/q7_ipc_bits.h"
 #include "recorder/q7_prerec.h"
 #include "recorder/q7_util.h"
+#include "testsupport/console.h"
 
 using namespace rectest;
 
@@ -36,7 +37,7 @@ namespace
 
 // Clips made once for the whole program: 1 s between key frames, as the board's encoder.
 struct Clips {
-    avitest::TempDir dir;
+    TempDir dir;
     std::string main, sub;
     Clips()
     {
@@ -131,7 +132,7 @@ int waitApp(pid_t pid, int limitSecs)
 pid_t childOf(pid_t pid)
 {
     for (int i = 0; i < 50; i++) {
-        Bytes b = avitest::readFile("/proc/" + std::to_string(pid) + "/task/" +
+        Bytes b = readFile("/proc/" + std::to_string(pid) + "/task/" +
                                     std::to_string(pid) + "/children");
         int child = atoi(std::string(b.begin(), b.end()).c_str());
         if (child > 0) return child;
@@ -153,7 +154,7 @@ TEST(RecorderApp, BothCamerasAcrossAMinuteBoundaryLeaveTwoFilesAndSnapshots)
     type(typing, "0\n0\n");
     close(typing);
     int status = waitApp(pid, 60);
-    Bytes log = avitest::readFile(board.root() + "/console.log");
+    Bytes log = readFile(board.root() + "/console.log");
     std::string console(log.begin(), log.end());
     ASSERT_EQ(status, 0) << console;
 
@@ -179,7 +180,7 @@ TEST(RecorderApp, BothCamerasAcrossAMinuteBoundaryLeaveTwoFilesAndSnapshots)
 
 std::string readText(const std::string &path)
 {
-    Bytes b = avitest::readFile(path);
+    Bytes b = readFile(path);
     return std::string(b.begin(), b.end());
 }
 
@@ -191,14 +192,6 @@ bool waitText(const std::string &path, const std::string &what, int msecs)
         sleepMs(5);
     }
     return true;
-}
-
-size_t countText(const std::string &text, const std::string &what)
-{
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-        n++;
-    return n;
 }
 
 // Unattended: the car starts with its key device not there yet. The camera process records all
@@ -239,15 +232,15 @@ TEST(RecorderApp, AutomaticModeRecordsThroughAMissingKeyDeviceUntilKeyF1)
     const std::string out = readText(console);
     ASSERT_EQ(status, 0) << out;
 
-    EXPECT_EQ(countText(out, "device open failed!!"), 1u) << out;
-    EXPECT_EQ(countText(out, " [app] err: the key device cannot be opened; trying it again every "
+    EXPECT_EQ(countOf(out, "device open failed!!"), 1u) << out;
+    EXPECT_EQ(countOf(out, " [app] err: the key device cannot be opened; trying it again every "
                              "second\n"),
               1u)
         << out;
-    EXPECT_EQ(countText(out, "KEY_F1\n"), 1u);
+    EXPECT_EQ(countOf(out, "KEY_F1\n"), 1u);
     const std::string calls = readText(log);
-    EXPECT_EQ(countText(calls, "Vsys_create"), 1u) << "one camera process throughout";
-    EXPECT_EQ(countText(calls, "Vcap_init width=1280 height=720"), 1u);
+    EXPECT_EQ(countOf(calls, "Vsys_create"), 1u) << "one camera process throughout";
+    EXPECT_EQ(countOf(calls, "Vcap_init width=1280 height=720"), 1u);
 
     // The files cover the run: 30 frames a second, within one key-frame interval.
     std::vector<std::string> files = listDir(board.cont());
@@ -275,7 +268,6 @@ class CameraProcess : public testing::Test
             setenv(e.substr(0, e.find('=')).c_str(), e.substr(e.find('=') + 1).c_str(), 1);
         setenv("Q7_SIM_CLIP0", clips().main.c_str(), 1);
         setenv("Q7_SIM_CLIP1", clips().sub.c_str(), 1);
-        ASSERT_NE(freopen("/dev/null", "r", stdin), nullptr);
         System_init();
         memset(&gApp_cfg, 0, sizeof(gApp_cfg));
         gApp_cfg.recordOn = 1;
@@ -294,6 +286,7 @@ class CameraProcess : public testing::Test
         unsetenv("Q7_SIM_CLIP1");
     }
     Board board;
+    ScriptedInput noInput{""}; // the console is at its end
 };
 
 TEST_F(CameraProcess, AnEventFileCoversTenSecondsBeforeAndAfterTheEvent)
@@ -393,7 +386,7 @@ TEST(RecorderApp, PowerCutsLeaveFilesThatTheRepairRestoresWithoutLoss)
                    f.c_str(), c.count["00dc"], c.count["01dc"], c.count["02wb"],
                    c.tornTag.empty() ? "no chunk" : c.tornTag.c_str());
             std::string copy = board.root() + "/" + f;
-            avitest::writeFile(copy, avitest::readFile(path));
+            writeFile(copy, readFile(path));
             ASSERT_EQ(LIBAVI_recoverFile((char *)copy.c_str()), 0);
             expectRepairedWithoutLoss(c, copy);
             repaired++;

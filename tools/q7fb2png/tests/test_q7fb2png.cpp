@@ -5,31 +5,17 @@
 #include <stdlib.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "graphics/draw_gui.h"
+#include "testsupport/files.h"
+#include "testsupport/temp_dir.h"
 
 namespace {
 
 class Fb2Png : public ::testing::Test {
   protected:
-    void SetUp() override
-    {
-        char d[] = "/tmp/q7pngXXXXXX";
-        ASSERT_NE(mkdtemp(d), nullptr);
-        dir = d;
-    }
-    void TearDown() override { EXPECT_EQ(system(("rm -rf " + dir).c_str()), 0); }
-
-    void writePlane(const std::vector<uint32_t> &px, size_t count)
-    {
-        FILE *f = fopen((dir + "/fb2").c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        ASSERT_EQ(fwrite(px.data(), 4, count, f), count);
-        fclose(f);
-    }
     static std::string tool()
     {
         const char *path = getenv("Q7FB2PNG");
@@ -47,16 +33,14 @@ class Fb2Png : public ::testing::Test {
                                 " -f rawvideo -pix_fmt rgba " + raw;
         if (system(cmd.c_str()) != 0)
             return "";
-        std::ifstream in(raw, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
+        return readText(raw);
     }
     static std::string rgba(int r, int g, int b, int a)
     {
         return std::string{(char)r, (char)g, (char)b, (char)a};
     }
-    std::string dir;
+    TempDir tmp{"q7png"};
+    std::string dir = tmp.path();
 };
 
 TEST_F(Fb2Png, PixelsAndTheKey)
@@ -65,7 +49,7 @@ TEST_F(Fb2Png, PixelsAndTheKey)
     draw_fill_color(px.data(), GRPX_KEY_COLOR);
     draw_fill_rect(px.data(), {100, 50, 10, 5}, 0x00FFFF00);
     px[479 * 720 + 719] = 0x00123456;
-    writePlane(px, px.size());
+    ASSERT_TRUE(writeWords(dir + "/fb2", px));
 
     for (const bool transparent : {false, true}) {
         SCOPED_TRACE(transparent ? "-t" : "grey");
@@ -86,10 +70,7 @@ TEST_F(Fb2Png, DefaultPlaneIsBelowTheBoardRoot)
 {
     ASSERT_EQ(system(("mkdir -p " + dir + "/root/dev").c_str()), 0);
     std::vector<uint32_t> px(GRPX_WIDTH * GRPX_HEIGHT, 0x00010203);
-    FILE *f = fopen((dir + "/root/dev/fb2").c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    ASSERT_EQ(fwrite(px.data(), 4, px.size(), f), px.size());
-    fclose(f);
+    ASSERT_TRUE(writeWords(dir + "/root/dev/fb2", px));
     ASSERT_EQ(run("") >> 8, 2) << "usage error without an output";
     ASSERT_EQ(system(("Q7_ROOT=" + dir + "/root " + tool() + " " + dir + "/p.png").c_str()), 0);
     const std::string out = decode(dir + "/p.png");
@@ -100,7 +81,7 @@ TEST_F(Fb2Png, DefaultPlaneIsBelowTheBoardRoot)
 TEST_F(Fb2Png, ShortOrMissingPlaneFails)
 {
     std::vector<uint32_t> px(1000, 0);
-    writePlane(px, px.size());
+    ASSERT_TRUE(writeWords(dir + "/fb2", px));
     EXPECT_NE(run(dir + "/fb2 " + dir + "/a.png"), 0);
     EXPECT_NE(run(dir + "/none " + dir + "/b.png"), 0);
     std::ifstream a(dir + "/a.png"), b(dir + "/b.png");

@@ -71,7 +71,7 @@ void sleepMs(int ms)
 
 // The board's initramfs with real clips for the encoders, made once for the program.
 struct Kit {
-    avitest::TempDir dir;
+    TempDir dir;
     std::string initrd;
     std::string error;
     Kit()
@@ -105,7 +105,7 @@ Kit &kit()
 
 // A new card as its owner prepares one on the PC: formatted by the settings tool's formatter
 // (q7card), then the settings tool's record saved onto it. Returns setup.cfg's bytes.
-Bytes prepareCard(const avitest::TempDir &dir, const std::string &image)
+Bytes prepareCard(const TempDir &dir, const std::string &image)
 {
     int status = 0;
     std::string out = avitest::run(
@@ -118,10 +118,10 @@ Bytes prepareCard(const avitest::TempDir &dir, const std::string &image)
     s.configVersion = 1u << 16 | 5;
     ResetSettings(s, K420_Setting);
     std::string cfg = dir.file("setup.cfg");
-    avitest::writeFile(cfg,
+    writeFile(cfg,
                        Bytes(kCameraSettingsSize, 0)); // Save writes over a file, never creates one
     EXPECT_TRUE(SaveSettings(s, QString::fromStdString(cfg), K420_Setting));
-    Bytes saved = avitest::readFile(cfg);
+    Bytes saved = readFile(cfg);
     EXPECT_EQ(saved, Bytes(s.bytes(), s.bytes() + kCameraSettingsSize));
     out = mtool("mcopy", image, shq(cfg) + " ::/setup.cfg", &status);
     EXPECT_EQ(status, 0) << out;
@@ -129,7 +129,7 @@ Bytes prepareCard(const avitest::TempDir &dir, const std::string &image)
 }
 
 // fsck.fat's findings on the card's partition.
-QStringList fsckFindings(const std::string &image, const avitest::TempDir &scratch,
+QStringList fsckFindings(const std::string &image, const TempDir &scratch,
                          QString *report = nullptr)
 {
     FormatLayout layout{};
@@ -181,7 +181,7 @@ bool lastReport(const std::string &console, size_t from, unsigned long long v[4]
 class Emulator
 {
   public:
-    explicit Emulator(const avitest::TempDir &dir)
+    explicit Emulator(const TempDir &dir)
         : m_console(dir.file("console.log")), m_monitor(dir.file("monitor.sock"))
     {
     }
@@ -208,7 +208,7 @@ class Emulator
         return m_pid > 0;
     }
 
-    std::string console() const { return text(avitest::readFile(m_console)); }
+    std::string console() const { return text(readFile(m_console)); }
 
     // Waits until the console holds `what` at or after `from`; false when the board stopped or
     // `secs` passed. *at is where it stands.
@@ -294,7 +294,7 @@ class Emulator
 TEST(EmulatedBoard, ACardPreparedOnThePcRecordsBothCamerasUntilTheButtonAndReadsBackClean)
 {
     ASSERT_FALSE(kit().initrd.empty()) << kit().error;
-    avitest::TempDir dir;
+    TempDir dir;
     std::string card = dir.file("card.img");
     Bytes setup = prepareCard(dir, card);
     ASSERT_FALSE(HasFailure());
@@ -365,7 +365,7 @@ TEST(EmulatedBoard, ACardPreparedOnThePcRecordsBothCamerasUntilTheButtonAndReads
     int status = 0;
     std::string out = mtool("mcopy", card, "-n ::/setup.cfg " + shq(dir.file("back.cfg")), &status);
     ASSERT_EQ(status, 0) << out;
-    EXPECT_EQ(avitest::readFile(dir.file("back.cfg")), setup) << "setup.cfg byte for byte";
+    EXPECT_EQ(readFile(dir.file("back.cfg")), setup) << "setup.cfg byte for byte";
 }
 
 // What fsck.fat may say of a card whose power was cut while the kernel had files open: the
@@ -426,7 +426,7 @@ TEST(EmulatedBoard, PowerCutsLeaveACardThatChecksAndRecordingsThatRepair)
     printf("power cuts: %d after 3 to %d s of recording, seed %u (Q7_BOARD_SEED repeats the run)\n",
            cuts, longest, seed);
     std::mt19937 rng(seed);
-    avitest::TempDir dir;
+    TempDir dir;
     std::string card = dir.file("card.img");
     prepareCard(dir, card);
     ASSERT_FALSE(HasFailure());
@@ -480,7 +480,7 @@ TEST(EmulatedBoard, PowerCutsLeaveACardThatChecksAndRecordingsThatRepair)
             std::string info = avitest::run(shq(Q7AVI_PATH) + " info " + shq(path));
             const bool complete = info.find(": complete\n") != std::string::npos;
             printf("    %s: %zu bytes, %s, %zu + %zu frames and %zu audio blocks%s%s\n", f.c_str(),
-                   avitest::readFile(path).size(), complete ? "complete" : "cut short",
+                   readFile(path).size(), complete ? "complete" : "cut short",
                    c.count["00dc"], c.count["01dc"], c.count["02wb"],
                    c.tornTag.empty() ? "" : ", cut in ", c.tornTag.c_str());
             recovered += c.count["00dc"];
