@@ -42,12 +42,15 @@ std::string shellWord(const std::string &word)
 #endif
 }
 
-#ifdef _WIN32
 std::string run(const std::string &cmd, int *status, bool withStderr)
 {
     std::string out;
+#ifdef _WIN32
     // Wine's cmd redirects a command's standard error inside the parentheses, not after them.
     FILE *p = _popen(("(" + cmd + (withStderr ? " 2>&1)" : " 2>NUL)")).c_str(), "rb");
+#else
+    FILE *p = popen(("(" + cmd + (withStderr ? ") 2>&1" : ") 2>/dev/null")).c_str(), "r");
+#endif
     if (!p) {
         if (status)
             *status = -1;
@@ -57,6 +60,7 @@ std::string run(const std::string &cmd, int *status, bool withStderr)
     size_t n;
     while ((n = fread(buf, 1, sizeof(buf), p)) > 0)
         out.append(buf, n);
+#ifdef _WIN32
     const int st = _pclose(p);
     if (status)
         *status = st;
@@ -66,27 +70,13 @@ std::string run(const std::string &cmd, int *status, bool withStderr)
         if (!(out[i] == '\r' && i + 1 < out.size() && out[i + 1] == '\n'))
             lines += out[i];
     return lines;
-}
 #else
-std::string run(const std::string &cmd, int *status, bool withStderr)
-{
-    std::string out;
-    FILE *p = popen(("(" + cmd + (withStderr ? ") 2>&1" : ") 2>/dev/null")).c_str(), "r");
-    if (!p) {
-        if (status)
-            *status = -1;
-        return out;
-    }
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), p)) > 0)
-        out.append(buf, n);
-    int st = pclose(p);
+    const int st = pclose(p);
     if (status)
         *status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return out;
-}
 #endif
+}
 
 std::vector<AccessUnit> splitAccessUnits(const Bytes &s)
 {
