@@ -105,8 +105,8 @@ void videoOptions(void)
         case '1':
         case '2':
         case '3': {
-            static const char *const questions[] = {"sharpness (1 ~ 7) : ", "brightness (1 ~ 7) : ",
-                                                    "contrast (1 ~ 7) : "};
+            static const char *const questions[] = {
+                "sharpness (1 ~ 7) : ", "brightness (1 ~ 7) : ", "contrast (1 ~ 7) : "};
             const int level = menu_prompt_data(questions[choice - '1']);
             if (level != 0 && Vcam_set_video_option(choice, level) < 0)
                 puts(" [app] err: Vcam_set_video_option (main)");
@@ -156,7 +156,8 @@ void toggleMotion(void)
 
 int q7_capture_settings(int camMode)
 {
-    const int mode = (camMode == CAM_MODE_MAIN || camMode == CAM_MODE_SUB) ? camMode : CAM_MODE_BOTH;
+    const int mode =
+        (camMode == CAM_MODE_MAIN || camMode == CAM_MODE_SUB) ? camMode : CAM_MODE_BOTH;
     const bool mainCam = mode != CAM_MODE_SUB;
     for (;;) {
         printf(kCaptureMenu, motion_en == 1 ? "*" : " ");

@@ -8,9 +8,10 @@
 
 PB_OBJ pbObj;
 
-static const char kMenu[] = "\r\n ==================\r\n Playback Main Menu\r\n ==================\r\n\r\n"
-                            " 0: exit\r\n 1: Start avi playback\r\n 2: Stop avi playback\r\n\r\n"
-                            " Enter Choice: ";
+static const char kMenu[] =
+    "\r\n ==================\r\n Playback Main Menu\r\n ==================\r\n\r\n"
+    " 0: exit\r\n 1: Start avi playback\r\n 2: Stop avi playback\r\n\r\n"
+    " Enter Choice: ";
 
 void pb_readerInit(PB_READER *r, FILE *fp, off_t moviOffset, DWORD moviSize)
 {
@@ -60,7 +61,8 @@ void *playbackFxn(void *arg)
     AVIFILE *f = pb->aviFile;
     uint8_t *staging = (uint8_t *)q7_mem_allloc(PB_STAGING_SIZE);
     // The buffer list is far larger than the thread's stack.
-    VCODEC_BITSBUF_LIST_S *list = (VCODEC_BITSBUF_LIST_S *)q7_mem_allloc(sizeof(VCODEC_BITSBUF_LIST_S));
+    VCODEC_BITSBUF_LIST_S *list =
+        (VCODEC_BITSBUF_LIST_S *)q7_mem_allloc(sizeof(VCODEC_BITSBUF_LIST_S));
     puts("[PLAYBACK] Playback Running...");
     uint32_t mainCount = 0;
     PB_READER rd;

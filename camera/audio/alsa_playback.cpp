@@ -63,7 +63,8 @@ int sound_playback_main(ThreadCtrl *ctrl)
         snd_pcm_uframes_t framesRead = got / bytesPerFrame;
         snd_pcm_uframes_t frames = framesRead;
         if (frames < env.periodFrames) {
-            memset(buf + framesRead * bytesPerFrame, 0, (env.periodFrames - framesRead) * bytesPerFrame);
+            memset(buf + framesRead * bytesPerFrame, 0,
+                   (env.periodFrames - framesRead) * bytesPerFrame);
             frames = env.periodFrames;
         }
 

@@ -9,7 +9,7 @@
 namespace {
 
 const unsigned int kMaxBufferTime = 500000; // us
-const int kPcmWaitMs = 1000;                 // longest wait for the device in a read or write
+const int kPcmWaitMs = 1000;                // longest wait for the device in a read or write
 
 const char *const kSpeakerName = "SPK";
 const char *const kBoostName = "MIC1 Boost";
@@ -32,7 +32,8 @@ int mixerOpen(int element, snd_mixer_t **mixer, snd_mixer_elem_t **elem)
     snd_mixer_t *m = nullptr;
     if (snd_mixer_open(&m, 0) == 0) {
         // A card that cannot be attached or loaded simply has no such element.
-        if (snd_mixer_attach(m, ALSA_MIXER_CARD) == 0 && snd_mixer_selem_register(m, nullptr, nullptr) == 0)
+        if (snd_mixer_attach(m, ALSA_MIXER_CARD) == 0 &&
+            snd_mixer_selem_register(m, nullptr, nullptr) == 0)
             snd_mixer_load(m);
         snd_mixer_selem_id_t *sid;
         snd_mixer_selem_id_alloca(&sid);
@@ -55,7 +56,8 @@ int mixerOpen(int element, snd_mixer_t **mixer, snd_mixer_elem_t **elem)
 snd_pcm_t *alsa_open(const char *name, int capture, int nonblock)
 {
     snd_pcm_t *pcm = nullptr;
-    snd_pcm_stream_t stream = capture == ALSA_CAPTURE ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
+    snd_pcm_stream_t stream =
+        capture == ALSA_CAPTURE ? SND_PCM_STREAM_CAPTURE : SND_PCM_STREAM_PLAYBACK;
     if (snd_pcm_open(&pcm, name, stream, nonblock ? SND_PCM_NONBLOCK : 0) < 0)
         return nullptr;
     if (snd_pcm_nonblock(pcm, 1) < 0) {
@@ -99,7 +101,8 @@ int alsa_set_params(AlsaEnv *env, int startDelay, int stopDelay)
         fprintf(stderr, "%s: cannot set sample rate!\n", dev);
         return err;
     }
-    if ((uint64_t)rate * 100 > (uint64_t)requested * 105 || (uint64_t)rate * 100 < (uint64_t)requested * 95)
+    if ((uint64_t)rate * 100 > (uint64_t)requested * 105 ||
+        (uint64_t)rate * 100 < (uint64_t)requested * 95)
         fprintf(stderr, "%s Warning: rate is not accurate(requested = %iHz, got = %iHz)\n", dev,
                 (int)requested, (int)rate);
     env->rate = rate;
@@ -147,8 +150,8 @@ int alsa_set_params(AlsaEnv *env, int startDelay, int stopDelay)
     snd_pcm_hw_params_get_buffer_size(params, &bufferSize);
     env->periodFrames = (uint32_t)periodFrames;
     if (periodFrames == bufferSize) {
-        fprintf(stderr, "Can't use period equal to buffer size (%lu == %lu)", (unsigned long)periodFrames,
-                (unsigned long)bufferSize);
+        fprintf(stderr, "Can't use period equal to buffer size (%lu == %lu)",
+                (unsigned long)periodFrames, (unsigned long)bufferSize);
         return -1;
     }
 
@@ -157,8 +160,8 @@ int alsa_set_params(AlsaEnv *env, int startDelay, int stopDelay)
         fprintf(stderr, "%s: cannot set available minimum!\n", dev);
         return -1;
     }
-    snd_pcm_uframes_t start =
-        startDelay > 0 ? delayFrames(0, rate, startDelay) : delayFrames((double)bufferSize, rate, startDelay);
+    snd_pcm_uframes_t start = startDelay > 0 ? delayFrames(0, rate, startDelay)
+                                             : delayFrames((double)bufferSize, rate, startDelay);
     if (start == 0)
         start = 1;
     if (start > bufferSize)
@@ -167,8 +170,8 @@ int alsa_set_params(AlsaEnv *env, int startDelay, int stopDelay)
         fprintf(stderr, "%s: cannot set start threshold!\n", dev);
         return -1;
     }
-    snd_pcm_uframes_t stop =
-        stopDelay > 0 ? delayFrames(0, rate, stopDelay) : delayFrames((double)bufferSize, rate, stopDelay);
+    snd_pcm_uframes_t stop = stopDelay > 0 ? delayFrames(0, rate, stopDelay)
+                                           : delayFrames((double)bufferSize, rate, stopDelay);
     if (snd_pcm_sw_params_set_stop_threshold(pcm, swparams, stop) < 0) {
         fprintf(stderr, "%s: cannot set stop threshold!\n", dev);
         return -1;
@@ -178,7 +181,8 @@ int alsa_set_params(AlsaEnv *env, int startDelay, int stopDelay)
         return -1;
     }
 
-    env->bitsPerFrame = (uint32_t)snd_pcm_format_physical_width((snd_pcm_format_t)env->format) * env->channels;
+    env->bitsPerFrame =
+        (uint32_t)snd_pcm_format_physical_width((snd_pcm_format_t)env->format) * env->channels;
     env->periodBytes = env->periodFrames * env->bitsPerFrame / 8;
     return 0;
 }
@@ -266,7 +270,8 @@ snd_pcm_sframes_t alsa_pcm_write(AlsaEnv *env, const void *buf, snd_pcm_uframes_
     const size_t frameBytes = env->bitsPerFrame / 8;
     snd_pcm_uframes_t written = 0;
     while (written < frames) {
-        snd_pcm_sframes_t r = snd_pcm_writei(env->pcm, data + written * frameBytes, frames - written);
+        snd_pcm_sframes_t r =
+            snd_pcm_writei(env->pcm, data + written * frameBytes, frames - written);
         if (r == -EAGAIN || (r >= 0 && (snd_pcm_uframes_t)r < frames - written)) {
             if (r > 0)
                 written += (snd_pcm_uframes_t)r;
@@ -339,7 +344,8 @@ int alsa_set_volume(int element, int percent)
     } else {
         long v = alsa_volume_from_percent(min, max, percent);
         ret = snd_mixer_selem_set_playback_volume(elem, SND_MIXER_SCHN_FRONT_LEFT, v) < 0 ? -1 : 0;
-        if (element != 1 && snd_mixer_selem_set_playback_volume(elem, SND_MIXER_SCHN_FRONT_RIGHT, v) < 0)
+        if (element != 1 &&
+            snd_mixer_selem_set_playback_volume(elem, SND_MIXER_SCHN_FRONT_RIGHT, v) < 0)
             ret = -1;
     }
     snd_mixer_close(mixer);

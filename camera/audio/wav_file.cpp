@@ -49,7 +49,8 @@ uint32_t get32(const uint8_t *p)
 
 } // namespace
 
-WavHeader wav_pcm_header(uint16_t channels, uint32_t rate, uint16_t bits, uint32_t riffSize, uint32_t dataSize)
+WavHeader wav_pcm_header(uint16_t channels, uint32_t rate, uint16_t bits, uint32_t riffSize,
+                         uint32_t dataSize)
 {
     WavHeader h;
     h.riffSize = riffSize;

@@ -15,8 +15,8 @@ constexpr uint16_t WAV_FORMAT_PCM = 1;
 
 // The fields of a PCM WAV header, in the order they lie in the file.
 struct WavHeader {
-    uint32_t riffSize;   // bytes after the RIFF size field: file length - 8
-    uint16_t formatTag;  // WAV_FORMAT_PCM
+    uint32_t riffSize;  // bytes after the RIFF size field: file length - 8
+    uint16_t formatTag; // WAV_FORMAT_PCM
     uint16_t channels;
     uint32_t rate;       // frames per second
     uint32_t byteRate;   // rate x blockAlign
@@ -27,7 +27,8 @@ struct WavHeader {
 
 // A PCM header for the channels, rate and sample width, with byte rate and block align derived
 // from them; the two sizes are the caller's.
-WavHeader wav_pcm_header(uint16_t channels, uint32_t rate, uint16_t bits, uint32_t riffSize, uint32_t dataSize);
+WavHeader wav_pcm_header(uint16_t channels, uint32_t rate, uint16_t bits, uint32_t riffSize,
+                         uint32_t dataSize);
 
 // A chunk head: the four-character identifier and the little-endian size of the body.
 void wav_put_chunk_head(uint8_t out[WAV_CHUNK_HEAD_BYTES], const char *id, uint32_t size);

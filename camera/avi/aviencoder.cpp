@@ -69,7 +69,6 @@ static AVISTREAM *newStream(AVIFILE *f, const AVISTREAMHEADER *psi)
     return s;
 }
 
-
 int AVIFileCreateStream(AVIFILE *pAVIFile, AVISTREAM **ppStream, const AVISTREAMHEADER *psi)
 {
     *ppStream = nullptr;
@@ -257,8 +256,8 @@ int AVIStreamWrite(AVISTREAM *pStream, int, int lSamples, const void *lpBuffer, 
     return 0;
 }
 
-int AVIStreamWriteBuf(AVISTREAM *pStream, int lStart, int lSamples, const void *lpBuffer, int cbUnit,
-                      DWORD dwFlags)
+int AVIStreamWriteBuf(AVISTREAM *pStream, int lStart, int lSamples, const void *lpBuffer,
+                      int cbUnit, DWORD dwFlags)
 {
     return AVIStreamWrite(pStream, lStart, lSamples, lpBuffer, lSamples * cbUnit, dwFlags);
 }

@@ -77,8 +77,8 @@ int AVIStreamSetFormat(AVISTREAM *pStream, int lPos, const void *lpFormat, int c
 int AVIFileMainHeaderWrite(AVIFILE *pAVIFile);
 int AVIFileStreamHeaderWrite(AVISTREAM *pStream);
 int AVIFileMoviHeaderWrite(AVIFILE *pAVIFile);
-int AVIStreamWriteBuf(AVISTREAM *pStream, int lStart, int lSamples, const void *lpBuffer, int cbUnit,
-                      DWORD dwFlags);
+int AVIStreamWriteBuf(AVISTREAM *pStream, int lStart, int lSamples, const void *lpBuffer,
+                      int cbUnit, DWORD dwFlags);
 int AVIStreamWrite(AVISTREAM *pStream, int lStart, int lSamples, const void *lpBuffer, int cbBuffer,
                    DWORD dwFlags);
 int AVIStreamWriteBufFlush(AVISTREAM *pStream, CBlockBuffer *pBuffer);

@@ -159,15 +159,14 @@ static int readStreamHeader(RcCtx *c, AVISTREAM *s)
                b->ck_strl.ckType);
         return -1;
     }
-    if (fread(&b->ck_strh, sizeof(CK), 1, fp) != 1 ||
-        b->ck_strh.ckID != AVI_FCC_STRH || b->ck_strh.ckSize == 0) {
+    if (fread(&b->ck_strh, sizeof(CK), 1, fp) != 1 || b->ck_strh.ckID != AVI_FCC_STRH ||
+        b->ck_strh.ckSize == 0) {
         setErr("Invalid strh header size[%ld] ckID[0x%x].\n", L32(b->ck_strh.ckSize),
                b->ck_strh.ckID);
         return -1;
     }
     if (fread(&b->AviStrHeader, sizeof(AVISTREAMHEADER), 1, fp) != 1 ||
-        fread(&b->ck_strf, sizeof(CK), 1, fp) != 1 ||
-        b->ck_strf.ckID != AVI_FCC_STRF) {
+        fread(&b->ck_strf, sizeof(CK), 1, fp) != 1 || b->ck_strf.ckID != AVI_FCC_STRF) {
         setErr("Invalid strf header ckID[0x%x].\n", b->ck_strf.ckID);
         return -1;
     }

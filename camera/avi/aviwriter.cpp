@@ -13,10 +13,10 @@ CAVIWriter *CAVIWriter::CreateNew()
 
 CAVIWriter::CAVIWriter()
     : m_fileExtra(nullptr), m_bFileOpen(0), m_nSystemType(0), m_nChannelMode(0), m_nEnableMeta(0),
-      m_nAudioType(0), m_nAudioFrameSize(0), m_bFirstVideo{0, 0}, m_strvhdr{}, m_strahdr{},
-      m_strmhdr{}, m_pfile(nullptr), m_vps{nullptr, nullptr}, m_aps(nullptr), m_mps(nullptr)
-{
-}
+      m_nAudioType(0),
+      m_nAudioFrameSize(0), m_bFirstVideo{0, 0}, m_strvhdr{}, m_strahdr{}, m_strmhdr{},
+      m_pfile(nullptr), m_vps{nullptr, nullptr}, m_aps(nullptr), m_mps(nullptr)
+{}
 
 CAVIWriter::~CAVIWriter()
 {
@@ -92,10 +92,9 @@ static int prepareAudio(AVISTREAMHEADER *h, AudioFormat *fmt, const SYSTEM_PARAM
         wfx->wBitsPerSample = 4;
         wfx->cbSize = 2;
         fmt->adpcm.wSamplesPerBlock =
-            wfx->nAvgBytesPerSec
-                ? (uint16_t)((DWORD)p->nAudioFrameSize * (DWORD)p->nSamplesPerSec /
-                             wfx->nAvgBytesPerSec)
-                : 0;
+            wfx->nAvgBytesPerSec ? (uint16_t)((DWORD)p->nAudioFrameSize * (DWORD)p->nSamplesPerSec /
+                                              wfx->nAvgBytesPerSec)
+                                 : 0;
         return (int)sizeof(IMAADPCMWAVEFORMAT);
     default: // IME6400_AM_MPEG1L2; Open has refused every other value
         h->dwSampleSize = 1;
@@ -157,7 +156,8 @@ BOOL CAVIWriter::Open(const char *path, const SYSTEM_PARAM *param)
 {
     if (m_bFileOpen || m_pfile || m_vps[0] || m_vps[1] || m_aps || m_mps)
         return -1;
-    const bool video = param->uSystemType == IME6400_ET_VIDEO || param->uSystemType == IME6400_ET_SYSTEM;
+    const bool video =
+        param->uSystemType == IME6400_ET_VIDEO || param->uSystemType == IME6400_ET_SYSTEM;
     const bool sub = video && param->uChannelMode == IME6400_CM_SUBPIC;
     const bool audio = param->uSystemType == IME6400_ET_SYSTEM;
     if (audio && (param->nAudioType < IME6400_AM_MPEG1L2 || param->nAudioType > IME6400_AM_ADPCM)) {

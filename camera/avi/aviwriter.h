@@ -50,7 +50,8 @@ typedef struct tag_SYSTEM_PARAM {
     int nAudioBitPerSample;
 } SYSTEM_PARAM;
 
-class CAVIWriter {
+class CAVIWriter
+{
 public:
     static CAVIWriter *CreateNew();
     CAVIWriter();

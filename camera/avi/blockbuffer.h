@@ -2,7 +2,8 @@
 // position. It never grows by itself; only ReAlloc changes the capacity.
 #pragma once
 
-class CBlockBuffer {
+class CBlockBuffer
+{
 public:
     CBlockBuffer();
     explicit CBlockBuffer(unsigned int size);

@@ -9,8 +9,10 @@ void *LIBAVI_createAvi(char *filePullPath, AVI_SYSTEM_PARAM *pAviPrm)
     if (!w)
         return nullptr;
     SYSTEM_PARAM p = {};
-    p.uSystemType = pAviPrm->uSystemType == SYSTEM_TYPE_VIDEO ? IME6400_ET_VIDEO : IME6400_ET_SYSTEM;
-    p.uChannelMode = pAviPrm->uChannelMode == CHANNEL_MODE_SUBPIC ? IME6400_CM_SUBPIC : IME6400_CM_SINGLE;
+    p.uSystemType =
+        pAviPrm->uSystemType == SYSTEM_TYPE_VIDEO ? IME6400_ET_VIDEO : IME6400_ET_SYSTEM;
+    p.uChannelMode =
+        pAviPrm->uChannelMode == CHANNEL_MODE_SUBPIC ? IME6400_CM_SUBPIC : IME6400_CM_SINGLE;
     p.nEnableMeta = pAviPrm->nEnableMeta;
     p.uVideoType = pAviPrm->uVideoType == ENCODING_MPEG4 ? IME6400_SD_MPEG4 : IME6400_SD_H264;
     p.nMainWidth = pAviPrm->nMainWidth;

@@ -35,8 +35,8 @@ enum { KEY_FAILED_OPEN = -1, KEY_FAILED_READ = -2 };
 // How a session on the key device speaks: the automatic mode's retries say a failure once, and the
 // device's name when it has come back, not every second.
 struct KeyVoice {
-    bool quiet;       // failures are not reported
-    bool announce;    // the device's name is printed when it opens
+    bool quiet;    // failures are not reported
+    bool announce; // the device's name is printed when it opens
 };
 
 // One session on the key device: 1 when KEY_F1 was pressed, 0 on `quit`, or a failure code.

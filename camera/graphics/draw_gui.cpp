@@ -39,8 +39,7 @@ void fillBox(uint32_t *buf, int x, int y, int w, int h, uint32_t color)
 }
 
 // Draws `rows` rows of a glyph kBytesPerRow bytes wide at (x, y) with the text state.
-template <int kBytesPerRow>
-void drawGlyph(const unsigned char *glyph, int rows, int x, int y)
+template <int kBytesPerRow> void drawGlyph(const unsigned char *glyph, int rows, int x, int y)
 {
     const int kWidth = kBytesPerRow * 8;
     uint32_t *row = txt_buf_addr + (intptr_t)y * GRPX_WIDTH + x;
@@ -71,7 +70,8 @@ bool composeHangul(unsigned lead, unsigned trail, unsigned char glyph[32])
     if (lead < KS_HANGUL_LEAD_FIRST || lead > KS_HANGUL_LEAD_LAST ||
         trail < KS_HANGUL_TRAIL_FIRST || trail > KS_HANGUL_TRAIL_LAST)
         return false;
-    const unsigned code = KStbl[(lead - KS_HANGUL_LEAD_FIRST) * 94 + (trail - KS_HANGUL_TRAIL_FIRST)];
+    const unsigned code =
+        KStbl[(lead - KS_HANGUL_LEAD_FIRST) * 94 + (trail - KS_HANGUL_TRAIL_FIRST)];
     const int i = idxtbl_1[(code >> 10) & 0x1F];
     const int m = idxtbl_2[(code >> 5) & 0x1F];
     const int f = idxtbl_3[code & 0x1F];

@@ -7,7 +7,7 @@
 #include "platform/osa.h"
 
 struct GRPX_OBJ {
-    int fd;          // the open device, 0 when none
+    int fd;           // the open device, 0 when none
     uint32_t *fbAddr; // the mapped pixels
     uint32_t fbSize;  // the mapped size in bytes
 };

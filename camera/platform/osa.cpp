@@ -72,8 +72,7 @@ int waitUntil(pthread_cond_t *cond, pthread_mutex_t *lock, int32_t timeout, Read
 
 } // namespace
 
-int OSA_thrCreate(OSA_ThrHndl *hndl, OSA_ThrEntryFunc entry, int pri, uint32_t stackSize,
-                  void *arg)
+int OSA_thrCreate(OSA_ThrHndl *hndl, OSA_ThrEntryFunc entry, int pri, uint32_t stackSize, void *arg)
 {
     if (hndl == nullptr || entry == nullptr)
         return OSA_EFAIL;

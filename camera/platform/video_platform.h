@@ -24,7 +24,7 @@ int System_linkRegisterEventHandler(System_EventHandler handler, void *appData);
 // ---- Vsys: the system and its use case ---------------------------------------------------------
 
 enum {
-    VSYS_USECASE_SINGLE_STREAM = 15,      // one camera: main (camera input) or sub (capture input)
+    VSYS_USECASE_SINGLE_STREAM = 15,       // one camera: main (camera input) or sub (capture input)
     VSYS_USECASE_DUAL_STREAM_CAPTURE = 16, // main and sub camera
     VSYS_USECASE_DUAL_STREAM_DECODER = 17, // host bits through the decoder to the display
 };

@@ -18,8 +18,7 @@ Q7_IPCBITS_CTRL gQ7_ipcBitsCtrl;
 BITS_BUF_POOL g_bufInfoTblVid;
 BITS_BUF_POOL g_bufInfoTblAud;
 
-namespace
-{
+namespace {
 
 void *hAVI;        // the open continuous file; recorder thread only
 uint32_t save_cnt; // snapshot images of the current request; intake thread only
@@ -130,7 +129,8 @@ void saveSnapshot(const VCODEC_BITSBUF_S *buf)
         return;
     }
     FILE *f = fopen(path, "wb");
-    if (f == nullptr) return; // the request stays: the next image is tried
+    if (f == nullptr)
+        return; // the request stays: the next image is tried
     fwrite(buf->bufVirtAddr, 1, buf->filledBufSize, f);
     fclose(f);
     save_cnt++;
@@ -157,7 +157,8 @@ void *q7_ipcBitsRecvFxn(void *arg)
     Q7_IPCBITS_CTRL *c = (Q7_IPCBITS_CTRL *)arg;
     while (!stopping(IPCBITS_THR_INTAKE)) {
         OSA_semWait(&c->bitsSem, OSA_TIMEOUT_FOREVER);
-        if (stopping(IPCBITS_THR_INTAKE)) break;
+        if (stopping(IPCBITS_THR_INTAKE))
+            break;
         q7_ipcBitsProcessFullBufs();
     }
     c->done[IPCBITS_THR_INTAKE] = 1;
@@ -184,10 +185,12 @@ void checkMinute(Q7_IPCBITS_CTRL *c)
     time_t t = tv.tv_sec;
     struct tm tm;
     localtime_r(&t, &tm);
-    if (tm.tm_min == c->lastMinute) return;
+    if (tm.tm_min == c->lastMinute)
+        return;
     c->lastMinute = tm.tm_min;
     // A name that does not fit is refused (and said): this minute records nothing new.
-    if (q7_make_cont_name(c->aviPath, sizeof(c->aviPath), (int)c->camMode) < 0) return;
+    if (q7_make_cont_name(c->aviPath, sizeof(c->aviPath), (int)c->camMode) < 0)
+        return;
     q7_filelist_enter(c->aviPath);
     c->fileChangePending = 1;
     printf("new filename %s\n", c->aviPath);
@@ -195,12 +198,15 @@ void checkMinute(Q7_IPCBITS_CTRL *c)
 
 void recordVideo(Q7_IPCBITS_CTRL *c, BITS_BUF_INFO *slot)
 {
-    if (slot->chnId != 0 && slot->chnId != 1) return;
+    if (slot->chnId != 0 && slot->chnId != 1)
+        return;
     // The minute is read when a frame is at hand, so a name always belongs to the frames after it.
-    if (c->contRecEnable) checkMinute(c);
+    if (c->contRecEnable)
+        checkMinute(c);
     AVI_FRAME_PARAM f;
     frameRecord(&f, slot, (int)slot->chnId, (int)slot->chnId);
-    if (c->prerecSec.load() > 0) PRELIST_add_tail_vdo(&f);
+    if (c->prerecSec.load() > 0)
+        PRELIST_add_tail_vdo(&f);
     if (c->fileChangePending == 1 && f.iskey_frame == 1 && slot->chnId == 0) {
         avi_change(c);
         c->videoStarted = 0;
@@ -208,7 +214,8 @@ void recordVideo(Q7_IPCBITS_CTRL *c, BITS_BUF_INFO *slot)
     }
     if (hAVI != nullptr && slot->filledBufSize != 0) {
         LIBAVI_write_frame(hAVI, &f);
-        if (c->videoStarted == 0 && f.iskey_frame == 1) c->videoStarted = 1;
+        if (c->videoStarted == 0 && f.iskey_frame == 1)
+            c->videoStarted = 1;
     }
 }
 
@@ -217,7 +224,8 @@ void recordAudio(Q7_IPCBITS_CTRL *c, BITS_BUF_INFO *slot)
     AVI_FRAME_PARAM f;
     frameRecord(&f, slot, 0, DATA_TYPE_AUDIO);
     f.iskey_frame = 1;
-    if (c->prerecSec.load() > 0) PRELIST_add_tail_ado(&f);
+    if (c->prerecSec.load() > 0)
+        PRELIST_add_tail_ado(&f);
     if (hAVI != nullptr && slot->filledBufSize != 0 && c->videoStarted == 1)
         LIBAVI_write_frame(hAVI, &f);
 }
@@ -233,7 +241,8 @@ void syncCard(void)
 {
     int64_t now = nowMs();
     // A clock set back starts the interval afresh.
-    if (now - g_lastSyncMs < kCardSyncMs && now >= g_lastSyncMs) return;
+    if (now - g_lastSyncMs < kCardSyncMs && now >= g_lastSyncMs)
+        return;
     g_lastSyncMs = now;
     LIBAVI_syncAvi(hAVI);
     if (g_contDirChanged) {
@@ -254,7 +263,8 @@ void *ipcBits_recordFxn(void *arg)
         if (OSA_queGetQueuedCount(&c->vidFullQue) == 0 &&
             (!c->audioEnable || OSA_queGetQueuedCount(&c->audFullQue) == 0))
             OSA_semWait(&c->recordSem, OSA_TIMEOUT_FOREVER);
-        if (stopping(IPCBITS_THR_RECORD)) break;
+        if (stopping(IPCBITS_THR_RECORD))
+            break;
         uintptr_t v;
         if (OSA_queGet(&c->vidFullQue, &v, OSA_TIMEOUT_NONE) == OSA_SOK) {
             BITS_BUF_INFO *slot = (BITS_BUF_INFO *)v;
@@ -269,7 +279,8 @@ void *ipcBits_recordFxn(void *arg)
         syncCard();
         OSA_waitMsecs(1);
     }
-    if (hAVI != nullptr) LIBAVI_closeAvi(hAVI);
+    if (hAVI != nullptr)
+        LIBAVI_closeAvi(hAVI);
     hAVI = nullptr;
     c->done[IPCBITS_THR_RECORD] = 1;
     return nullptr;
@@ -300,7 +311,8 @@ void *ipcBits_audioRecvFxn(void *arg)
                 continue;
             }
             count += 2 * samples;
-            if (count > (int)kPcmBytes) count = (int)kPcmBytes;
+            if (count > (int)kPcmBytes)
+                count = (int)kPcmBytes;
         }
         AUDIO_audioEncode(0, ulaw, pcm, count);
         uintptr_t v;
@@ -332,7 +344,8 @@ bool acceptVideo(const VCODEC_BITSBUF_S *buf)
 {
     const uint32_t area = g_bufInfoTblVid.slot[0].bufSize;
     const bool fits = buf->bufVirtAddr != nullptr && buf->filledBufSize < area;
-    if (buf->chnId >= 2) return fits;
+    if (buf->chnId >= 2)
+        return fits;
     DropCount &d = g_drop[buf->chnId];
     if (!fits) {
         if (d.oversized == 0)
@@ -414,10 +427,12 @@ int q7_ipcBitsTakeBuffer(const VCODEC_BITSBUF_S *buf)
 {
     Q7_IPCBITS_CTRL &c = gQ7_ipcBitsCtrl;
     if (buf->codecType == VCODEC_TYPE_H264) {
-        if (!acceptVideo(buf)) return -1;
+        if (!acceptVideo(buf))
+            return -1;
         uintptr_t v = 0;
         while (OSA_queGet(&c.vidEmptyQue, &v, kStopPollMs) != OSA_SOK) {
-            if (stopping(IPCBITS_THR_INTAKE)) return -1;
+            if (stopping(IPCBITS_THR_INTAKE))
+                return -1;
         }
         BITS_BUF_INFO *slot = (BITS_BUF_INFO *)v;
         slot->chnId = buf->chnId;
@@ -447,7 +462,8 @@ int q7_ipcBitsInCbFxn(void *appData)
 
 int avi_change(Q7_IPCBITS_CTRL *c)
 {
-    if (hAVI != nullptr) LIBAVI_closeAvi(hAVI);
+    if (hAVI != nullptr)
+        LIBAVI_closeAvi(hAVI);
     hAVI = nullptr;
 
     AVI_SYSTEM_PARAM prm;
@@ -531,7 +547,8 @@ int q7_ipcBitsInit(int camMode, APP_CFG *cfg)
     }
 
     bufInit(&g_bufInfoTblVid, c.mainWidth * c.mainHeight / 2);
-    if (c.audioEnable) bufInit(&g_bufInfoTblAud, IPCBITS_AUD_BUF_SIZE);
+    if (c.audioEnable)
+        bufInit(&g_bufInfoTblAud, IPCBITS_AUD_BUF_SIZE);
 
     OSA_queCreate(&c.vidEmptyQue, IPCBITS_QUE_LEN);
     OSA_queCreate(&c.vidFullQue, IPCBITS_QUE_LEN);
@@ -556,7 +573,8 @@ int q7_ipcBitsInit(int camMode, APP_CFG *cfg)
 
 int q7_ipcBitsStop(void)
 {
-    if (!g_running) return 0;
+    if (!g_running)
+        return 0;
     requestStop();
     waitDone(IPCBITS_THR_INTAKE);
     // The recorder still appends to the list and the audio intake still reads the capture: both
@@ -571,16 +589,19 @@ int q7_ipcBitsStop(void)
 int q7_ipcBitsExit(void)
 {
     Q7_IPCBITS_CTRL &c = gQ7_ipcBitsCtrl;
-    if (!g_running) return 0;
+    if (!g_running)
+        return 0;
     requestStop();
     for (int i = 0; i < IPCBITS_THR_NUM; i++)
         waitDone(i);
     // Normally finished by q7_ipcBitsStop already; a second call does nothing.
     PRELIST_deinit_instance();
     bufDeInit(&g_bufInfoTblVid);
-    if (c.audioEnable) bufDeInit(&g_bufInfoTblAud);
+    if (c.audioEnable)
+        bufDeInit(&g_bufInfoTblAud);
     for (int i = 0; i < IPCBITS_THR_NUM; i++) {
-        if (g_started[i]) OSA_thrDelete(&c.thr[i]);
+        if (g_started[i])
+            OSA_thrDelete(&c.thr[i]);
         g_started[i] = false;
     }
     OSA_semDelete(&c.bitsSem);

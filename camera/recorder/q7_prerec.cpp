@@ -11,8 +11,7 @@ PREREC_CTRL gPREREC_ctrl;
 uint8_t *g_pre_mem_addr;
 uint8_t *g_pre_mem;
 
-namespace
-{
+namespace {
 
 void *hEvt;
 bool g_evtDirChanged; // an event file was created since the last sync; under the list's lock
@@ -54,7 +53,8 @@ void dropHead(PREREC_CTRL &c)
 
 void endEvent(PREREC_CTRL &c)
 {
-    if (hEvt != nullptr) LIBAVI_closeAvi(hEvt);
+    if (hEvt != nullptr)
+        LIBAVI_closeAvi(hEvt);
     hEvt = nullptr;
     c.keyFound = 0;
     c.eventOn = 0;
@@ -71,9 +71,12 @@ bool isMainKey(const PRELIST_NODE *n)
 void drainHead(PREREC_CTRL &c)
 {
     PRELIST_NODE *h = c.head;
-    if (c.backlog > 0) c.backlog--;
-    if (c.keyFound == 0 && isMainKey(h)) c.keyFound = 1;
-    if (c.keyFound == 1 && hEvt != nullptr) LIBAVI_write_frame(hEvt, &h->frame);
+    if (c.backlog > 0)
+        c.backlog--;
+    if (c.keyFound == 0 && isMainKey(h))
+        c.keyFound = 1;
+    if (c.keyFound == 1 && hEvt != nullptr)
+        LIBAVI_write_frame(hEvt, &h->frame);
     bool test = true;
     if (c.eventStartMs == 0) {
         if (c.backlog != 0)
@@ -83,7 +86,8 @@ void drainHead(PREREC_CTRL &c)
             test = c.eventStartMs != 0;
         }
     }
-    if (test && h->tsMs - c.eventStartMs > c.postrecMs) endEvent(c);
+    if (test && h->tsMs - c.eventStartMs > c.postrecMs)
+        endEvent(c);
     dropHead(c);
 }
 
@@ -91,19 +95,22 @@ void drainHead(PREREC_CTRL &c)
 // (into the event file while one is written).
 uint8_t *reserve(PREREC_CTRL &c, uint32_t total)
 {
-    if (total > PRELIST_REGION_SIZE) return nullptr;
+    if (total > PRELIST_REGION_SIZE)
+        return nullptr;
     uint32_t cur = (uint32_t)(g_pre_mem - g_pre_mem_addr);
     uint32_t p;
     for (;;) {
         p = cur + total <= PRELIST_REGION_SIZE ? cur : 0;
-        if (c.head == nullptr) break;
+        if (c.head == nullptr)
+            break;
         uint32_t h = (uint32_t)((uint8_t *)c.head - g_pre_mem_addr);
         bool overlap;
         if (p == cur)
             overlap = h >= cur && cur + total > h; // listed bytes wrap round to the cursor
         else
             overlap = h >= cur || total > h;
-        if (!overlap) break;
+        if (!overlap)
+            break;
         if (c.eventOn)
             drainHead(c);
         else
@@ -133,7 +140,8 @@ int addTail(AVI_FRAME_PARAM *frame, uint32_t kind)
     }
     PRELIST_NODE *node = (PRELIST_NODE *)at;
     uint8_t *data = at + kHeaderSlot;
-    if (size > 0) memcpy(data, frame->buf, size);
+    if (size > 0)
+        memcpy(data, frame->buf, size);
     node->channel = (uint32_t)frame->channel;
     node->kind = kind;
     node->tsMs = stampMs(frame);
@@ -167,8 +175,10 @@ void flushEvent(PREREC_CTRL &c)
     c.eventOn = 0;
     bool gate = c.keyFound == 1;
     for (PRELIST_NODE *n = c.head; n != nullptr && c.count != 0; n = n->next) {
-        if (!gate && isMainKey(n)) gate = true;
-        if (gate && hEvt != nullptr) LIBAVI_write_frame(hEvt, &n->frame);
+        if (!gate && isMainKey(n))
+            gate = true;
+        if (gate && hEvt != nullptr)
+            LIBAVI_write_frame(hEvt, &n->frame);
         c.count--;
     }
     emptyList(c);
@@ -180,7 +190,8 @@ void *createEventFile(const char *folder, uint32_t width, uint32_t height, int f
     char t[32];
     char path[Q7_PATH_LEN];
     q7_format_localtime(t, sizeof(t), "%Y_%2m_%2d_%2H_%2M_%2S");
-    if (q7_make_path(path, sizeof(path), "%s/EVT_%s.avi", folder, t) < 0) return nullptr;
+    if (q7_make_path(path, sizeof(path), "%s/EVT_%s.avi", folder, t) < 0)
+        return nullptr;
     printf("[pre-rec] Event file open: %s \n", path);
 
     AVI_SYSTEM_PARAM prm;
@@ -208,7 +219,8 @@ void *createEventFile(const char *folder, uint32_t width, uint32_t height, int f
 uintptr_t PRELIST_init_instance(int prerecSec, int postrecSec, uint32_t width, uint32_t height)
 {
     PREREC_CTRL &c = gPREREC_ctrl;
-    if (g_pre_mem_addr != nullptr) PRELIST_deinit_instance();
+    if (g_pre_mem_addr != nullptr)
+        PRELIST_deinit_instance();
     memset(&c, 0, sizeof(c));
     c.width = width;
     c.height = height;
@@ -232,7 +244,8 @@ void PRELIST_deinit_instance(void)
 {
     PREREC_CTRL &c = gPREREC_ctrl;
     OSA_mutexLock(&c.lock);
-    if (c.eventOn) flushEvent(c);
+    if (c.eventOn)
+        flushEvent(c);
     emptyList(c);
     c.prerecMs = 0;
     OSA_mutexUnlock(&c.lock);
@@ -266,7 +279,8 @@ int PRELIST_set_event(int frameRate)
     bool refused = c.prerecMs < 1 || c.eventOn;
     uint32_t width = c.width, height = c.height;
     OSA_mutexUnlock(&c.lock);
-    if (refused) return -1;
+    if (refused)
+        return -1;
 
     // The file is created before the event starts, so that no drain step runs without it.
     void *h = createEventFile(board_path(Q7_EVENT_DIR).c_str(), width, height, frameRate);
@@ -274,7 +288,8 @@ int PRELIST_set_event(int frameRate)
     OSA_mutexLock(&c.lock);
     if (c.prerecMs < 1 || c.eventOn) {
         OSA_mutexUnlock(&c.lock);
-        if (h != nullptr) LIBAVI_closeAvi(h);
+        if (h != nullptr)
+            LIBAVI_closeAvi(h);
         return -1;
     }
     c.eventStartMs = 0;
@@ -291,7 +306,8 @@ int prerec_open(const char *folder, uint32_t width, uint32_t height, int frameRa
 {
     void *h = createEventFile(folder, width, height, frameRate);
     OSA_mutexLock(&gPREREC_ctrl.lock);
-    if (hEvt != nullptr) LIBAVI_closeAvi(hEvt);
+    if (hEvt != nullptr)
+        LIBAVI_closeAvi(hEvt);
     hEvt = h;
     g_evtDirChanged = h != nullptr;
     OSA_mutexUnlock(&gPREREC_ctrl.lock);
@@ -322,7 +338,8 @@ void PRELIST_set_prerec_duration(int ms)
     c.prerecMs = ms;
     if (ms == 0) {
         // An event in progress is finished with what is listed rather than left open.
-        if (c.eventOn) flushEvent(c);
+        if (c.eventOn)
+            flushEvent(c);
         emptyList(c);
     }
     OSA_mutexUnlock(&c.lock);

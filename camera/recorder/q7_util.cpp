@@ -19,8 +19,7 @@
 
 Q7_FILELIST g_filelist;
 
-namespace
-{
+namespace {
 
 std::atomic<int64_t> g_clockOffset{0};
 
@@ -39,9 +38,12 @@ struct ContFile {
 bool olderFirst(const ContFile &a, const ContFile &b)
 {
     // Two files of one minute (say a main-camera and a two-camera run): the older write first.
-    if (a.minute != b.minute) return a.minute < b.minute;
-    if (a.mtime.tv_sec != b.mtime.tv_sec) return a.mtime.tv_sec < b.mtime.tv_sec;
-    if (a.mtime.tv_nsec != b.mtime.tv_nsec) return a.mtime.tv_nsec < b.mtime.tv_nsec;
+    if (a.minute != b.minute)
+        return a.minute < b.minute;
+    if (a.mtime.tv_sec != b.mtime.tv_sec)
+        return a.mtime.tv_sec < b.mtime.tv_sec;
+    if (a.mtime.tv_nsec != b.mtime.tv_nsec)
+        return a.mtime.tv_nsec < b.mtime.tv_nsec;
     return a.path < b.path;
 }
 
@@ -59,7 +61,8 @@ void q7_mem_free(void *p)
 
 int dma_memcpy(void *dst, const void *src, uint32_t size)
 {
-    if (dst == nullptr || src == nullptr) return -1;
+    if (dst == nullptr || src == nullptr)
+        return -1;
     memcpy(dst, src, size);
     return 0;
 }
@@ -92,7 +95,8 @@ void q7_format_localtime(char *out, uint32_t size, const char *format)
     time_t t = tv.tv_sec;
     struct tm tm;
     localtime_r(&t, &tm);
-    if (strftime(out, size, format, &tm) == 0 && size > 0) out[0] = '\0';
+    if (strftime(out, size, format, &tm) == 0 && size > 0)
+        out[0] = '\0';
 }
 
 void q7_filelist_clear(void)
@@ -103,15 +107,18 @@ void q7_filelist_clear(void)
 int q7_filelist_enter(const char *path)
 {
     // A cut name would delete some other file when its slot comes round.
-    if (strlen(path) >= Q7_PATH_LEN) return -1;
+    if (strlen(path) >= Q7_PATH_LEN)
+        return -1;
     g_filelist.index++;
-    if (g_filelist.index > Q7_FILELIST_SLOTS - 1) g_filelist.index = 0;
+    if (g_filelist.index > Q7_FILELIST_SLOTS - 1)
+        g_filelist.index = 0;
     char *slot = g_filelist.name[g_filelist.index];
     for (uint32_t i = 0; i < Q7_FILELIST_SLOTS; i++)
         if (i != g_filelist.index && strcmp(g_filelist.name[i], path) == 0)
             g_filelist.name[i][0] = '\0';
     // A card that is gone or read-only keeps its file; the ring goes on regardless.
-    if (slot[0] != '\0') remove(slot);
+    if (slot[0] != '\0')
+        remove(slot);
     memcpy(slot, path, strlen(path) + 1);
     return 0;
 }
@@ -126,10 +133,12 @@ const char *q7_cont_name_minute(const char *name)
             break;
         }
     }
-    if (rest == nullptr) return nullptr;
+    if (rest == nullptr)
+        return nullptr;
     for (size_t i = 0; i < kMinuteLen; i++) {
         bool digit = rest[i] >= '0' && rest[i] <= '9';
-        if (kMinutePattern[i] == 'd' ? !digit : rest[i] != '_') return nullptr;
+        if (kMinutePattern[i] == 'd' ? !digit : rest[i] != '_')
+            return nullptr;
     }
     return strcmp(rest + kMinuteLen, ".avi") == 0 ? rest : nullptr;
 }
@@ -137,7 +146,8 @@ const char *q7_cont_name_minute(const char *name)
 int q7_sync_dir(const char *dir)
 {
     int fd = open(dir, O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return -1;
+    if (fd < 0)
+        return -1;
     int rc = fsync(fd);
     close(fd);
     return rc == 0 ? 0 : -1;
@@ -152,17 +162,20 @@ void q7_prepare_cont_folder(void)
         return;
     }
     DIR *d = opendir(dir.c_str());
-    if (d == nullptr) return;
+    if (d == nullptr)
+        return;
     std::vector<ContFile> found;
     size_t tooLong = 0;
     while (struct dirent *e = readdir(d)) {
         const char *minute = q7_cont_name_minute(e->d_name);
-        if (minute == nullptr) continue;
+        if (minute == nullptr)
+            continue;
         ContFile f;
         f.path = dir + "/" + e->d_name;
         struct stat st;
         // Only the recorder's own files: not a folder or a link that happens to have the name.
-        if (lstat(f.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (lstat(f.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
         if (f.path.size() >= Q7_PATH_LEN) {
             tooLong++;
             continue;
@@ -190,11 +203,13 @@ int q7_make_path(char *out, uint32_t size, const char *format, ...)
     va_start(ap, format);
     int n = vsnprintf(out, size, format, ap);
     va_end(ap);
-    if (n >= 0 && (uint32_t)n < size) return 0;
+    if (n >= 0 && (uint32_t)n < size)
+        return 0;
     // A cut path names some other file, or a folder outside the card: never use one.
     printf(" [app] err: a path of %d bytes does not fit its %u-byte buffer, refused: %s...\n", n,
            size, size > 0 ? out : "");
-    if (size > 0) out[0] = '\0';
+    if (size > 0)
+        out[0] = '\0';
     return -1;
 }
 

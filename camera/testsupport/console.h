@@ -12,8 +12,9 @@
 // Sends standard output or error (`stream`) to a file while it lives; text() gives what was
 // written so far. When the test has failed, what was caught (the failure messages among it) is
 // passed on at the end.
-class ConsoleCapture {
-  public:
+class ConsoleCapture
+{
+public:
     explicit ConsoleCapture(FILE *stream);
     ~ConsoleCapture();
     ConsoleCapture(const ConsoleCapture &) = delete;
@@ -22,7 +23,7 @@ class ConsoleCapture {
     // Waits until the text contains `part`; false after `msecs`.
     bool waitFor(const std::string &part, int msecs = 10000) const;
 
-  private:
+private:
     FILE *stream_;
     int streamFd_;
     int savedFd_;
@@ -30,22 +31,24 @@ class ConsoleCapture {
 };
 
 // Standard input reads `text`, then its end, while it lives; afterwards it is what it was before.
-class ScriptedInput {
-  public:
+class ScriptedInput
+{
+public:
     explicit ScriptedInput(const std::string &text);
     ~ScriptedInput();
     ScriptedInput(const ScriptedInput &) = delete;
     ScriptedInput &operator=(const ScriptedInput &) = delete;
 
-  private:
+private:
     int savedFd_;
 };
 
 // Standard input from a pipe that the test types into while it lives, as an operator at the
 // console would: what is typed arrives when it is typed, and nothing else arrives until end() (or
 // the destructor) ends the input. Afterwards standard input is what it was before.
-class TypedInput {
-  public:
+class TypedInput
+{
+public:
     TypedInput();
     ~TypedInput();
     TypedInput(const TypedInput &) = delete;
@@ -54,21 +57,19 @@ class TypedInput {
     bool type(const std::string &text);
     void end();
 
-  private:
+private:
     int savedFd_;
     int writeFd_ = -1;
 };
 
 // What a function returned and what it printed.
-template <typename T>
-struct Printed {
+template <typename T> struct Printed {
     T value;
     std::string out;
 };
 
 // Runs `fn`; returns its result with what it printed on `stream`.
-template <typename Fn>
-auto printing(Fn &&fn, FILE *stream = stdout) -> Printed<decltype(fn())>
+template <typename Fn> auto printing(Fn &&fn, FILE *stream = stdout) -> Printed<decltype(fn())>
 {
     ConsoleCapture capture(stream);
     auto value = fn();

@@ -4,8 +4,9 @@
 #include <string>
 
 // A fresh folder below $TMPDIR (or /tmp), removed with everything in it by the destructor.
-class TempDir {
-  public:
+class TempDir
+{
+public:
     explicit TempDir(const char *prefix = "q7test");
     ~TempDir();
     TempDir(const TempDir &) = delete;
@@ -13,15 +14,16 @@ class TempDir {
     const std::string &path() const { return path_; }
     std::string file(const std::string &name) const { return path_ + "/" + name; }
 
-  private:
+private:
     std::string path_;
 };
 
 #ifndef _WIN32
 // A board root in a temporary folder, set as Q7_ROOT while it lives: the card's three recording
 // folders (/mmc/상시녹화, /mmc/이벤트녹화, /mmc/사진촬영) and /dev/input.
-class BoardRoot {
-  public:
+class BoardRoot
+{
+public:
     BoardRoot();
     ~BoardRoot();
     BoardRoot(const BoardRoot &) = delete;
@@ -33,7 +35,7 @@ class BoardRoot {
     // A FIFO at a board path (a stand-in for a device node).
     void makeFifo(const char *boardPath) const;
 
-  private:
+private:
     TempDir dir_;
 };
 #endif

@@ -38,7 +38,8 @@ const DialogProfile KZ7100_Dialogs = {
 
 QString ModelTextWithSecondLine(const DialogProfile &profile, int number)
 {
-    if (!profile.joinsSecondLines) return ModelText(profile.model, number);
+    if (!profile.joinsSecondLines)
+        return ModelText(profile.model, number);
     return ModelText(profile.model, number) + QStringLiteral("\r\n") +
            ModelText(profile.model, number * 10) + QStringLiteral("\r\n");
 }

@@ -6,8 +6,7 @@
         offsetof(CameraSettings, field), sizeof(CameraSettings::field), text                       \
     }
 
-namespace
-{
+namespace {
 using S = CameraSettings;
 
 const FieldDefault kK420Fields[] = {

@@ -9,8 +9,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-namespace
-{
+namespace {
 // Radio groups of the tab.
 enum { kLanguage, kVoiceRecording, kVoiceGuidance, kSafetyVoice, kDaylight, kSpeed };
 
@@ -54,7 +53,8 @@ CCommonDlg::CCommonDlg(QWidget *parent, CameraSettings &settings, const DialogPr
         Control(IDC_COMMON_SAFETY_VOICE_ON)->hide();
         Control(IDC_COMMON_SAFETY_VOICE_OFF)->hide();
     }
-    if (profile.layoutOnce) Layout();
+    if (profile.layoutOnce)
+        Layout();
 }
 
 void CCommonDlg::Layout()
@@ -170,8 +170,10 @@ void CCommonDlg::OnCommand(int id)
 
 void CCommonDlg::OnTrackBar(QSlider *slider, int position)
 {
-    if (slider == m_brightness) m_settings.frontBrightness = position;
-    if (slider == m_volume) m_settings.voiceVolume = position;
+    if (slider == m_brightness)
+        m_settings.frontBrightness = position;
+    if (slider == m_volume)
+        m_settings.voiceVolume = position;
 }
 
 void CCommonDlg::ZoneSelected(int index)

@@ -10,7 +10,7 @@ class QComboBox;
 class CCommonDlg : public CTabDlg
 {
     Q_OBJECT
-  public:
+public:
     CCommonDlg(QWidget *parent, CameraSettings &settings, const DialogProfile &profile);
 
     void RefreshControls() override;
@@ -18,12 +18,12 @@ class CCommonDlg : public CTabDlg
     const CTimeZoneInfoManager &TimeZones() const { return m_zones; }
     int ZoneIndex() const { return m_zoneIndex; }
 
-  protected:
+protected:
     void OnCommand(int id) override;
     void OnTrackBar(QSlider *slider, int position) override;
     void PaintContent(QPainter &p) override;
 
-  private:
+private:
     void Layout();
     void ZoneSelected(int index);
 

@@ -9,8 +9,7 @@
 #include <QPainter>
 #include <QPushButton>
 
-namespace
-{
+namespace {
 enum { kLed, kPartition };
 
 const int kChecks[5] = {IDC_ETC_OVERWRITE_NORMAL_EVENT, IDC_ETC_OVERWRITE_PARKING_MOTION,
@@ -100,7 +99,8 @@ CEtcDlg::Bar CEtcDlg::PartitionBar(int kind) const
 {
     const int type = m_settings.memoryPartition;
     const PartitionShares &shares = m_profile.partitions[type >= 1 && type <= 3 ? type - 1 : 0];
-    if (kind == 4 && m_profile.fixedManualShare) return {8, QStringLiteral("2.9%")};
+    if (kind == 4 && m_profile.fixedManualShare)
+        return {8, QStringLiteral("2.9%")};
     const float share = shares.share[kind];
     // The product in double precision, truncated: 0.03f gives 8, not 9.
     return {int(double(share) * 300.0), QString::asprintf("%3.1f%%", double(share) * 100.0)};
@@ -153,15 +153,18 @@ void CEtcDlg::OnCommand(int id)
     int32_t *fields[5] = {&s.overwriteNormalEvent, &s.overwriteParkingMotion,
                           &s.overwriteParkingEvent, &s.overwriteManual, &s.overwriteCapture};
     for (int i = 0; i < 5; ++i)
-        if (id == kChecks[i]) *fields[i] = IsChecked(id) ? 1 : 0;
-    if (id == IDC_ETC_OVERWRITE_CONTINUOUS) SetChecked(IDC_ETC_OVERWRITE_CONTINUOUS, true);
+        if (id == kChecks[i])
+            *fields[i] = IsChecked(id) ? 1 : 0;
+    if (id == IDC_ETC_OVERWRITE_CONTINUOUS)
+        SetChecked(IDC_ETC_OVERWRITE_CONTINUOUS, true);
     if (id >= IDC_ETC_LED_MODE_1 && id <= IDC_ETC_LED_OFF)
         s.securityLed = id == IDC_ETC_LED_OFF ? 0 : id - IDC_ETC_LED_MODE_1 + 1;
     if (id >= IDC_ETC_PARTITION_A && id <= IDC_ETC_PARTITION_C) {
         s.memoryPartition = id - IDC_ETC_PARTITION_A + 1;
         RepaintDiagram();
     }
-    if (id == IDC_ETC_FORMAT) ConfirmFormat();
+    if (id == IDC_ETC_FORMAT)
+        ConfirmFormat();
 }
 
 void CEtcDlg::ConfirmFormat()
@@ -170,7 +173,8 @@ void CEtcDlg::ConfirmFormat()
     CQtFormatUi ui(this);
     FormatJob job = m_job;
     job.ui = &ui;
-    if (ConfirmCardFormat(ui, *job.profile)) SDCardFormat(job);
+    if (ConfirmCardFormat(ui, *job.profile))
+        SDCardFormat(job);
 }
 
 void CEtcDlg::PaintContent(QPainter &p)

@@ -9,7 +9,7 @@
 class CEtcDlg : public CTabDlg
 {
     Q_OBJECT
-  public:
+public:
     CEtcDlg(QWidget *parent, CameraSettings &settings, const DialogProfile &profile);
 
     void RefreshControls() override;
@@ -29,11 +29,11 @@ class CEtcDlg : public CTabDlg
     // P: left edge of the percentage labels.
     int PercentLeft() const;
 
-  protected:
+protected:
     void OnCommand(int id) override;
     void PaintContent(QPainter &p) override;
 
-  private:
+private:
     void Layout();
     void ConfirmFormat();
     void RepaintDiagram();

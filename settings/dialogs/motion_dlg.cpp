@@ -8,8 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-namespace
-{
+namespace {
 const int kRowTop[3] = {136, 167, 198};
 const int kFrontLeft[4] = {26, 75, 124, 173};
 const int kRearLeft[4] = {241, 290, 339, 388};
@@ -32,7 +31,8 @@ QString WrapToWidth(const QFont &font, const QString &text, int width)
             line = longer;
         }
     }
-    if (!line.isEmpty()) lines << line;
+    if (!line.isEmpty())
+        lines << line;
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -68,7 +68,8 @@ int32_t CMotionDlg::Pack(const int cells[kCells])
     int32_t rows[3] = {0, 0, 0};
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 4; ++c)
-            if (cells[r * 4 + c]) rows[r] += 1 << c;
+            if (cells[r * 4 + c])
+                rows[r] += 1 << c;
     return rows[0] * 256 + rows[1] * 16 + rows[2];
 }
 
@@ -161,7 +162,8 @@ void CMotionDlg::DrawCell(const QRect &rect, bool selected)
 
 void CMotionDlg::paintEvent(QPaintEvent *)
 {
-    if (!m_readyToPaint) return;
+    if (!m_readyToPaint)
+        return;
     if (m_rebuild || !m_paint.IsValid()) {
         m_paint = SkinCanvas(m_background.Width(), m_background.Height());
         {
@@ -186,12 +188,14 @@ void CMotionDlg::mousePressEvent(QMouseEvent *e)
         for (int i = 0; i < kCells; ++i) {
             if (FrontCell(i).contains(pt)) {
                 front[i] = !front[i];
-                if (m_paint.IsValid()) DrawCell(FrontCell(i), front[i] != 0);
+                if (m_paint.IsValid())
+                    DrawCell(FrontCell(i), front[i] != 0);
                 update(FrontCell(i));
             }
             if (RearCell(i).contains(pt)) {
                 rear[i] = !rear[i];
-                if (m_paint.IsValid()) DrawCell(RearCell(i), rear[i] != 0);
+                if (m_paint.IsValid())
+                    DrawCell(RearCell(i), rear[i] != 0);
                 update(RearCell(i));
             }
         }
@@ -233,8 +237,10 @@ bool CMotionDlg::event(QEvent *e)
 {
     if (e->type() == CCommandEvent::EventType()) {
         const int id = static_cast<CCommandEvent *>(e)->Id();
-        if (id == kIdClose || id == kIdCancel) Release(kResultCancel);
-        if (id == kIdConfirm) Release(kResultConfirm);
+        if (id == kIdClose || id == kIdCancel)
+            Release(kResultCancel);
+        if (id == kIdConfirm)
+            Release(kResultConfirm);
         return true;
     }
     if (e->type() == QEvent::Close && m_readyToPaint) {

@@ -19,7 +19,7 @@ QString WrapToWidth(const QFont &font, const QString &text, int width);
 class CMotionDlg : public QDialog
 {
     Q_OBJECT
-  public:
+public:
     static constexpr int kCells = 12;
     enum { kResultConfirm = 1, kResultCancel = 2 };
     enum { kIdTitle = 2002, kIdInstruction = 2003, kIdFrontLabel = 2004, kIdRearLabel = 2005 };
@@ -43,13 +43,13 @@ class CMotionDlg : public QDialog
     // What the window shows now (valid while the dialog runs).
     QImage Picture() const { return m_paint.image; }
 
-  protected:
+protected:
     bool event(QEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
 
-  private:
+private:
     void Build();
     void Release(int result);
     void DrawCell(const QRect &rect, bool selected);

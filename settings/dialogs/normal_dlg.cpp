@@ -6,8 +6,7 @@
 #include <QPainter>
 #include <QSlider>
 
-namespace
-{
+namespace {
 const RecordingSectionIds kRecording = {
     IDC_NORMAL_RESOLUTION_HEADING,
     IDC_NORMAL_RESOLUTION_FRONT_LABEL,
@@ -53,7 +52,8 @@ CNormalDlg::CNormalDlg(QWidget *parent, CameraSettings &settings, const DialogPr
     for (int id : {IDC_NORMAL_FRAMES_FRONT_LABEL, IDC_NORMAL_FRAMES_REAR_LABEL,
                    IDC_NORMAL_REAR_FRAMES_10, IDC_NORMAL_REAR_FRAMES_15, IDC_NORMAL_REAR_FRAMES_30})
         Control(id)->hide();
-    if (profile.layoutOnce) Layout();
+    if (profile.layoutOnce)
+        Layout();
 }
 
 void CNormalDlg::Layout()
@@ -80,7 +80,8 @@ void CNormalDlg::OnCommand(int id)
 
 void CNormalDlg::OnTrackBar(QSlider *slider, int position)
 {
-    if (slider == m_impact) m_settings.normalImpactSensitivity = position;
+    if (slider == m_impact)
+        m_settings.normalImpactSensitivity = position;
 }
 
 void CNormalDlg::PaintContent(QPainter &p)

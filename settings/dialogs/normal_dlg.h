@@ -7,17 +7,17 @@
 class CNormalDlg : public CTabDlg
 {
     Q_OBJECT
-  public:
+public:
     CNormalDlg(QWidget *parent, CameraSettings &settings, const DialogProfile &profile);
 
     void RefreshControls() override;
 
-  protected:
+protected:
     void OnCommand(int id) override;
     void OnTrackBar(QSlider *slider, int position) override;
     void PaintContent(QPainter &p) override;
 
-  private:
+private:
     void Layout();
 
     QSlider *m_impact;

@@ -10,8 +10,7 @@
 #include <QPainter>
 #include <QPushButton>
 
-namespace
-{
+namespace {
 enum { kParkingMode = kRecordingGroupCount, kMotion, kUnused };
 
 const int kTimerHours[8] = {1, 2, 4, 6, 12, 24, 36, 48};
@@ -74,7 +73,8 @@ CParkingDlg::CParkingDlg(QWidget *parent, CameraSettings &settings, const Dialog
     m_sensitivity = static_cast<CSubSlider *>(
         NewTrackBar(IDC_PARKING_SENSITIVITY, true, CSubSlider::kMotionSensitivity));
     // KZ7100 counts the sensitivity's positions from 1; the tooltip still shows 1, 3, 5.
-    if (profile.motionSensitivityFromOne) m_sensitivity->SetFirstPosition(1);
+    if (profile.motionSensitivityFromOne)
+        m_sensitivity->SetFirstPosition(1);
     m_timer =
         static_cast<CSubSlider *>(NewTrackBar(IDC_PARKING_TIMER, true, CSubSlider::kStopTimer));
     m_cutoff12 = static_cast<CSubSlider *>(
@@ -86,7 +86,8 @@ CParkingDlg::CParkingDlg(QWidget *parent, CameraSettings &settings, const Dialog
           IDC_PARKING_REAR_FRAMES_15, IDC_PARKING_REAR_FRAMES_30, IDC_PARKING_MOTION_AREA_LABEL,
           IDC_PARKING_MOTION_AREA, IDC_PARKING_UNUSED_1, IDC_PARKING_UNUSED_2})
         Control(id)->hide();
-    if (profile.layoutOnce) Layout();
+    if (profile.layoutOnce)
+        Layout();
 }
 
 int CParkingDlg::StopTimerHours(int position)
@@ -97,7 +98,8 @@ int CParkingDlg::StopTimerHours(int position)
 int CParkingDlg::StopTimerPosition(int hours)
 {
     for (int i = 0; i < 8; ++i)
-        if (kTimerHours[i] == hours) return i;
+        if (kTimerHours[i] == hours)
+            return i;
     return 7;
 }
 
@@ -111,7 +113,8 @@ int CParkingDlg::MotionSensitivityPosition(int value) const
 {
     int index = 0;
     for (int i = 0; i < 3; ++i)
-        if (kSensitivities[i] == value) index = i;
+        if (kSensitivities[i] == value)
+            index = i;
     return m_profile.motionSensitivityFromOne ? index + 1 : index;
 }
 
@@ -211,7 +214,8 @@ void CParkingDlg::RunMotionArea()
 
 void CParkingDlg::ConfirmParkingOff()
 {
-    if (!IsChecked(IDC_PARKING_MODE_OFF) || m_settings.parkingMode == 0) return;
+    if (!IsChecked(IDC_PARKING_MODE_OFF) || m_settings.parkingMode == 0)
+        return;
     CMsgPopupDlg popup(this);
     popup.SetPopup(Text(104), ModelTextWithSecondLine(m_profile, 177), 330, 150);
     if (popup.exec() == CMsgPopupDlg::kIdYes) {
@@ -226,11 +230,16 @@ void CParkingDlg::ConfirmParkingOff()
 void CParkingDlg::OnTrackBar(QSlider *slider, int position)
 {
     CameraSettings &s = m_settings;
-    if (slider == m_impact) s.parkingImpactSensitivity = position;
-    if (slider == m_sensitivity) s.motionSensitivity = MotionSensitivityValue(position);
-    if (slider == m_timer) s.stopTimerHours = StopTimerHours(position);
-    if (slider == m_cutoff12) s.cutoffVoltage12 = position;
-    if (slider == m_cutoff24) s.cutoffVoltage24 = position;
+    if (slider == m_impact)
+        s.parkingImpactSensitivity = position;
+    if (slider == m_sensitivity)
+        s.motionSensitivity = MotionSensitivityValue(position);
+    if (slider == m_timer)
+        s.stopTimerHours = StopTimerHours(position);
+    if (slider == m_cutoff12)
+        s.cutoffVoltage12 = position;
+    if (slider == m_cutoff24)
+        s.cutoffVoltage24 = position;
 }
 
 void CParkingDlg::PaintContent(QPainter &p)

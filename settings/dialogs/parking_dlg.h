@@ -10,7 +10,7 @@ class CSubSlider;
 class CParkingDlg : public CTabDlg
 {
     Q_OBJECT
-  public:
+public:
     CParkingDlg(QWidget *parent, CameraSettings &settings, const DialogProfile &profile);
 
     void RefreshControls() override;
@@ -26,12 +26,12 @@ class CParkingDlg : public CTabDlg
     int MotionSensitivityValue(int position) const;
     int MotionSensitivityPosition(int value) const;
 
-  protected:
+protected:
     void OnCommand(int id) override;
     void OnTrackBar(QSlider *slider, int position) override;
     void PaintContent(QPainter &p) override;
 
-  private:
+private:
     void Layout();
     void ConfirmParkingOff();
 

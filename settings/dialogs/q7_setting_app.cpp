@@ -9,10 +9,12 @@
 
 QString CQ7SettingApp::CardFolderFromArguments(const QStringList &arguments)
 {
-    if (arguments.size() != 2) return QString();
+    if (arguments.size() != 2)
+        return QString();
     QString folder = QDir::fromNativeSeparators(arguments.at(1));
     // Every file of the card is the folder followed by its name.
-    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
     return folder;
 }
 
@@ -20,7 +22,8 @@ int CQ7SettingApp::Run(const QStringList &arguments)
 {
     m_cardFolder = CardFolderFromArguments(arguments);
     CQ7SettingDlg dlg(m_cardFolder, m_profile);
-    if (!dlg.Init()) return 0;
+    if (!dlg.Init())
+        return 0;
     dlg.exec();
     return 0;
 }

@@ -9,7 +9,7 @@
 
 class CQ7SettingApp
 {
-  public:
+public:
     explicit CQ7SettingApp(const DialogProfile &profile) : m_profile(profile) {}
 
     // arguments as QCoreApplication::arguments() gives them (the program first). The card folder
@@ -21,7 +21,7 @@ class CQ7SettingApp
 
     const QString &CardFolder() const { return m_cardFolder; }
 
-  private:
+private:
     const DialogProfile &m_profile;
     QString m_cardFolder;
 };

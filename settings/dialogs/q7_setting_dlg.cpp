@@ -17,8 +17,7 @@
 #include <QPainter>
 #include <QWindow>
 
-namespace
-{
+namespace {
 const SkinTextStyle kTitleStyle{QString(), 0xE9DFD6, 0xFFFFFF, 0xFFFFFF, 14, 0};
 const SkinTextStyle kTabStyle{QString(), 0xB19477, 0xB19477, 0xFFFFFF, 14, 1};
 const SkinTextStyle kButtonStyle{QString(), 0xC8BBB0, 0xFFFFFF, 0xFFFFFF, 14, 1};
@@ -56,8 +55,7 @@ CQ7SettingDlg::CQ7SettingDlg(const QString &cardFolder, const DialogProfile &pro
                              QWidget *parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowMinimizeButtonHint),
-      m_profile(profile), m_cardFolder(cardFolder),
-      m_programPath(platform::ProgramFilePath()),
+      m_profile(profile), m_cardFolder(cardFolder), m_programPath(platform::ProgramFilePath()),
       m_isRemovable([](const QString &path) { return platform::IsRemovableDrive(path); }),
       m_localAppData(platform::LocalAppDataFolder()), m_start(StartDetached),
       m_viewer(&platform::Viewer())
@@ -78,8 +76,10 @@ void CQ7SettingDlg::SetRelocation(std::function<bool(const QString &)> isRemovab
 bool CQ7SettingDlg::Relocate()
 {
     m_programFolder = QFileInfo(m_programPath).absolutePath();
-    if (!m_programFolder.endsWith(QLatin1Char('/'))) m_programFolder += QLatin1Char('/');
-    if (!m_isRemovable || !m_isRemovable(m_programFolder)) return false;
+    if (!m_programFolder.endsWith(QLatin1Char('/')))
+        m_programFolder += QLatin1Char('/');
+    if (!m_isRemovable || !m_isRemovable(m_programFolder))
+        return false;
     m_relocatedPath = RelocateProgram(m_programPath, m_programFolder, m_localAppData, m_start);
     return !m_relocatedPath.isEmpty();
 }
@@ -89,7 +89,8 @@ bool CQ7SettingDlg::Init()
     // The language is chosen from the viewer and the record once the record is loaded; the
     // viewer's registry value is read by that choice.
     setWindowIcon(LoadIconResource(kIconId));
-    if (Relocate()) return false;
+    if (Relocate())
+        return false;
     DebugLog(QStringLiteral("Setting Dialog Init Start"));
     m_settings = std::make_unique<CameraSettings>();
     ClearSettings(*m_settings);
@@ -99,13 +100,15 @@ bool CQ7SettingDlg::Init()
     m_client = rect();
 
     if (m_profile.selectsLanguage) {
-        if (m_cardFolder.isEmpty()) return false;
+        if (m_cardFolder.isEmpty())
+            return false;
         LoadAndRefresh();
         return true;
     }
     CreateControls();
     CreateTabs();
-    if (m_cardFolder.isEmpty()) return false;
+    if (m_cardFolder.isEmpty())
+        return false;
     LoadAndRefresh();
     return true;
 }
@@ -116,7 +119,8 @@ void CQ7SettingDlg::LoadAndRefresh()
         DebugLog(QStringLiteral("Setting Dialog Init Default Values"));
         ResetSettings(*m_settings, m_profile.model);
     }
-    if (m_profile.selectsLanguage) SelectLanguage(ChooseLanguage(*m_settings, *m_viewer));
+    if (m_profile.selectsLanguage)
+        SelectLanguage(ChooseLanguage(*m_settings, *m_viewer));
     DebugLog(QStringLiteral("Setting Dialog Update"));
     if (m_profile.selectsLanguage) {
         CreateControls();
@@ -142,7 +146,8 @@ void CQ7SettingDlg::CreateControls()
     for (int i = 0; i < 9; ++i) {
         const ButtonSpec &b = kButtons[i];
         auto *button = new CRButton(b.rect, this, b.id);
-        if (b.selected) button->SetSelectedImage(b.selected);
+        if (b.selected)
+            button->SetSelectedImage(b.selected);
         if (b.style) {
             SkinTextStyle style = *b.style;
             style.text = ModelText(m_profile.model, b.text);
@@ -179,7 +184,8 @@ void CQ7SettingDlg::CreateTabs()
 void CQ7SettingDlg::RefreshAll()
 {
     for (CTabDlg *tab : m_tabs)
-        if (tab) tab->RefreshControls();
+        if (tab)
+            tab->RefreshControls();
 }
 
 CTabDlg *CQ7SettingDlg::Tab(int index) const
@@ -190,14 +196,16 @@ CTabDlg *CQ7SettingDlg::Tab(int index) const
 int CQ7SettingDlg::CurrentTab() const
 {
     for (int i = 0; i < 4; ++i)
-        if (m_tabs[i] && !m_tabs[i]->isHidden()) return i;
+        if (m_tabs[i] && !m_tabs[i]->isHidden())
+            return i;
     return -1;
 }
 
 CRButton *CQ7SettingDlg::Button(int id) const
 {
     for (CRButton *b : m_buttons)
-        if (b && b->Id() == id) return b;
+        if (b && b->Id() == id)
+            return b;
     return nullptr;
 }
 
@@ -208,7 +216,8 @@ void CQ7SettingDlg::SelectTab(int index)
         m_buttons[i]->SetSticky(i == index);
     }
     for (int i = 0; i < 4; ++i)
-        if (i != index) m_tabs[i]->hide();
+        if (i != index)
+            m_tabs[i]->hide();
     m_tabs[index]->show();
 }
 
@@ -230,7 +239,8 @@ void CQ7SettingDlg::OnCommand(int id)
     case kIdTabNormal:
     case kIdTabParking:
     case kIdTabEtc:
-        if (m_tabs[id - kIdTabCommon]) SelectTab(id - kIdTabCommon);
+        if (m_tabs[id - kIdTabCommon])
+            SelectTab(id - kIdTabCommon);
         break;
     case kIdMinimize:
         showMinimized();
@@ -240,12 +250,14 @@ void CQ7SettingDlg::OnCommand(int id)
         CloseDialog(QDialog::Rejected);
         break;
     case kIdInitialize:
-        if (!m_settings) break;
+        if (!m_settings)
+            break;
         ResetSettings(*m_settings, m_profile.model);
         RefreshAll();
         break;
     case kIdSave:
-        if (m_settings) SaveSettings(*m_settings, SettingsPath(), m_profile.model);
+        if (m_settings)
+            SaveSettings(*m_settings, SettingsPath(), m_profile.model);
         CloseDialog(QDialog::Accepted);
         break;
     default:
@@ -265,7 +277,8 @@ bool CQ7SettingDlg::event(QEvent *e)
 void CQ7SettingDlg::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    if (m_background.IsValid()) p.drawImage(0, 0, m_background.image);
+    if (m_background.IsValid())
+        p.drawImage(0, 0, m_background.image);
     p.fillRect(kTabArea, Qt::white);
 }
 

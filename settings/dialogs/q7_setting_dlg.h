@@ -25,7 +25,7 @@ class ViewerProbe;
 class CQ7SettingDlg : public QDialog
 {
     Q_OBJECT
-  public:
+public:
     enum {
         kIdTitle = 2001,
         kIdTabCommon = 2200,
@@ -71,14 +71,14 @@ class CQ7SettingDlg : public QDialog
     // The window as it is painted: background, white tab area, controls.
     QImage Canvas() const { return m_background.image; }
 
-  protected:
+protected:
     bool event(QEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;
     void mouseMoveEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
 
-  private:
+private:
     bool Relocate();
     void CreateControls();
     void CreateTabs();

@@ -22,13 +22,15 @@ QString RelocateProgram(const QString &programPath, const QString &programFolder
         const QString to = target + QLatin1Char('/') + file;
         platform::CreateFolder(QFileInfo(to).absolutePath());
         // An earlier copy is replaced only by a complete new one.
-        if (!platform::CopyOver(from.filePath(file), to)) return QString();
+        if (!platform::CopyOver(from.filePath(file), to))
+            return QString();
     }
     const QString copy = target + QLatin1Char('/') + QFileInfo(programPath).fileName();
     const QString workingDir = platform::DriveRoot(copy);
     // One argument, blanks and all: the copy must see the folder it was started from.
     const QString argument = platform::NativePath(programFolder);
-    if (!start(copy, {argument}, workingDir)) return QString();
+    if (!start(copy, {argument}, workingDir))
+        return QString();
     DebugLog(platform::NativePath(copy));
     DebugLog(argument);
     DebugLog(platform::NativePath(workingDir));

@@ -24,8 +24,7 @@
 
 #include <cstdio>
 
-namespace
-{
+namespace {
 bool Save(QWidget &w, const QString &path)
 {
     if (!w.grab().save(path, "PNG")) {
@@ -55,10 +54,12 @@ bool ShootBuild(const DialogProfile &profile, const QString &name, const QString
 {
     QTemporaryDir card;
     const QString folder = card.path() + "/";
-    if (!MakeCard(folder, profile)) return false;
+    if (!MakeCard(folder, profile))
+        return false;
     CQ7SettingDlg dlg(folder, profile);
     dlg.SetRelocation(nullptr, QString(), nullptr);
-    if (!dlg.Init()) return false;
+    if (!dlg.Init())
+        return false;
     dlg.show();
     bool ok = true;
     const char *tabs[4] = {"common", "continuous", "parking", "additional"};
@@ -86,7 +87,8 @@ bool ShootBuild(const DialogProfile &profile, const QString &name, const QString
     });
     dlg.Settings()->parkingMode = 1;
     parking->RefreshControls();
-    if (auto *off = parking->ControlAs<QAbstractButton>(IDC_PARKING_MODE_OFF)) off->click();
+    if (auto *off = parking->ControlAs<QAbstractButton>(IDC_PARKING_MODE_OFF))
+        off->click();
 
     // The motion area dialog with the middle row of the rear picture selected.
     CMotionDlg &motion = parking->MotionDlg();
@@ -101,7 +103,8 @@ bool ShootBuild(const DialogProfile &profile, const QString &name, const QString
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);

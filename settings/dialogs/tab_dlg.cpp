@@ -41,18 +41,20 @@ int ScrollChange(ScrollRequest request, int position, int extra, int line, int p
 int WheelChange(int delta, int position, int extra, int line)
 {
     // Two notches reported at once (240) or a touchpad's fractions do not scroll.
-    if (delta == 120) return ScrollChange(kLineUp, position, extra, line, CTabDlg::kPage);
-    if (delta == -120) return ScrollChange(kLineDown, position, extra, line, CTabDlg::kPage);
+    if (delta == 120)
+        return ScrollChange(kLineUp, position, extra, line, CTabDlg::kPage);
+    if (delta == -120)
+        return ScrollChange(kLineDown, position, extra, line, CTabDlg::kPage);
     return 0;
 }
 
 // The scrolled surface of a tab: white, with the tab's lines and track bar labels on it.
 class CTabContent : public QWidget
 {
-  public:
+public:
     explicit CTabContent(CTabDlg *tab) : QWidget(tab), m_tab(tab) {}
 
-  protected:
+protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter p(this);
@@ -60,7 +62,7 @@ class CTabContent : public QWidget
         m_tab->PaintContent(p);
     }
 
-  private:
+private:
     CTabDlg *m_tab;
 };
 
@@ -116,7 +118,8 @@ void CTabDlg::Scroll(ScrollRequest request, int thumb)
 void CTabDlg::ScrollTo(int position)
 {
     position = std::clamp(position, 0, m_extra);
-    if (position == m_position && (!m_scrollBar || m_scrollBar->value() == position)) return;
+    if (position == m_position && (!m_scrollBar || m_scrollBar->value() == position))
+        return;
     m_position = position;
     if (m_scrollBar) {
         const QSignalBlocker block(m_scrollBar);
@@ -200,7 +203,8 @@ QSlider *CTabDlg::NewTrackBar(int id, bool subSlider, int kind)
 void CTabDlg::Place(int id, const QString &text, int x, int y, int width, int height)
 {
     QWidget *w = Control(id);
-    if (!w) return;
+    if (!w)
+        return;
     // The templates' widths were made for the Windows fonts; a text that needs more room gets
     // it, so that nothing is cut off.
     int needed = 0;
@@ -216,7 +220,8 @@ void CTabDlg::Place(int id, const QString &text, int x, int y, int width, int he
 
 void CTabDlg::PlaceAt(int id, int x, int y, int width, int height)
 {
-    if (QWidget *w = Control(id)) w->setGeometry(x, y, width, height);
+    if (QWidget *w = Control(id))
+        w->setGeometry(x, y, width, height);
 }
 
 void CTabDlg::PlaceText(int id, int number, int x, int y, int perChar, int extra, int height)
@@ -282,15 +287,21 @@ void CTabDlg::StoreRecordingChoice(const RecordingSectionIds &ids, const Recordi
     // The value of a radio is its place in its row, from 1; 0 for a radio of another row.
     auto value = [id](const auto &radios) {
         for (size_t i = 0; i < std::size(radios); ++i)
-            if (radios[i] == id) return int(i) + 1;
+            if (radios[i] == id)
+                return int(i) + 1;
         return 0;
     };
-    if (const int v = value(ids.frontResolution)) *fields.frontResolution = v;
-    if (const int v = value(ids.rearResolution)) *fields.rearResolution = v;
+    if (const int v = value(ids.frontResolution))
+        *fields.frontResolution = v;
+    if (const int v = value(ids.rearResolution))
+        *fields.rearResolution = v;
     // One frame row serves both cameras; a click on the hidden rear row stores nothing.
-    if (const int v = value(ids.frames)) *fields.frontFrameRate = *fields.rearFrameRate = v;
-    if (const int v = value(ids.frontQuality)) *fields.frontQuality = v;
-    if (const int v = value(ids.rearQuality)) *fields.rearQuality = v;
+    if (const int v = value(ids.frames))
+        *fields.frontFrameRate = *fields.rearFrameRate = v;
+    if (const int v = value(ids.frontQuality))
+        *fields.frontQuality = v;
+    if (const int v = value(ids.rearQuality))
+        *fields.rearQuality = v;
 }
 
 void CTabDlg::LayoutRecordingSection(const RecordingSectionIds &ids, int top)
@@ -338,7 +349,8 @@ void CTabDlg::LayoutRecordingSection(const RecordingSectionIds &ids, int top)
 
 void CTabDlg::SetChecked(int id, bool checked)
 {
-    if (auto *b = ControlAs<QAbstractButton>(id)) b->setChecked(checked);
+    if (auto *b = ControlAs<QAbstractButton>(id))
+        b->setChecked(checked);
 }
 
 bool CTabDlg::IsChecked(int id) const
@@ -351,15 +363,18 @@ void CTabDlg::CheckRadio(int id)
 {
     const int group = m_radioGroup.value(id, -1);
     for (auto it = m_radioGroup.cbegin(); it != m_radioGroup.cend(); ++it)
-        if (it.value() == group) SetChecked(it.key(), it.key() == id);
+        if (it.value() == group)
+            SetChecked(it.key(), it.key() == id);
 }
 
 void CTabDlg::CheckByValue(const QList<int> &ids, const QList<int> &values, int value, int fallback)
 {
     int chosen = -1;
     for (int i = 0; i < ids.size(); ++i)
-        if (values[i] == value) chosen = ids[i];
-    if (chosen < 0 && !m_profile.exactRadioChecks) chosen = fallback;
+        if (values[i] == value)
+            chosen = ids[i];
+    if (chosen < 0 && !m_profile.exactRadioChecks)
+        chosen = fallback;
     if (chosen >= 0) {
         CheckRadio(chosen);
     } else {
@@ -393,12 +408,14 @@ void CTabDlg::RadioClicked(QAbstractButton *button)
 void CTabDlg::DrawHeadingLine(QPainter &p, int headingId, int gap)
 {
     QWidget *h = Control(headingId);
-    if (!h || h->isHidden()) return;
+    if (!h || h->isHidden())
+        return;
     const QRect r = h->geometry();
     const int y = r.top() + r.height() / 2;
     const int x0 = r.left() + r.width() + gap;
     const int x1 = ClientWidth() - 15;
-    if (x0 >= x1) return;
+    if (x0 >= x1)
+        return;
     p.setPen(ColorFromRef(0xC6B5A3));
     p.drawLine(x0, y, x1 - 1, y);
 }
@@ -425,7 +442,8 @@ void CTabDlg::keyPressEvent(QKeyEvent *e)
 void CTabDlg::ForwardMouse(QMouseEvent *e)
 {
     QWidget *main = window();
-    if (!main || main == this) return;
+    if (!main || main == this)
+        return;
     const QPointF pos = main->mapFromGlobal(e->globalPosition());
     QMouseEvent forwarded(e->type(), pos, pos, e->globalPosition(), e->button(), e->buttons(),
                           e->modifiers());
@@ -434,7 +452,8 @@ void CTabDlg::ForwardMouse(QMouseEvent *e)
 
 void CTabDlg::mousePressEvent(QMouseEvent *e)
 {
-    if (e->button() == Qt::LeftButton) m_focusButton->setFocus(Qt::MouseFocusReason);
+    if (e->button() == Qt::LeftButton)
+        m_focusButton->setFocus(Qt::MouseFocusReason);
     ForwardMouse(e);
 }
 
@@ -461,6 +480,7 @@ bool CTabDlg::eventFilter(QObject *watched, QEvent *e)
         wheelEvent(static_cast<QWheelEvent *>(e));
         return true;
     }
-    if (e->type() == QEvent::Wheel) return true;
+    if (e->type() == QEvent::Wheel)
+        return true;
     return QWidget::eventFilter(watched, e);
 }

@@ -72,7 +72,7 @@ enum RecordingGroup {
 class CTabDlg : public QWidget
 {
     Q_OBJECT
-  public:
+public:
     static constexpr int kWidth = 600;
     static constexpr int kHeight = 437;
     static constexpr int kPage = 437;
@@ -100,7 +100,7 @@ class CTabDlg : public QWidget
     void Scroll(ScrollRequest request, int thumb = 0);
     void ScrollTo(int position);
 
-  protected:
+protected:
     // Control factories: each control is a child of the content widget with its id.
     QLabel *AddLabel(int id, const QFont &font);
     QAbstractButton *AddRadio(int id, int group);
@@ -179,7 +179,7 @@ class CTabDlg : public QWidget
     QFont m_labelFont;
     QFont m_textFont;
 
-  private:
+private:
     friend class CTabContent;
     void ForwardMouse(QMouseEvent *e);
     void RadioClicked(QAbstractButton *button);

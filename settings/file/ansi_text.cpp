@@ -1,7 +1,6 @@
 #include "file/ansi_text.h"
 
-namespace
-{
+namespace {
 // 0x80..0x9F of Windows-1252; the five unassigned bytes map to the C1 controls of the same
 // value, as MultiByteToWideChar does.
 const char16_t kHigh[32] = {
@@ -17,7 +16,8 @@ QString AnsiToWide(const char *bytes, qsizetype len)
     out.reserve(len);
     for (qsizetype i = 0; i < len; ++i) {
         const unsigned char b = static_cast<unsigned char>(bytes[i]);
-        if (b == 0) break;
+        if (b == 0)
+            break;
         out.append(QChar(b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : char16_t(b)));
     }
     return out;

@@ -9,8 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace
-{
+namespace {
 void LogVersionList()
 {
     DebugLog(QStringLiteral("config version : 1.0 , checksum = 356\n"));
@@ -63,7 +62,8 @@ bool LoadSettings(CameraSettings &settings, const QString &path)
     qint64 got = 0;
     while (got < wanted) {
         const qint64 n = file.read(reinterpret_cast<char *>(loaded.bytes()) + got, wanted - got);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         got += n;
     }
     file.close();
@@ -104,7 +104,8 @@ bool SaveSettings(CameraSettings &settings, const QString &path, const RecordPro
     // Only as much as the loaded version covers: fields beyond a shorter file's end (language
     // in a 1.3 file) do not reach it.
     const uint32_t size = std::min<uint32_t>(settings.checksum, kConfigSize15);
-    if (model.saveStampsChecksum) settings.checksum = kConfigSize15;
+    if (model.saveStampsChecksum)
+        settings.checksum = kConfigSize15;
     const qint64 written = file.write(reinterpret_cast<const char *>(settings.bytes()), size);
     const bool flushed = file.flush();
     file.close();

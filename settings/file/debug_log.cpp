@@ -5,8 +5,7 @@
 #include <cstdarg>
 #include <mutex>
 
-namespace
-{
+namespace {
 // The format worker logs from its own thread.
 std::mutex g_lock;
 DebugLogCapture *g_capture = nullptr;

@@ -16,7 +16,7 @@ void DebugLogF(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // the threads that log are done.
 class DebugLogCapture
 {
-  public:
+public:
     DebugLogCapture();
     ~DebugLogCapture();
     DebugLogCapture(const DebugLogCapture &) = delete;
@@ -25,7 +25,7 @@ class DebugLogCapture
     const QStringList &messages() const { return m_messages; }
     void clear() { m_messages.clear(); }
 
-  private:
+private:
     friend void DebugLog(const QString &message);
     QStringList m_messages;
     DebugLogCapture *m_previous = nullptr;

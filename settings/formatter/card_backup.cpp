@@ -6,8 +6,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-namespace
-{
+namespace {
 
 QString WithSlash(const QString &folder)
 {
@@ -25,16 +24,19 @@ bool PlanCardBackup(const QString &cardFolder, const QString &cardRoot, const QS
         plan.folder = WithSlash(preferredFolder);
     } else {
         for (const QString &root : freshRoots) {
-            if (root.isEmpty() || onCard(root) || !QDir().mkpath(root)) continue;
+            if (root.isEmpty() || onCard(root) || !QDir().mkpath(root))
+                continue;
             QTemporaryDir dir(WithSlash(root) + "card-backup-XXXXXX");
-            if (!dir.isValid()) continue;
+            if (!dir.isValid())
+                continue;
             dir.setAutoRemove(false);
             plan.folder = WithSlash(dir.path());
             plan.fresh = true;
             break;
         }
         if (plan.folder.isEmpty()) {
-            if (error) *error = freshRoots.join(", ");
+            if (error)
+                *error = freshRoots.join(", ");
             return false;
         }
     }
@@ -65,17 +67,23 @@ bool MakeCardBackup(const CardBackup &plan,
     // The card's own files first, as they always were, then the program.
     std::vector<const BackupFile *> order;
     for (const BackupFile &f : plan.files)
-        if (!f.from.isEmpty() && !f.program) order.push_back(&f);
+        if (!f.from.isEmpty() && !f.program)
+            order.push_back(&f);
     for (const BackupFile &f : plan.files)
-        if (!f.from.isEmpty() && f.program) order.push_back(&f);
+        if (!f.from.isEmpty() && f.program)
+            order.push_back(&f);
     for (const BackupFile *f : order) {
-        if (!QFileInfo(f->from).isFile()) continue;
-        if (f->program) QDir().mkpath(QFileInfo(f->backup).path());
+        if (!QFileInfo(f->from).isFile())
+            continue;
+        if (f->program)
+            QDir().mkpath(QFileInfo(f->backup).path());
         if (!platform::CopyOver(f->from, f->backup)) {
-            if (failed) *failed = f->from;
+            if (failed)
+                *failed = f->from;
             return false;
         }
-        if (copied) copied(f->from, f->backup);
+        if (copied)
+            copied(f->from, f->backup);
     }
     return true;
 }
@@ -83,11 +91,14 @@ bool MakeCardBackup(const CardBackup &plan,
 bool RestoreCardBackup(const CardBackup &plan)
 {
     // CreateDirectoryW on the card folder, whose result does not matter: the copies tell.
-    if (!plan.files.empty()) QDir().mkpath(QFileInfo(plan.files.front().to).path());
+    if (!plan.files.empty())
+        QDir().mkpath(QFileInfo(plan.files.front().to).path());
     bool all = true;
     for (const BackupFile &f : plan.files) {
-        if (!QFileInfo(f.backup).isFile()) continue;
-        if (f.program) QDir().mkpath(QFileInfo(f.to).path());
+        if (!QFileInfo(f.backup).isFile())
+            continue;
+        if (f.program)
+            QDir().mkpath(QFileInfo(f.to).path());
         all = platform::CopyOver(f.backup, f.to) && all;
     }
     return all;
@@ -95,5 +106,6 @@ bool RestoreCardBackup(const CardBackup &plan)
 
 void DiscardCardBackup(const CardBackup &plan)
 {
-    if (plan.fresh && !plan.folder.isEmpty()) QDir(plan.folder).removeRecursively();
+    if (plan.fresh && !plan.folder.isEmpty())
+        QDir(plan.folder).removeRecursively();
 }

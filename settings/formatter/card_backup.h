@@ -10,9 +10,9 @@
 #include <vector>
 
 struct BackupFile {
-    QString from;   // copied into the backup before the format; empty: nothing to copy
-    QString backup; // the copy that is put back
-    QString to;     // where it is put back
+    QString from;         // copied into the backup before the format; empty: nothing to copy
+    QString backup;       // the copy that is put back
+    QString to;           // where it is put back
     bool program = false; // one of the program's files (platform::ProgramFileSet)
 };
 

@@ -2,7 +2,9 @@
 
 bool IsMemoryCard(const DiskFacts &disk)
 {
-    if (!disk.hasDevice) return false;
-    if (disk.removable) return true;
+    if (!disk.hasDevice)
+        return false;
+    if (disk.removable)
+        return true;
     return disk.bus == "mmc" && disk.mmcType == "SD";
 }

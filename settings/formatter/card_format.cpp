@@ -18,21 +18,30 @@
 std::atomic<int> g_nFormatDone{0};
 
 const char kFormatterMissingText[] = "mkfs.fat (dosfstools) could not be started";
-const char kBackupFailedText[] = "The memory card was not formatted: its files could not be saved off the card.\r\n%1\r\n";
-const char kRemountFailedText[] = "The memory card could not be opened again. Take it out and put it back in.\r\n"
-                                  "Its files were kept in %1\r\n";
-const char kCardBusyText[] = "The memory card is in use. Close these programs and try again: %1\r\n";
-const char kCardBusyUnknownText[] = "The memory card is in use by another program. Close it and try again.\r\n";
-const char kBackupKeptText[] = "Not every file could be put back on the card; they were kept in %1\r\n";
+const char kBackupFailedText[] =
+    "The memory card was not formatted: its files could not be saved off the card.\r\n%1\r\n";
+const char kRemountFailedText[] =
+    "The memory card could not be opened again. Take it out and put it back in.\r\n"
+    "Its files were kept in %1\r\n";
+const char kCardBusyText[] =
+    "The memory card is in use. Close these programs and try again: %1\r\n";
+const char kCardBusyUnknownText[] =
+    "The memory card is in use by another program. Close it and try again.\r\n";
+const char kBackupKeptText[] =
+    "Not every file could be put back on the card; they were kept in %1\r\n";
 
 namespace {
 
-QString Text(const FormatProfile &p, int number) { return ModelText(p.texts, number); }
+QString Text(const FormatProfile &p, int number)
+{
+    return ModelText(p.texts, number);
+}
 
 // A text whose second line has a key of its own in the language tables.
 QString TwoLines(const FormatProfile &p, int number)
 {
-    if (!p.textsInTwoKeys) return Text(p, number);
+    if (!p.textsInTwoKeys)
+        return Text(p, number);
     return Text(p, number) + "\r\n" + Text(p, number * 10) + "\r\n";
 }
 
@@ -44,7 +53,8 @@ void LogTime(const char *what)
 
 // The worker reaches the popup through this; a close that comes before the popup's window is
 // up is remembered and done once it is.
-class PopupLink {
+class PopupLink
+{
 public:
     explicit PopupLink(FormatUi &ui) : m_ui(ui) {}
 
@@ -52,13 +62,15 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_shown = true;
-        if (m_closeWanted) m_ui.ClosePopup();
+        if (m_closeWanted)
+            m_ui.ClosePopup();
     }
     void Close()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_closeWanted = true;
-        if (m_shown) m_ui.ClosePopup();
+        if (m_shown)
+            m_ui.ClosePopup();
     }
     void SetPos(int percent)
     {
@@ -76,15 +88,23 @@ private:
     std::atomic<int> m_pos{0};
 };
 
-void Wait1s() { std::this_thread::sleep_for(std::chrono::milliseconds(1000)); }
+void Wait1s()
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+}
 
-QString EndLine(const QString &text) { return text.endsWith("\r\n") ? text : text + "\r\n"; }
+QString EndLine(const QString &text)
+{
+    return text.endsWith("\r\n") ? text : text + "\r\n";
+}
 
 // The format callback: 11 ends the format with its success flag, 15 is structure progress.
 void FormatCallback(PopupLink &link, int type, const uint8_t *data)
 {
-    if (type == 11) g_nFormatDone = data[0] == 1 ? 1 : 0;
-    else if (type == 15) link.SetPos(std::min(link.Pos() + 20, 100));
+    if (type == 11)
+        g_nFormatDone = data[0] == 1 ? 1 : 0;
+    else if (type == 15)
+        link.SetPos(std::min(link.Pos() + 20, 100));
 }
 
 // The quick format through the system formatter, whose packets move the bar and give the result.
@@ -92,11 +112,12 @@ void FormatProc(PopupLink &link, platform::FormatCard &card, const FormatJob &jo
 {
     DebugLog("FormatProc()\n");
     const FormatProfile &p = *job.profile;
-    const platform::QuickFormatRun run =
-        card.QuickFormat(p, [&link](int type, const uint8_t *data) { FormatCallback(link, type, data); });
+    const platform::QuickFormatRun run = card.QuickFormat(
+        p, [&link](int type, const uint8_t *data) { FormatCallback(link, type, data); });
     if (!run.ran) {
         // Not there, or the card refused: a failure, told at once only for a missing formatter.
-        if (!run.missing.isEmpty()) link.Ui().ShowWorkerMessage(Text(p, 162), run.missing);
+        if (!run.missing.isEmpty())
+            link.Ui().ShowWorkerMessage(Text(p, 162), run.missing);
         g_nFormatDone = 0;
     }
     link.SetPos(g_nFormatDone == 1 ? 100 : 0);
@@ -104,7 +125,8 @@ void FormatProc(PopupLink &link, platform::FormatCard &card, const FormatJob &jo
     link.Close();
 }
 
-void FormatWorker(PopupLink &link, const QString &root, const FormatJob &job, platform::FormatCard &card)
+void FormatWorker(PopupLink &link, const QString &root, const FormatJob &job,
+                  platform::FormatCard &card)
 {
     const FormatProfile &p = *job.profile;
     if (p.logsProcedure) {
@@ -112,7 +134,8 @@ void FormatWorker(PopupLink &link, const QString &root, const FormatJob &job, pl
         DebugLog(platform::NativePath(root));
     }
     if (p.startProgress) {
-        if (QObject *w = link.Ui().PopupWindow()) PostFormatProgress(w, p.startProgress);
+        if (QObject *w = link.Ui().PopupWindow())
+            PostFormatProgress(w, p.startProgress);
         link.SetPos(p.startProgress);
     }
     FormatContext context;
@@ -123,7 +146,8 @@ void FormatWorker(PopupLink &link, const QString &root, const FormatJob &job, pl
     if (result == RETURN_HASMBR) {
         DebugLog("MBR 있음\n");
         FormatProc(link, card, job);
-        if (p.logsProcedure) LogTime("end");
+        if (p.logsProcedure)
+            LogTime("end");
         return;
     }
     int pos;
@@ -134,12 +158,14 @@ void FormatWorker(PopupLink &link, const QString &root, const FormatJob &job, pl
     } else {
         const QString failed = QString::asprintf("MBR 생성 실패 (%d)", result);
         DebugLog(failed);
-        if (p.showsMakeMBRFailure) link.Ui().ShowWorkerMessage(Text(p, 162), failed);
+        if (p.showsMakeMBRFailure)
+            link.Ui().ShowWorkerMessage(Text(p, 162), failed);
         g_nFormatDone = 0;
         pos = 0;
     }
     link.SetPos(pos);
-    if (p.logsProcedure) LogTime("end");
+    if (p.logsProcedure)
+        LogTime("end");
     card.WriteVolumeLabel(p.label);
     Wait1s();
     link.Close();
@@ -176,24 +202,31 @@ void SDCardFormat(const FormatJob &job)
 {
     const FormatProfile &p = *job.profile;
     FormatUi &ui = *job.ui;
-    if (p.logsProcedure) DebugLog("Start SDCardFormat() ---");
-    if (job.cardFolder.isEmpty()) return;
-    const std::unique_ptr<platform::FormatCard> card = platform::OpenFormatCard(job.cardFolder, job.host);
-    if (!card->IsCard()) return;
+    if (p.logsProcedure)
+        DebugLog("Start SDCardFormat() ---");
+    if (job.cardFolder.isEmpty())
+        return;
+    const std::unique_ptr<platform::FormatCard> card =
+        platform::OpenFormatCard(job.cardFolder, job.host);
+    if (!card->IsCard())
+        return;
     QString root = card->Root();
     // An unmounted volume has no files to rescue; the worker formats the device itself.
     const bool rescue = !root.isEmpty();
-    if (!rescue) root = job.cardFolder;
+    if (!rescue)
+        root = job.cardFolder;
 
-    if (p.logsProcedure) DebugLog(platform::NativePath(job.cardFolder));
+    if (p.logsProcedure)
+        DebugLog(platform::NativePath(job.cardFolder));
     CardBackup backup;
     if (rescue) {
-        const QString preferred =
-            job.backupFolder.isEmpty() ? QFileInfo(job.programFile).absolutePath() + "/" : job.backupFolder;
+        const QString preferred = job.backupFolder.isEmpty()
+                                      ? QFileInfo(job.programFile).absolutePath() + "/"
+                                      : job.backupFolder;
         const OnCardTest onCard = [&](const QString &path) { return card->IsOnCard(path); };
         QString why;
-        bool made = PlanCardBackup(job.cardFolder, root, job.programFile, preferred, job.freshBackupRoots, onCard,
-                                   backup, &why);
+        bool made = PlanCardBackup(job.cardFolder, root, job.programFile, preferred,
+                                   job.freshBackupRoots, onCard, backup, &why);
         if (!made) {
             why = "no folder off the card could be made in " + why;
         } else {
@@ -202,18 +235,21 @@ void SDCardFormat(const FormatJob &job)
                 backup,
                 [&](const QString &from, const QString &to) {
                     if (p.logsProcedure)
-                        DebugLogF("COPY file from [ %s ] to [ %s ]", platform::NativePath(from).toUtf8().constData(),
+                        DebugLogF("COPY file from [ %s ] to [ %s ]",
+                                  platform::NativePath(from).toUtf8().constData(),
                                   platform::NativePath(to).toUtf8().constData());
                 },
                 &failed);
-            if (!made) why = failed + " could not be copied to " + backup.folder;
+            if (!made)
+                why = failed + " could not be copied to " + backup.folder;
         }
         if (!made) {
             // Nothing has been written: the card keeps everything it had.
             DebugLog(why);
             DiscardCardBackup(backup);
             ui.ShowMessage(Text(p, 162), QString(kBackupFailedText).arg(why));
-            if (p.logsProcedure) DebugLog("--- End SDCardFormat()");
+            if (p.logsProcedure)
+                DebugLog("--- End SDCardFormat()");
             return;
         }
     }
@@ -235,17 +271,21 @@ void SDCardFormat(const FormatJob &job)
             DebugLogF("%s is not mounted again; the files stay in %s", root.toUtf8().constData(),
                       backup.folder.toUtf8().constData());
             g_nFormatDone = 0;
-            text = EndLine(TwoLines(p, 181)) + QString(kRemountFailedText).arg(QDir::toNativeSeparators(backup.folder));
+            text = EndLine(TwoLines(p, 181)) +
+                   QString(kRemountFailedText).arg(QDir::toNativeSeparators(backup.folder));
         } else {
             if (RestoreCardBackup(backup)) {
                 DiscardCardBackup(backup);
             } else if (backup.fresh) {
-                text = EndLine(text) + QString(kBackupKeptText).arg(QDir::toNativeSeparators(backup.folder));
+                text = EndLine(text) +
+                       QString(kBackupKeptText).arg(QDir::toNativeSeparators(backup.folder));
             }
         }
     }
     const QString inUse = card->InUseText();
-    if (g_nFormatDone != 1 && !inUse.isEmpty()) text = EndLine(text) + inUse;
+    if (g_nFormatDone != 1 && !inUse.isEmpty())
+        text = EndLine(text) + inUse;
     ui.ShowMessage(Text(p, 162), text);
-    if (p.logsProcedure) DebugLog("--- End SDCardFormat()");
+    if (p.logsProcedure)
+        DebugLog("--- End SDCardFormat()");
 }

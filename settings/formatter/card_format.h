@@ -16,7 +16,8 @@ class QObject;
 
 // The windows the procedure shows; the dialogs implement it with the skin's progress popup and
 // standard message boxes, q7card on the console.
-class FormatUi {
+class FormatUi
+{
 public:
     virtual ~FormatUi() = default;
 
@@ -24,7 +25,8 @@ public:
     virtual bool AskYesNo(const QString &caption, const QString &text) = 0;
     virtual void ShowMessage(const QString &caption, const QString &text) = 0;
     // Creates the popup (a popup still there is destroyed first).
-    virtual void CreatePopup(const QString &caption, const QString &text, int width, int height) = 0;
+    virtual void CreatePopup(const QString &caption, const QString &text, int width,
+                             int height) = 0;
     // Runs the popup modally until ClosePopup; calls shown() once its window is up.
     virtual void RunPopup(const std::function<void()> &shown) = 0;
     virtual void DestroyPopup() = 0;

@@ -18,13 +18,13 @@ void Put16(Sector &s, size_t at, uint16_t v)
 
 void Put32(Sector &s, size_t at, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i) s[at + i] = (v >> (8 * i)) & 0xFF;
+    for (int i = 0; i < 4; ++i)
+        s[at + i] = (v >> (8 * i)) & 0xFF;
 }
 
 // Fields of the FAT32 boot sector, by offset: the BIOS parameter block and the extended boot
 // record after it.
-namespace bpb
-{
+namespace bpb {
 enum Field : size_t {
     kJumpBoot = 0,
     kBytesPerSector = 11,
@@ -52,8 +52,7 @@ enum Field : size_t {
 constexpr size_t kSectorSignature = 510;
 
 // Fields of the FSInfo sector and their fixed values.
-namespace fsinfo
-{
+namespace fsinfo {
 enum Field : size_t {
     kLeadSignature = 0,
     kStructSignature = 484,
@@ -73,8 +72,7 @@ constexpr uint32_t kRootDirectoryCluster = 2;
 
 // The MBR: the partition table and the fields of its entries.
 constexpr size_t kPartitionTableOffset = 446;
-namespace entry
-{
+namespace entry {
 enum Field : size_t {
     kBootIndicator = 0,
     kFirstChs = 1,
@@ -86,14 +84,20 @@ enum Field : size_t {
 } // namespace entry
 constexpr uint8_t kActivePartition = 0x80;
 
-uint16_t Get16(const Sector &s, size_t at) { return s[at] | (s[at + 1] << 8); }
+uint16_t Get16(const Sector &s, size_t at)
+{
+    return s[at] | (s[at + 1] << 8);
+}
 
 uint32_t Get32(const Sector &s, size_t at)
 {
     return s[at] | (s[at + 1] << 8) | (s[at + 2] << 16) | (uint32_t(s[at + 3]) << 24);
 }
 
-Sector Zero() { return Sector{}; }
+Sector Zero()
+{
+    return Sector{};
+}
 
 // CHS bytes of an LBA; cylinders above 1023 take the fixed marker.
 void PutChs(uint8_t *out, uint32_t lba, const DiskGeometry &g, bool last)
@@ -113,7 +117,8 @@ void PutChs(uint8_t *out, uint32_t lba, const DiskGeometry &g, bool last)
     out[2] = c & 0xFF;
 }
 
-class Plan {
+class Plan
+{
 public:
     explicit Plan(FormatContext &c) : m_c(c) {}
 
@@ -127,22 +132,26 @@ public:
     void Final()
     {
         if (m_c.window && m_c.progressTotal)
-            PostFormatProgress(m_c.window, ProgressPercent(m_c.progressTotal, m_c.progressTotal, m_c.scale));
+            PostFormatProgress(m_c.window,
+                               ProgressPercent(m_c.progressTotal, m_c.progressTotal, m_c.scale));
     }
 
     // Write, read back and compare; a mismatch takes one retry from the plan's budget.
     bool Verified(uint32_t lba, const Sector &image)
     {
         for (;;) {
-            if (!m_c.device->WriteSector(lba, image)) return false;
+            if (!m_c.device->WriteSector(lba, image))
+                return false;
             Sector back;
             if (m_c.device->ReadSector(lba, back) && back == image) {
                 // A flush the medium refuses would leave the sector unconfirmed.
-                if (!m_c.device->Flush()) return false;
+                if (!m_c.device->Flush())
+                    return false;
                 Posted();
                 return true;
             }
-            if (m_retries > 100) return false;
+            if (m_retries > 100)
+                return false;
             ++m_retries;
         }
     }
@@ -151,7 +160,8 @@ public:
     {
         const Sector zero = Zero();
         for (uint32_t i = 0; i < count; ++i) {
-            if (!m_c.device->WriteSector(first + i, zero)) return false;
+            if (!m_c.device->WriteSector(first + i, zero))
+                return false;
             Posted();
         }
         return m_c.device->Flush();
@@ -168,35 +178,58 @@ private:
 const char *ResultCodeName(int code)
 {
     switch (code) {
-    case RETURN_PARTITION1ISNULL: return "RETURN_PARTITION1ISNULL";
-    case RETURN_HAVENOTPARTITION: return "RETURN_HAVENOTPARTITION";
-    case RETURN_PARTITION2ISNULL: return "RETURN_PARTITION2ISNULL";
-    case RETURN_HAVE2PARTITION: return "RETURN_HAVE2PARTITION";
-    case RETURN_HASMBR: return "RETURN_HASMBR";
-    case RETURN_HASNOTMBR: return "RETURN_HASNOTMBR";
-    case RETURN_FORMAT_SUCCESS: return "RETURN_FORMAT_SUCCESS";
-    case ERR_PHYSUCALDRIVE: return "ERR_PHYSUCALDRIVE";
-    case ERR_FORMAT_TYPE_UNKNOWN: return "ERR_FORMAT_TYPE_UNKNOWN";
-    case ERR_FAT16_PARTITION: return "ERR_FAT16_PARTITION";
-    case ERR_MBR_READ_ERROR: return "ERR_MBR_READ_ERROR";
-    case ERR_PBR_READ_ERROR: return "ERR_PBR_READ_ERROR";
-    case ERR_FAIL_FORMAT: return "ERR_FAIL_FORMAT";
-    case ERR_FORMAT_ERROR_BPB1_SEC_WRITE: return "ERR_FORMAT_ERROR_BPB1_SEC_WRITE";
-    case ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE: return "ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE";
-    case ERR_FORMAT_ERROR_CLEAR_SEC_WRITE: return "ERR_FORMAT_ERROR_CLEAR_SEC_WRITE";
-    case ERR_FORMAT_ERROR_BPB2_SEC_WRITE: return "ERR_FORMAT_ERROR_BPB2_SEC_WRITE";
-    case ERR_FORMAT_ERROR_FSINFO2_SEC_WRITE: return "ERR_FORMAT_ERROR_FSINFO2_SEC_WRITE";
-    case ERR_FORMAT_ERROR_FAT1_SEC_WRITE: return "ERR_FORMAT_ERROR_FAT1_SEC_WRITE";
-    case ERR_FORMAT_ERROR_FAT2_SEC_WRITE: return "ERR_FORMAT_ERROR_FAT2_SEC_WRITE";
-    default: return nullptr;
+    case RETURN_PARTITION1ISNULL:
+        return "RETURN_PARTITION1ISNULL";
+    case RETURN_HAVENOTPARTITION:
+        return "RETURN_HAVENOTPARTITION";
+    case RETURN_PARTITION2ISNULL:
+        return "RETURN_PARTITION2ISNULL";
+    case RETURN_HAVE2PARTITION:
+        return "RETURN_HAVE2PARTITION";
+    case RETURN_HASMBR:
+        return "RETURN_HASMBR";
+    case RETURN_HASNOTMBR:
+        return "RETURN_HASNOTMBR";
+    case RETURN_FORMAT_SUCCESS:
+        return "RETURN_FORMAT_SUCCESS";
+    case ERR_PHYSUCALDRIVE:
+        return "ERR_PHYSUCALDRIVE";
+    case ERR_FORMAT_TYPE_UNKNOWN:
+        return "ERR_FORMAT_TYPE_UNKNOWN";
+    case ERR_FAT16_PARTITION:
+        return "ERR_FAT16_PARTITION";
+    case ERR_MBR_READ_ERROR:
+        return "ERR_MBR_READ_ERROR";
+    case ERR_PBR_READ_ERROR:
+        return "ERR_PBR_READ_ERROR";
+    case ERR_FAIL_FORMAT:
+        return "ERR_FAIL_FORMAT";
+    case ERR_FORMAT_ERROR_BPB1_SEC_WRITE:
+        return "ERR_FORMAT_ERROR_BPB1_SEC_WRITE";
+    case ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE:
+        return "ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE";
+    case ERR_FORMAT_ERROR_CLEAR_SEC_WRITE:
+        return "ERR_FORMAT_ERROR_CLEAR_SEC_WRITE";
+    case ERR_FORMAT_ERROR_BPB2_SEC_WRITE:
+        return "ERR_FORMAT_ERROR_BPB2_SEC_WRITE";
+    case ERR_FORMAT_ERROR_FSINFO2_SEC_WRITE:
+        return "ERR_FORMAT_ERROR_FSINFO2_SEC_WRITE";
+    case ERR_FORMAT_ERROR_FAT1_SEC_WRITE:
+        return "ERR_FORMAT_ERROR_FAT1_SEC_WRITE";
+    case ERR_FORMAT_ERROR_FAT2_SEC_WRITE:
+        return "ERR_FORMAT_ERROR_FAT2_SEC_WRITE";
+    default:
+        return nullptr;
     }
 }
 
 bool SectorDevice::WriteSector(uint32_t lba, const Sector &data)
 {
     for (int attempt = 1;; ++attempt) {
-        if (WriteOnce(lba, data)) return true;
-        if (attempt == kWriteAttempts) return false;
+        if (WriteOnce(lba, data))
+            return true;
+        if (attempt == kWriteAttempts)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(kWriteRetryMs));
     }
 }
@@ -204,13 +237,15 @@ bool SectorDevice::WriteSector(uint32_t lba, const Sector &data)
 int ProgressPercent(uint32_t index, uint32_t total, ProgressScale scale)
 {
     const double share = double(index) / double(total);
-    return scale == ProgressScale::From10 ? int(std::trunc(share * 90)) + 10 : int(std::trunc(share * 100));
+    return scale == ProgressScale::From10 ? int(std::trunc(share * 90)) + 10
+                                          : int(std::trunc(share * 100));
 }
 
 bool ComputeLayout(uint64_t sectorCount, FormatLayout &layout)
 {
     // The layout counts in 32 bits; a count that does not fit would wrap to a wrong card size.
-    if (sectorCount == 0 || sectorCount > 0xFFFFFFFFull) return false;
+    if (sectorCount == 0 || sectorCount > 0xFFFFFFFFull)
+        return false;
     layout.lastSector = uint32_t(sectorCount - 1);
     layout.sectorsPerCluster = kSectorsPerCluster;
     layout.reservedSectors = kReservedSectors;
@@ -218,7 +253,8 @@ bool ComputeLayout(uint64_t sectorCount, FormatLayout &layout)
     layout.fatSectors = fat < 1 ? 0 : uint32_t(fat);
     layout.clusterCount = layout.fatSectors * 128 - 2;
     layout.volumeSectors = layout.clusterCount * kSectorsPerCluster;
-    if (layout.fatSectors == 0 || layout.volumeSectors > layout.lastSector) return false;
+    if (layout.fatSectors == 0 || layout.volumeSectors > layout.lastSector)
+        return false;
     // A FAT32 volume has from 65,525 data clusters (with fewer every reader takes it for FAT16;
     // what counts is the clusters behind the FATs, not what the FAT could address) to the last
     // cluster number 0x0FFFFFF6 (more make a volume no reader accepts).
@@ -320,27 +356,34 @@ bool IsOwnMBR(const Sector &sector0)
 bool MakePartitionTable(FormatContext &context, FormatLayout &layout)
 {
     SectorDevice &device = *context.device;
-    if (!device.WriteSector(0, ClearingSector())) return false;
-    if (!ComputeLayout(device.SectorCount(), layout)) return false;
+    if (!device.WriteSector(0, ClearingSector()))
+        return false;
+    if (!ComputeLayout(device.SectorCount(), layout))
+        return false;
     DiskGeometry geometry{};
-    if (!device.Geometry(geometry) || geometry.heads == 0 || geometry.sectorsPerTrack == 0) return false;
+    if (!device.Geometry(geometry) || geometry.heads == 0 || geometry.sectorsPerTrack == 0)
+        return false;
     return device.WriteSector(0, MakeMBRSector(geometry, layout.volumeSectors));
 }
 
 int BuildCard(FormatContext &context, const std::function<void()> &beforeArea)
 {
     FormatLayout layout{};
-    if (!MakePartitionTable(context, layout)) return ERR_FAIL_FORMAT;
+    if (!MakePartitionTable(context, layout))
+        return ERR_FAIL_FORMAT;
     const Sector boot = MakeBPB32Structure(layout);
     context.progressTotal = PlanSectorCount(layout);
-    if (beforeArea) beforeArea();
+    if (beforeArea)
+        beforeArea();
     return WriteFAT32Area(context, boot);
 }
 
 uint32_t DataClusters(const FormatLayout &layout)
 {
-    const uint64_t meta = uint64_t(layout.reservedSectors) + uint64_t(kFatCount) * layout.fatSectors;
-    if (layout.sectorsPerCluster == 0 || layout.volumeSectors <= meta) return 0;
+    const uint64_t meta =
+        uint64_t(layout.reservedSectors) + uint64_t(kFatCount) * layout.fatSectors;
+    if (layout.sectorsPerCluster == 0 || layout.volumeSectors <= meta)
+        return 0;
     return uint32_t((layout.volumeSectors - meta) / layout.sectorsPerCluster);
 }
 
@@ -358,18 +401,29 @@ int WriteFAT32Area(FormatContext &context, const Sector &bootSector, uint32_t *n
     const Sector fatHead = FatHeadSector();
 
     Plan plan(context);
-    if (!plan.Verified(p, bootSector)) return ERR_FORMAT_ERROR_BPB1_SEC_WRITE;
-    if (!plan.Verified(fsInfo, info)) return ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE;
-    if (!plan.Zeros(fsInfo + 1, backup - fsInfo - 1)) return ERR_FORMAT_ERROR_CLEAR_SEC_WRITE;
-    if (!plan.Verified(backup, bootSector)) return ERR_FORMAT_ERROR_BPB2_SEC_WRITE;
-    if (!plan.Verified(backup + 1, info)) return ERR_FORMAT_ERROR_FSINFO2_SEC_WRITE;
-    if (!plan.Zeros(backup + 2, fat1 - backup - 2)) return ERR_FORMAT_ERROR_CLEAR_SEC_WRITE;
-    if (!plan.Verified(fat1, fatHead)) return ERR_FORMAT_ERROR_FAT1_SEC_WRITE;
-    if (!plan.Zeros(fat1 + 1, fatSectors - 1)) return ERR_FORMAT_ERROR_CLEAR_SEC_WRITE;
-    if (!plan.Verified(fat2, fatHead)) return ERR_FORMAT_ERROR_FAT2_SEC_WRITE;
+    if (!plan.Verified(p, bootSector))
+        return ERR_FORMAT_ERROR_BPB1_SEC_WRITE;
+    if (!plan.Verified(fsInfo, info))
+        return ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE;
+    if (!plan.Zeros(fsInfo + 1, backup - fsInfo - 1))
+        return ERR_FORMAT_ERROR_CLEAR_SEC_WRITE;
+    if (!plan.Verified(backup, bootSector))
+        return ERR_FORMAT_ERROR_BPB2_SEC_WRITE;
+    if (!plan.Verified(backup + 1, info))
+        return ERR_FORMAT_ERROR_FSINFO2_SEC_WRITE;
+    if (!plan.Zeros(backup + 2, fat1 - backup - 2))
+        return ERR_FORMAT_ERROR_CLEAR_SEC_WRITE;
+    if (!plan.Verified(fat1, fatHead))
+        return ERR_FORMAT_ERROR_FAT1_SEC_WRITE;
+    if (!plan.Zeros(fat1 + 1, fatSectors - 1))
+        return ERR_FORMAT_ERROR_CLEAR_SEC_WRITE;
+    if (!plan.Verified(fat2, fatHead))
+        return ERR_FORMAT_ERROR_FAT2_SEC_WRITE;
     // The rest of FAT 2 and the root directory's cluster.
-    if (!plan.Zeros(fat2 + 1, fatSectors - 1 + rootSectors)) return ERR_FORMAT_ERROR_CLEAR_SEC_WRITE;
-    if (nextSector) *nextSector = fat2 + fatSectors + rootSectors;
+    if (!plan.Zeros(fat2 + 1, fatSectors - 1 + rootSectors))
+        return ERR_FORMAT_ERROR_CLEAR_SEC_WRITE;
+    if (nextSector)
+        *nextSector = fat2 + fatSectors + rootSectors;
     plan.Final();
     return RETURN_FORMAT_SUCCESS;
 }

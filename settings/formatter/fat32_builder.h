@@ -57,12 +57,13 @@ struct FormatLayout {
 };
 
 struct DiskGeometry {
-    uint32_t heads;           // tracks per cylinder
+    uint32_t heads; // tracks per cylinder
     uint32_t sectorsPerTrack;
 };
 
 // What the builder needs of a card. WriteSector tries a refused write 11 times, 100 ms apart.
-class SectorDevice {
+class SectorDevice
+{
 public:
     virtual ~SectorDevice() = default;
     virtual bool ReadSector(uint32_t lba, Sector &out) = 0;
@@ -119,7 +120,8 @@ bool MakePartitionTable(FormatContext &context, FormatLayout &layout);
 
 // Runs the write plan after the MBR: returns RETURN_FORMAT_SUCCESS or the failed step's code;
 // nextSector receives the sector after the last one written.
-int WriteFAT32Area(FormatContext &context, const Sector &bootSector, uint32_t *nextSector = nullptr);
+int WriteFAT32Area(FormatContext &context, const Sector &bootSector,
+                   uint32_t *nextSector = nullptr);
 
 // The card's build on context.device once the guards have passed: the partition table, then
 // the FAT32 area with its progress. beforeArea runs between the two (where the Windows side

@@ -17,12 +17,15 @@ QString QtLines(const QString &text)
 
 } // namespace
 
-CQtFormatUi::~CQtFormatUi() { delete m_popup; }
+CQtFormatUi::~CQtFormatUi()
+{
+    delete m_popup;
+}
 
 bool CQtFormatUi::AskYesNo(const QString &caption, const QString &text)
 {
-    return QMessageBox::question(m_owner, caption, QtLines(text), QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(m_owner, caption, QtLines(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void CQtFormatUi::ShowMessage(const QString &caption, const QString &text)
@@ -50,21 +53,31 @@ void CQtFormatUi::DestroyPopup()
     m_popup = nullptr;
 }
 
-QObject *CQtFormatUi::PopupWindow() { return m_popup; }
+QObject *CQtFormatUi::PopupWindow()
+{
+    return m_popup;
+}
 
 void CQtFormatUi::SetPopupPos(int percent)
 {
     CProgPopupDlg *popup = m_popup;
-    QMetaObject::invokeMethod(popup, [popup, percent] { popup->SetPos(percent); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        popup, [popup, percent] { popup->SetPos(percent); }, Qt::QueuedConnection);
 }
 
-void CQtFormatUi::ClosePopup() { m_popup->CloseFromWorker(); }
+void CQtFormatUi::ClosePopup()
+{
+    m_popup->CloseFromWorker();
+}
 
 void CQtFormatUi::ShowWorkerMessage(const QString &caption, const QString &text)
 {
     // The worker waits for the box as it waited for MessageBoxW.
     CProgPopupDlg *popup = m_popup;
     QMetaObject::invokeMethod(
-        popup, [popup, caption, text] { QMessageBox::information(popup, caption, QtLines(text), QMessageBox::Ok); },
+        popup,
+        [popup, caption, text] {
+            QMessageBox::information(popup, caption, QtLines(text), QMessageBox::Ok);
+        },
         Qt::BlockingQueuedConnection);
 }

@@ -9,7 +9,8 @@
 class CProgPopupDlg;
 class QWidget;
 
-class CQtFormatUi : public FormatUi {
+class CQtFormatUi : public FormatUi
+{
 public:
     explicit CQtFormatUi(QWidget *owner) : m_owner(owner) {}
     ~CQtFormatUi() override;

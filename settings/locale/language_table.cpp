@@ -5,8 +5,7 @@
 
 #include <QStringList>
 
-namespace
-{
+namespace {
 bool IsQuote(QChar c)
 {
     return c == '"' || c == '\'';
@@ -23,17 +22,20 @@ bool ParseKeyLine(const QString &line, QString *key, QString *value)
     qsizetype pos = 0;
     if (IsQuote(line[0])) {
         const qsizetype close = line.indexOf(line[0], 1);
-        if (close < 0) return false;
+        if (close < 0)
+            return false;
         *key = line.mid(1, close - 1);
         pos = close + 1;
         while (pos < line.size() && IsBlank(line[pos]))
             ++pos;
-        if (pos >= line.size() || line[pos] != '=') return false;
+        if (pos >= line.size() || line[pos] != '=')
+            return false;
     } else {
         pos = line.indexOf('=');
         *key = line.left(pos).trimmed();
     }
-    if (key->isEmpty()) return false;
+    if (key->isEmpty())
+        return false;
     ++pos; // the equals sign
     while (pos < line.size() && IsBlank(line[pos]))
         ++pos;
@@ -51,7 +53,8 @@ bool ParseKeyLine(const QString &line, QString *key, QString *value)
 bool LanguageTable::parse(const QByteArray &bytes)
 {
     clear();
-    if (bytes.size() < 2) return false;
+    if (bytes.size() < 2)
+        return false;
     QString text;
     if (uchar(bytes[0]) == 0xFF && uchar(bytes[1]) == 0xFE) {
         const qsizetype chars = (bytes.size() - 2) / 2;
@@ -72,14 +75,16 @@ void LanguageTable::parseText(const QString &source)
 {
     QString text = source;
     const qsizetype nul = text.indexOf(QChar(0));
-    if (nul >= 0) text.truncate(nul);
+    if (nul >= 0)
+        text.truncate(nul);
     text.remove('\r');
 
     Section *current = nullptr;
     const QStringList lines = text.split('\n');
     for (const QString &raw : lines) {
         const QString line = raw.trimmed();
-        if (line.isEmpty()) continue;
+        if (line.isEmpty())
+            continue;
         if (line.front() == '[' && line.back() == ']' && line.size() >= 2) {
             const QString name = line.mid(1, line.size() - 2).trimmed();
             if (name.isEmpty()) {
@@ -87,14 +92,17 @@ void LanguageTable::parseText(const QString &source)
                 continue;
             }
             Section &section = m_sections[name.toCaseFolded()];
-            if (section.name.isEmpty()) section.name = name;
+            if (section.name.isEmpty())
+                section.name = name;
             current = &section;
             continue;
         }
-        if (!current || line.front() == ';') continue;
+        if (!current || line.front() == ';')
+            continue;
         if (line.contains('=')) {
             QString key, value;
-            if (!ParseKeyLine(line, &key, &value)) continue;
+            if (!ParseKeyLine(line, &key, &value))
+                continue;
             current->values.insert(key.toCaseFolded(), value);
             DebugLogF("[%s] = \"%s\"\n", key.toUtf8().constData(), value.toUtf8().constData());
         } else {
@@ -114,11 +122,13 @@ QString LanguageTable::value(const QString &section, const QString &key, bool *f
     if (s != m_sections.constEnd()) {
         const auto v = s->values.constFind(key.toCaseFolded());
         if (v != s->values.constEnd()) {
-            if (found) *found = true;
+            if (found)
+                *found = true;
             return *v;
         }
     }
-    if (found) *found = false;
+    if (found)
+        *found = false;
     return QString();
 }
 

@@ -8,7 +8,7 @@
 
 class LanguageTable
 {
-  public:
+public:
     // Replaces the contents with the table in bytes: UTF-16LE after an FF FE byte order mark,
     // otherwise the ANSI code page up to the first NUL. Fewer than 2 bytes parse nothing and
     // give false. Every stored key line is written to the debug log.
@@ -21,7 +21,7 @@ class LanguageTable
     QString value(const QString &section, const QString &key, bool *found = nullptr) const;
     int keyCount(const QString &section) const;
 
-  private:
+private:
     struct Section {
         QString name;
         QHash<QString, QString> values; // case-folded key -> value

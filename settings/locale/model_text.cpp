@@ -5,6 +5,7 @@
 
 QString ModelText(const TextProfile &model, int number)
 {
-    if (model.textSource == TextSource::StringTable) return StringTableText(number);
+    if (model.textSource == TextSource::StringTable)
+        return StringTableText(number);
     return GetText(QStringLiteral("IDS_STRING%1").arg(number));
 }

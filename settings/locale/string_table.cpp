@@ -5,8 +5,7 @@
 #include <QFile>
 #include <QStringList>
 
-namespace
-{
+namespace {
 // Text between the quotes starting at pos; false when it is not closed.
 bool ParseQuoted(const QString &line, qsizetype pos, QString *out)
 {
@@ -54,15 +53,19 @@ QMap<int, QString> ParseStringTable(const QByteArray &rcText)
             inBlock = false;
             continue;
         }
-        if (!inBlock) continue;
+        if (!inBlock)
+            continue;
         const qsizetype quote = line.indexOf('"');
-        if (quote <= 0) continue;
+        if (quote <= 0)
+            continue;
         QString idText = line.left(quote).trimmed();
-        if (idText.endsWith(',')) idText.chop(1);
+        if (idText.endsWith(','))
+            idText.chop(1);
         bool ok = false;
         const int id = idText.trimmed().toInt(&ok);
         QString text;
-        if (ok && ParseQuoted(line, quote, &text)) table.insert(id, text);
+        if (ok && ParseQuoted(line, quote, &text))
+            table.insert(id, text);
     }
     return table;
 }

@@ -7,8 +7,7 @@
 #include <QDir>
 #include <QFile>
 
-namespace
-{
+namespace {
 const QString kTextSection = QStringLiteral("TEXT");
 }
 
@@ -18,9 +17,11 @@ bool ResourceLanguageTables::find(const QString &name, QByteArray *table) const
     const QDir dir(QStringLiteral(":/language"));
     const QStringList entries = dir.entryList(QDir::Files);
     for (const QString &entry : entries) {
-        if (entry.compare(name, Qt::CaseInsensitive) != 0) continue;
+        if (entry.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
         QFile file(dir.filePath(entry));
-        if (!file.open(QIODevice::ReadOnly)) return false;
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
         *table = file.readAll();
         return true;
     }
@@ -36,12 +37,15 @@ bool TextCatalog::SelectLanguage(const QString &name)
     const QString names[2] = {name, QStringLiteral("english")};
     LanguageTable *tables[2] = {&m_primary, &m_fallback};
     for (int i = 0; i < 2; ++i) {
-        if (names[i].isEmpty()) continue;
+        if (names[i].isEmpty())
+            continue;
         QByteArray bytes;
-        if (!m_store.find(names[i], &bytes)) return false;
+        if (!m_store.find(names[i], &bytes))
+            return false;
         parsed = tables[i]->parse(bytes) || parsed;
     }
-    if (!parsed) return false;
+    if (!parsed)
+        return false;
     m_loaded = true;
     m_language = name;
     return true;
@@ -49,9 +53,11 @@ bool TextCatalog::SelectLanguage(const QString &name)
 
 QString TextCatalog::GetText(const QString &key) const
 {
-    if (!m_loaded) return QStringLiteral("Error Loading");
+    if (!m_loaded)
+        return QStringLiteral("Error Loading");
     QString text = m_primary.value(kTextSection, key);
-    if (text.isEmpty()) text = m_fallback.value(kTextSection, key);
+    if (text.isEmpty())
+        text = m_fallback.value(kTextSection, key);
     text.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
     text.replace(QStringLiteral("\\r"), QStringLiteral("\r"));
     return text;

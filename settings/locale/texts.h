@@ -13,7 +13,7 @@ class ViewerProbe;
 // Where the tables are found by name (names compare without regard to case).
 class LanguageTableStore
 {
-  public:
+public:
     virtual ~LanguageTableStore() = default;
     virtual bool find(const QString &name, QByteArray *table) const = 0;
 };
@@ -21,13 +21,13 @@ class LanguageTableStore
 // The program's own tables, compiled in as resources: ENGLISH, FRENCH, RUSSIA.
 class ResourceLanguageTables : public LanguageTableStore
 {
-  public:
+public:
     bool find(const QString &name, QByteArray *table) const override;
 };
 
 class TextCatalog
 {
-  public:
+public:
     explicit TextCatalog(const LanguageTableStore &store) : m_store(store) {}
 
     // Parses name into the primary table and "english" into the fallback. False, with every
@@ -38,7 +38,7 @@ class TextCatalog
     bool loaded() const { return m_loaded; }
     const QString &language() const { return m_language; }
 
-  private:
+private:
     const LanguageTableStore &m_store;
     LanguageTable m_primary;
     LanguageTable m_fallback;

@@ -16,8 +16,7 @@ const char *const kExcludedZonePrefixes[17] = {
     "Morocco",   "Syria",    "Turkey",    "UTC",        "Venezuela",
 };
 
-namespace
-{
+namespace {
 // Buffers the database is read with: key names of up to 254 characters, "TZI" into 44 bytes,
 // every other value into 512 bytes. A value that does not fit is not read.
 constexpr int kMaxKeyName = 254;
@@ -26,7 +25,8 @@ constexpr int kValueBuffer = 512;
 bool Excluded(const QString &keyName)
 {
     for (const char *prefix : kExcludedZonePrefixes) {
-        if (keyName.startsWith(QLatin1String(prefix), Qt::CaseInsensitive)) return true;
+        if (keyName.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
+            return true;
     }
     return false;
 }
@@ -53,7 +53,8 @@ void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
     const QString prefix = QLatin1String(kTimeZonesKey) + '\\';
     QList<const RegistryKey *> subkeys;
     for (const RegistryKey &key : database) {
-        if (!key.path.startsWith(prefix, Qt::CaseInsensitive)) continue;
+        if (!key.path.startsWith(prefix, Qt::CaseInsensitive))
+            continue;
         const QString name = key.path.mid(prefix.size());
         // Deeper keys ("Dynamic DST") are not zones; a name the enumeration buffer cannot
         // hold, or one seen before, is no entry of its own.
@@ -67,7 +68,8 @@ void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
     QList<const RegistryKey *> kept;
     QStringList keptNames;
     for (qsizetype i = 0; i < m_keyNames.size(); ++i) {
-        if (Excluded(m_keyNames[i])) continue;
+        if (Excluded(m_keyNames[i]))
+            continue;
         keptNames.append(m_keyNames[i]);
         kept.append(subkeys[i]);
     }
@@ -78,7 +80,8 @@ void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
         for (const RegistryValue &value : kept[i]->values) {
             const QByteArray bytes = RegistryValueBytes(value);
             if (value.name.compare(QLatin1String("TZI"), Qt::CaseInsensitive) == 0) {
-                if (bytes.size() > kTziSize) continue;
+                if (bytes.size() > kTziSize)
+                    continue;
                 const TziValue tzi = DecodeTzi(bytes);
                 zone->bias = -tzi.bias;
                 zone->standardBias = tzi.standardBias;
@@ -87,7 +90,8 @@ void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
                 zone->daylightDate = tzi.daylightDate;
                 continue;
             }
-            if (bytes.size() > kValueBuffer) continue;
+            if (bytes.size() > kValueBuffer)
+                continue;
             if (value.name == QLatin1String("Display"))
                 zone->displayName = RegistryValueText(value);
             else if (value.name == QLatin1String("Std"))
@@ -98,7 +102,8 @@ void CTimeZoneInfoManager::load(const QList<RegistryKey> &database)
     }
     // 4. East first; equal offsets by standard name in 16-bit code units.
     std::stable_sort(m_zones.begin(), m_zones.end(), [](const auto &a, const auto &b) {
-        if (a->bias != b->bias) return a->bias > b->bias;
+        if (a->bias != b->bias)
+            return a->bias > b->bias;
         return QString::compare(a->standardName, b->standardName, Qt::CaseSensitive) < 0;
     });
 }
@@ -107,13 +112,16 @@ int CTimeZoneInfoManager::FindZone(const QString &name, int32_t bias) const
 {
     const auto firstWithBias = [&] {
         for (int i = 0; i < count(); ++i) {
-            if (m_zones[size_t(i)]->bias == bias) return i;
+            if (m_zones[size_t(i)]->bias == bias)
+                return i;
         }
         return -1;
     };
-    if (name.isEmpty()) return firstWithBias();
+    if (name.isEmpty())
+        return firstWithBias();
     for (int i = 0; i < count(); ++i) {
-        if (m_zones[size_t(i)]->keyName == name && m_zones[size_t(i)]->bias == bias) return i;
+        if (m_zones[size_t(i)]->keyName == name && m_zones[size_t(i)]->bias == bias)
+            return i;
     }
     return m_model.findZoneFallsBackToBias ? firstWithBias() : -1;
 }
@@ -131,11 +139,13 @@ int CTimeZoneInfoManager::FindCurrentZone() const
 
 bool CTimeZoneInfoManager::StoreZone(int index, CameraSettings &settings) const
 {
-    if (index < 0 || index >= count()) return false;
+    if (index < 0 || index >= count())
+        return false;
     const CRegTimeZoneInfo &z = *m_zones[size_t(index)];
     const QByteArray name = WideToAnsi(z.keyName);
     // timeZoneName holds 31 characters and its NUL; a cut name would name another zone.
-    if (name.size() >= qsizetype(sizeof settings.timeZoneName)) return false;
+    if (name.size() >= qsizetype(sizeof settings.timeZoneName))
+        return false;
     std::memset(settings.timeZoneName, 0, sizeof settings.timeZoneName);
     std::memcpy(settings.timeZoneName, name.constData(), size_t(name.size()));
     settings.timeZoneBias = z.bias;
@@ -146,7 +156,8 @@ int CTimeZoneInfoManager::ChooseStoredZone(CameraSettings &settings) const
 {
     const QString name = SettingsText(settings.timeZoneName, sizeof settings.timeZoneName);
     DebugLogF("TimeZone Read  [%s] Bias[%d]\n", name.toUtf8().constData(), settings.timeZoneBias);
-    if (count() == 0) return -1;
+    if (count() == 0)
+        return -1;
     if (!name.isEmpty() || settings.timeZoneBias != 0) {
         const int index = FindZone(name, settings.timeZoneBias);
         return index >= 0 ? index : FindCurrentZone();
@@ -158,7 +169,8 @@ int CTimeZoneInfoManager::ChooseStoredZone(CameraSettings &settings) const
 
 void CTimeZoneInfoManager::PickZone(int index, CameraSettings &settings) const
 {
-    if (!StoreZone(index, settings)) return;
+    if (!StoreZone(index, settings))
+        return;
     const CRegTimeZoneInfo &z = *m_zones[size_t(index)];
     DebugLogF("TimeZone [%s] Bias[%d]\n", z.keyName.toUtf8().constData(), z.bias);
 }

@@ -24,7 +24,7 @@ struct ZoneProfile {
 
 class CRegTimeZoneInfo
 {
-  public:
+public:
     QString keyName;
     QString displayName;      // "Display"
     QString standardName;     // "Std"
@@ -37,7 +37,7 @@ class CRegTimeZoneInfo
 
 class CTimeZoneInfoManager
 {
-  public:
+public:
     // Loads the catalogue from database: subkeys of kTimeZonesKey in their order, exclusion,
     // values, sort.
     CTimeZoneInfoManager(const QList<RegistryKey> &database, const ZoneProfile &model,
@@ -62,7 +62,7 @@ class CTimeZoneInfoManager
     // The user picked a zone in the list.
     void PickZone(int index, CameraSettings &settings) const;
 
-  private:
+private:
     void load(const QList<RegistryKey> &database);
 
     const ZoneProfile &m_model;

@@ -18,8 +18,7 @@
 #include <functional>
 #include <memory>
 
-namespace platform
-{
+namespace platform {
 
 // The removable-drive test of the relocation and of the format: path lies on a memory card
 // (Windows: GetDriveTypeW of its drive's root is DRIVE_REMOVABLE).
@@ -43,7 +42,7 @@ struct QuickFormatRun {
 // worker has ended.
 class FormatCard
 {
-  public:
+public:
     virtual ~FormatCard() = default;
 
     // Nothing happens to a folder that is not on a memory card.

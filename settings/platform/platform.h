@@ -14,8 +14,7 @@ class ViewerProbe;
 struct CurrentTimeZone;
 struct RegistryKey;
 
-namespace platform
-{
+namespace platform {
 
 // The debug log's sink (OutputDebugStringW). The message as the tool logged it, line feeds and
 // all; nothing written here is shown to the user.

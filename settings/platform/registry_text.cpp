@@ -2,14 +2,16 @@
 
 #include <QStringList>
 
-namespace
-{
+namespace {
 int HexDigit(QChar c)
 {
     const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9') return u - '0';
-    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
     return -1;
 }
 
@@ -65,10 +67,12 @@ bool ParseHexList(const QString &s, QByteArray *out)
     const QStringList parts = s.split(',', Qt::SkipEmptyParts);
     for (const QString &part : parts) {
         const QString p = part.trimmed();
-        if (p.isEmpty()) continue;
+        if (p.isEmpty())
+            continue;
         bool ok = false;
         const uint b = p.toUInt(&ok, 16);
-        if (!ok || b > 0xFF) return false;
+        if (!ok || b > 0xFF)
+            return false;
         out->append(char(b));
     }
     return true;
@@ -79,7 +83,8 @@ QString Utf16FromBytes(const QByteArray &data)
     QString text;
     for (qsizetype i = 0; i + 1 < data.size(); i += 2) {
         const char16_t u = char16_t(uchar(data[i]) | uchar(data[i + 1]) << 8);
-        if (u == 0) break;
+        if (u == 0)
+            break;
         text.append(QChar(u));
     }
     return text;
@@ -93,7 +98,8 @@ bool ParseValue(const QString &line, RegistryValue *value)
     } else if (!ParseString(line, pos, &value->name)) {
         return false;
     }
-    if (pos >= line.size() || line[pos] != '=') return false;
+    if (pos >= line.size() || line[pos] != '=')
+        return false;
     const QString rest = line.mid(pos + 1).trimmed();
     if (rest.startsWith('"')) {
         qsizetype p = 0;
@@ -108,7 +114,8 @@ bool ParseValue(const QString &line, RegistryValue *value)
     if (rest.startsWith(QLatin1String("dword:"))) {
         bool ok = false;
         const quint32 v = rest.mid(6).trimmed().toUInt(&ok, 16);
-        if (!ok) return false;
+        if (!ok)
+            return false;
         value->type = RegistryValue::Dword;
         value->data = QByteArray(4, 0);
         for (int i = 0; i < 4; ++i)
@@ -117,7 +124,8 @@ bool ParseValue(const QString &line, RegistryValue *value)
     }
     if (rest.startsWith(QLatin1String("hex"))) {
         const qsizetype colon = rest.indexOf(':');
-        if (colon < 0 || !ParseHexList(rest.mid(colon + 1), &value->data)) return false;
+        if (colon < 0 || !ParseHexList(rest.mid(colon + 1), &value->data))
+            return false;
         const QString kind = rest.left(colon);
         // hex(2) and hex(1) hold UTF-16 strings (expandable and plain).
         if (kind == QLatin1String("hex(1)") || kind == QLatin1String("hex(2)")) {
@@ -135,7 +143,8 @@ bool ParseValue(const QString &line, RegistryValue *value)
 const RegistryValue *RegistryKey::value(const QString &name) const
 {
     for (const RegistryValue &v : values) {
-        if (v.name.compare(name, Qt::CaseInsensitive) == 0) return &v;
+        if (v.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &v;
     }
     return nullptr;
 }
@@ -170,9 +179,11 @@ QList<RegistryKey> ParseRegistryText(const QByteArray &bytes)
             current = &keys.last();
             continue;
         }
-        if (!current || !(line.startsWith('"') || line.startsWith('@'))) continue;
+        if (!current || !(line.startsWith('"') || line.startsWith('@')))
+            continue;
         RegistryValue value;
-        if (ParseValue(line, &value)) current->values.append(value);
+        if (ParseValue(line, &value))
+            current->values.append(value);
     }
     return keys;
 }
@@ -180,14 +191,16 @@ QList<RegistryKey> ParseRegistryText(const QByteArray &bytes)
 const RegistryKey *FindRegistryKey(const QList<RegistryKey> &keys, const QString &path)
 {
     for (const RegistryKey &key : keys) {
-        if (key.path.compare(path, Qt::CaseInsensitive) == 0) return &key;
+        if (key.path.compare(path, Qt::CaseInsensitive) == 0)
+            return &key;
     }
     return nullptr;
 }
 
 QByteArray RegistryValueBytes(const RegistryValue &value)
 {
-    if (value.type != RegistryValue::String) return value.data;
+    if (value.type != RegistryValue::String)
+        return value.data;
     QByteArray bytes;
     for (QChar c : value.text) {
         bytes.append(char(c.unicode() & 0xFF));

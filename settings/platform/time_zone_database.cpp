@@ -8,8 +8,7 @@
 const char kTimeZonesKey[] =
     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
 
-namespace
-{
+namespace {
 uint16_t U16(const uchar *p)
 {
     return uint16_t(p[0] | p[1] << 8);

@@ -6,7 +6,7 @@
 
 class ViewerProbe
 {
-  public:
+public:
     virtual ~ViewerProbe() = default;
     // LANGUAGE under HKEY_LOCAL_MACHINE "SOFTWARE\KESTRAVON\"; empty when missing.
     virtual QString languageValue() const = 0;

@@ -4,23 +4,23 @@
 #include <QWidget>
 
 namespace {
-const char* const kIdProperty = "q7ControlId";
+const char *const kIdProperty = "q7ControlId";
 }
 
-void SetControlId(QWidget* control, int id)
+void SetControlId(QWidget *control, int id)
 {
     control->setProperty(kIdProperty, id);
 }
 
-int ControlId(const QWidget* control)
+int ControlId(const QWidget *control)
 {
     const QVariant v = control->property(kIdProperty);
     return v.isValid() ? v.toInt() : -1;
 }
 
-QWidget* FindControl(const QWidget* parent, int id)
+QWidget *FindControl(const QWidget *parent, int id)
 {
-    for (QWidget* w : parent->findChildren<QWidget*>()) {
+    for (QWidget *w : parent->findChildren<QWidget *>()) {
         if (ControlId(w) == id)
             return w;
     }

@@ -4,6 +4,6 @@
 
 class QWidget;
 
-void SetControlId(QWidget* control, int id);
-int ControlId(const QWidget* control);  // -1 when the widget has none
-QWidget* FindControl(const QWidget* parent, int id);
+void SetControlId(QWidget *control, int id);
+int ControlId(const QWidget *control); // -1 when the widget has none
+QWidget *FindControl(const QWidget *parent, int id);

@@ -10,7 +10,8 @@
 // The message number the Windows tool used; as a Qt event type it lies in the user range.
 constexpr int WM_FORMAT_PROGRESS = 0x13A1;
 
-class CFormatProgressEvent : public QEvent {
+class CFormatProgressEvent : public QEvent
+{
 public:
     static constexpr QEvent::Type kType = static_cast<QEvent::Type>(WM_FORMAT_PROGRESS);
     explicit CFormatProgressEvent(int percent) : QEvent(kType), m_percent(percent) {}
@@ -21,7 +22,7 @@ private:
 };
 
 // Safe from any thread: Qt queues the event for the receiver's thread.
-inline void PostFormatProgress(QObject* receiver, int percent)
+inline void PostFormatProgress(QObject *receiver, int percent)
 {
     QCoreApplication::postEvent(receiver, new CFormatProgressEvent(percent));
 }

@@ -7,12 +7,12 @@
 #include <QLabel>
 #include <QPushButton>
 
-int CountLineBreaks(const QString& text)
+int CountLineBreaks(const QString &text)
 {
     return text.count(QStringLiteral("\r\n"));
 }
 
-void SetPopupLook(QWidget* popup)
+void SetPopupLook(QWidget *popup)
 {
     QPalette pal = popup->palette();
     pal.setColor(QPalette::Window, Qt::white);
@@ -24,7 +24,7 @@ void SetPopupLook(QWidget* popup)
     popup->setFont(font);
 }
 
-CMsgPopupDlg::CMsgPopupDlg(QWidget* parent) : QDialog(parent)
+CMsgPopupDlg::CMsgPopupDlg(QWidget *parent) : QDialog(parent)
 {
     SetPopupLook(this);
     m_text = new QLabel(this);
@@ -38,12 +38,13 @@ CMsgPopupDlg::CMsgPopupDlg(QWidget* parent) : QDialog(parent)
     connect(m_yes, &QPushButton::clicked, this, [this] { done(kIdYes); });
     connect(m_no, &QPushButton::clicked, this, [this] { done(kIdNo); });
     // The shortcuts work wherever the focus is, before a button sees the key.
-    for (QWidget* w : {static_cast<QWidget*>(m_text), static_cast<QWidget*>(m_yes), static_cast<QWidget*>(m_no)})
+    for (QWidget *w : {static_cast<QWidget *>(m_text), static_cast<QWidget *>(m_yes),
+                       static_cast<QWidget *>(m_no)})
         w->installEventFilter(this);
     m_yes->setFocus();
 }
 
-void CMsgPopupDlg::SetPopup(const QString& caption, const QString& text, int width, int height)
+void CMsgPopupDlg::SetPopup(const QString &caption, const QString &text, int width, int height)
 {
     m_strCaption = caption;
     m_strText = text;
@@ -63,7 +64,7 @@ void CMsgPopupDlg::reject()
     done(kIdNo);
 }
 
-bool CMsgPopupDlg::HandleKey(QKeyEvent* e)
+bool CMsgPopupDlg::HandleKey(QKeyEvent *e)
 {
     switch (e->key()) {
     case Qt::Key_Escape:
@@ -79,15 +80,15 @@ bool CMsgPopupDlg::HandleKey(QKeyEvent* e)
     }
 }
 
-void CMsgPopupDlg::keyPressEvent(QKeyEvent* e)
+void CMsgPopupDlg::keyPressEvent(QKeyEvent *e)
 {
     if (!HandleKey(e))
         QDialog::keyPressEvent(e);
 }
 
-bool CMsgPopupDlg::eventFilter(QObject* watched, QEvent* e)
+bool CMsgPopupDlg::eventFilter(QObject *watched, QEvent *e)
 {
-    if (e->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent*>(e)))
+    if (e->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent *>(e)))
         return true;
     return QDialog::eventFilter(watched, e);
 }

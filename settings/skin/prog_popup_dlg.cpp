@@ -13,7 +13,7 @@
 
 #include <algorithm>
 
-CProgPopupDlg::CProgPopupDlg(QWidget* parent) : QDialog(parent)
+CProgPopupDlg::CProgPopupDlg(QWidget *parent) : QDialog(parent)
 {
     // A caption without a close box: only the worker closes it.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -26,7 +26,7 @@ CProgPopupDlg::CProgPopupDlg(QWidget* parent) : QDialog(parent)
     SetControlId(m_bar, kIdProgress);
 }
 
-void CProgPopupDlg::SetPopup(const QString& caption, const QString& text, int width, int height)
+void CProgPopupDlg::SetPopup(const QString &caption, const QString &text, int width, int height)
 {
     m_strCaption = caption;
     m_strText = text;
@@ -59,16 +59,16 @@ void CProgPopupDlg::CloseFromWorker()
         Qt::QueuedConnection);
 }
 
-bool CProgPopupDlg::event(QEvent* e)
+bool CProgPopupDlg::event(QEvent *e)
 {
     if (e->type() == CFormatProgressEvent::kType) {
-        SetPos(static_cast<CFormatProgressEvent*>(e)->Percent());
+        SetPos(static_cast<CFormatProgressEvent *>(e)->Percent());
         return true;
     }
     return QDialog::event(e);
 }
 
-void CProgPopupDlg::keyPressEvent(QKeyEvent* e)
+void CProgPopupDlg::keyPressEvent(QKeyEvent *e)
 {
     switch (e->key()) {
     case Qt::Key_Escape:
@@ -86,7 +86,7 @@ void CProgPopupDlg::reject()
         done(2);
 }
 
-void CProgPopupDlg::closeEvent(QCloseEvent* e)
+void CProgPopupDlg::closeEvent(QCloseEvent *e)
 {
     if (!m_bWorkerClose) {
         e->ignore();

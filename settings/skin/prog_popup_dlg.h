@@ -12,14 +12,15 @@
 class QLabel;
 class QProgressBar;
 
-class CProgPopupDlg : public QDialog {
+class CProgPopupDlg : public QDialog
+{
     Q_OBJECT
 public:
     enum { kIdProgress = 1118, kIdText = 1120 };
 
-    explicit CProgPopupDlg(QWidget* parent = nullptr);
+    explicit CProgPopupDlg(QWidget *parent = nullptr);
 
-    void SetPopup(const QString& caption, const QString& text, int width, int height);
+    void SetPopup(const QString &caption, const QString &text, int width, int height);
 
     int Pos() const { return m_nPos; }
     // Sets the position (values above 100 are taken as 100, below 0 as 0) and the bar.
@@ -32,9 +33,9 @@ public:
     void reject() override;
 
 protected:
-    bool event(QEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
+    bool event(QEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
 
 private:
     QString m_strCaption;
@@ -43,6 +44,6 @@ private:
     int m_nHeight = 0;
     int m_nPos = 0;
     bool m_bWorkerClose = false;
-    QLabel* m_text;
-    QProgressBar* m_bar;
+    QLabel *m_text;
+    QProgressBar *m_bar;
 };

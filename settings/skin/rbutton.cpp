@@ -12,7 +12,7 @@ QEvent::Type CCommandEvent::EventType()
     return type;
 }
 
-CRButton::CRButton(const QRect& rect, QWidget* parent, int id) : QWidget(parent), m_nId(id)
+CRButton::CRButton(const QRect &rect, QWidget *parent, int id) : QWidget(parent), m_nId(id)
 {
     SetControlId(this, id);
     setGeometry(rect);
@@ -20,7 +20,7 @@ CRButton::CRButton(const QRect& rect, QWidget* parent, int id) : QWidget(parent)
     show();
 }
 
-void CRButton::TakeBackground(const SkinCanvas* background)
+void CRButton::TakeBackground(const SkinCanvas *background)
 {
     if (!background || !background->IsValid())
         return;
@@ -28,7 +28,7 @@ void CRButton::TakeBackground(const SkinCanvas* background)
     m_bBgFilled = true;
 }
 
-void CRButton::SetStyle(const SkinTextStyle* style)
+void CRButton::SetStyle(const SkinTextStyle *style)
 {
     if (!style)
         return;
@@ -42,8 +42,8 @@ void CRButton::SetStyle(const SkinTextStyle* style)
     m_bHasText = true;
 }
 
-void CRButton::SetNinePatchImages(const SkinTextStyle* style, int normalId, int hoverId, int pressedId,
-                                  const SkinCanvas* background)
+void CRButton::SetNinePatchImages(const SkinTextStyle *style, int normalId, int hoverId,
+                                  int pressedId, const SkinCanvas *background)
 {
     TakeBackground(background);
     SetStyle(style);
@@ -57,7 +57,7 @@ void CRButton::SetNinePatchImages(const SkinTextStyle* style, int normalId, int 
     update();
 }
 
-void CRButton::SetImages(int normalId, int hoverId, int pressedId, const SkinCanvas* background)
+void CRButton::SetImages(int normalId, int hoverId, int pressedId, const SkinCanvas *background)
 {
     TakeBackground(background);
     m_normal = SkinCanvas(width(), height());
@@ -100,7 +100,7 @@ void CRButton::ChangeState(int state)
         repaint();
 }
 
-const SkinCanvas& CRButton::StateCanvas() const
+const SkinCanvas &CRButton::StateCanvas() const
 {
     switch (m_nState) {
     case kHover:
@@ -122,7 +122,7 @@ QRect CRButton::TextRect() const
     return r;
 }
 
-void CRButton::paintEvent(QPaintEvent*)
+void CRButton::paintEvent(QPaintEvent *)
 {
     if (m_bRedraw) {
         m_composite = QImage();
@@ -134,7 +134,7 @@ void CRButton::paintEvent(QPaintEvent*)
         QPainter c(&m_composite);
         if (m_bBgFilled)
             c.drawImage(0, 0, m_bgCanvas.image);
-        const SkinCanvas& state = StateCanvas();
+        const SkinCanvas &state = StateCanvas();
         if (state.IsValid())
             c.drawImage(0, 0, state.image);
     }
@@ -149,11 +149,12 @@ void CRButton::paintEvent(QPaintEvent*)
         color = m_pressedColor;
     p.setPen(ColorFromRef(color));
     p.setFont(m_font);
-    const int flags = m_nAlignment == 1 ? (Qt::AlignHCenter | Qt::AlignTop) : (Qt::AlignLeft | Qt::AlignTop);
+    const int flags =
+        m_nAlignment == 1 ? (Qt::AlignHCenter | Qt::AlignTop) : (Qt::AlignLeft | Qt::AlignTop);
     p.drawText(TextRect(), flags, m_strText);
 }
 
-void CRButton::mouseMoveEvent(QMouseEvent* e)
+void CRButton::mouseMoveEvent(QMouseEvent *e)
 {
     // Qt reports leaving without being asked to track it, so a selected button has nothing
     // to do here; hover and pressed stay as they are.
@@ -162,13 +163,13 @@ void CRButton::mouseMoveEvent(QMouseEvent* e)
     e->accept();
 }
 
-void CRButton::leaveEvent(QEvent*)
+void CRButton::leaveEvent(QEvent *)
 {
     if (!m_bSticky)
         ChangeState(kNormal);
 }
 
-void CRButton::mousePressEvent(QMouseEvent* e)
+void CRButton::mousePressEvent(QMouseEvent *e)
 {
     if (e->button() != Qt::LeftButton) {
         e->ignore();
@@ -177,7 +178,7 @@ void CRButton::mousePressEvent(QMouseEvent* e)
     ChangeState(kPressed);
 }
 
-void CRButton::mouseReleaseEvent(QMouseEvent* e)
+void CRButton::mouseReleaseEvent(QMouseEvent *e)
 {
     if (e->button() != Qt::LeftButton) {
         e->ignore();

@@ -14,7 +14,8 @@
 
 // What a button posts to its parent on button-up, as WM_COMMAND did: the control id and the
 // notification code (0). The parent receives it in its event() after the click has finished.
-class CCommandEvent : public QEvent {
+class CCommandEvent : public QEvent
+{
 public:
     static QEvent::Type EventType();
     CCommandEvent(int id, int code = 0) : QEvent(EventType()), m_id(id), m_code(code) {}
@@ -26,17 +27,18 @@ private:
     int m_code;
 };
 
-class CRButton : public QWidget {
+class CRButton : public QWidget
+{
     Q_OBJECT
 public:
     enum State { kNormal = 0, kHover = 1, kPressed = 2, kSelected = 3 };
 
     // A visible child of `parent` at `rect` (parent coordinates) with control id `id`.
-    CRButton(const QRect& rect, QWidget* parent, int id);
+    CRButton(const QRect &rect, QWidget *parent, int id);
 
-    void SetNinePatchImages(const SkinTextStyle* style, int normalId, int hoverId, int pressedId,
-                            const SkinCanvas* background);
-    void SetImages(int normalId, int hoverId, int pressedId, const SkinCanvas* background);
+    void SetNinePatchImages(const SkinTextStyle *style, int normalId, int hoverId, int pressedId,
+                            const SkinCanvas *background);
+    void SetImages(int normalId, int hoverId, int pressedId, const SkinCanvas *background);
     void SetSelectedImage(int id);
 
     // Set by the owner (tab buttons: the current tab is selected and sticky); each repaints.
@@ -52,17 +54,17 @@ public:
     QRect ContentRect() const { return m_rcContent; }
 
 protected:
-    void paintEvent(QPaintEvent* e) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void leaveEvent(QEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
+    void paintEvent(QPaintEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void leaveEvent(QEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
 
 private:
-    void TakeBackground(const SkinCanvas* background);
-    void SetStyle(const SkinTextStyle* style);
+    void TakeBackground(const SkinCanvas *background);
+    void SetStyle(const SkinTextStyle *style);
     void ChangeState(int state);
-    const SkinCanvas& StateCanvas() const;
+    const SkinCanvas &StateCanvas() const;
 
     int m_nId;
     SkinCanvas m_bgCanvas;

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-CRStaticText::CRStaticText(const QRect& rect, QWidget* parent, int id) : QWidget(parent)
+CRStaticText::CRStaticText(const QRect &rect, QWidget *parent, int id) : QWidget(parent)
 {
     SetControlId(this, id);
     setGeometry(rect);
@@ -15,7 +15,8 @@ CRStaticText::CRStaticText(const QRect& rect, QWidget* parent, int id) : QWidget
     show();
 }
 
-void CRStaticText::SetText(const SkinTextStyle* style, const QFont& font, const SkinCanvas* background)
+void CRStaticText::SetText(const SkinTextStyle *style, const QFont &font,
+                           const SkinCanvas *background)
 {
     if (background && background->IsValid()) {
         CopyBackground(*background, geometry(), m_bgCanvas);
@@ -31,7 +32,7 @@ void CRStaticText::SetText(const SkinTextStyle* style, const QFont& font, const 
     update();
 }
 
-QPoint CRStaticText::TextOrigin(const QSize& textSize) const
+QPoint CRStaticText::TextOrigin(const QSize &textSize) const
 {
     const int freeW = width() - textSize.width();
     const int freeH = height() - textSize.height();
@@ -40,12 +41,12 @@ QPoint CRStaticText::TextOrigin(const QSize& textSize) const
     return QPoint(x, y);
 }
 
-void CRStaticText::resizeEvent(QResizeEvent*)
+void CRStaticText::resizeEvent(QResizeEvent *)
 {
     m_bRedraw = true;
 }
 
-void CRStaticText::paintEvent(QPaintEvent*)
+void CRStaticText::paintEvent(QPaintEvent *)
 {
     if (m_bRedraw || m_cached.isNull()) {
         SkinCanvas canvas(width(), height());

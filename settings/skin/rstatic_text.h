@@ -10,21 +10,22 @@
 #include <QRect>
 #include <QWidget>
 
-class CRStaticText : public QWidget {
+class CRStaticText : public QWidget
+{
     Q_OBJECT
 public:
-    CRStaticText(const QRect& rect, QWidget* parent, int id);
+    CRStaticText(const QRect &rect, QWidget *parent, int id);
 
     // Text, normal colour and alignment come from `style`; the label draws with `font`.
-    void SetText(const SkinTextStyle* style, const QFont& font, const SkinCanvas* background);
+    void SetText(const SkinTextStyle *style, const QFont &font, const SkinCanvas *background);
 
     QString Text() const { return m_strText; }
     // Where the text bitmap is blended, in label coordinates.
-    QPoint TextOrigin(const QSize& textSize) const;
+    QPoint TextOrigin(const QSize &textSize) const;
 
 protected:
-    void paintEvent(QPaintEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
+    void paintEvent(QPaintEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
 
 private:
     SkinCanvas m_bgCanvas;

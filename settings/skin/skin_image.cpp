@@ -41,8 +41,8 @@ bool IsWhite(QRgb p)
 // copies. Before, between and after the stretch lines the source is copied in order; each
 // stretch line is repeated (one marker: outLen - srcLen + 1 times; two: (outLen - srcLen + 2)
 // / 2 times each). `repeats` gets each marker's count in order. More than two markers: no map at all.
-bool StretchMap(int srcLen, int outLen, const std::vector<int>& stretch, std::vector<int>& map,
-                std::vector<int>& repeats)
+bool StretchMap(int srcLen, int outLen, const std::vector<int> &stretch, std::vector<int> &map,
+                std::vector<int> &repeats)
 {
     map.clear();
     repeats.clear();
@@ -71,7 +71,7 @@ bool StretchMap(int srcLen, int outLen, const std::vector<int>& stretch, std::ve
 
 // The extent of the marker run that starts at the first marker of `line` (first marker up to
 // the pixel before the next pure white one), as inclusive indices; false without a marker.
-bool ContentRun(const std::vector<QRgb>& line, int& first, int& last)
+bool ContentRun(const std::vector<QRgb> &line, int &first, int &last)
 {
     const int n = static_cast<int>(line.size());
     first = 0;
@@ -85,7 +85,8 @@ bool ContentRun(const std::vector<QRgb>& line, int& first, int& last)
     return true;
 }
 
-int ContentSize(int first, int last, const std::vector<int>& stretch, const std::vector<int>& repeats)
+int ContentSize(int first, int last, const std::vector<int> &stretch,
+                const std::vector<int> &repeats)
 {
     int size = last - first + 1;
     for (size_t i = 0; i < repeats.size(); ++i) {
@@ -97,7 +98,7 @@ int ContentSize(int first, int last, const std::vector<int>& stretch, const std:
     return size;
 }
 
-}  // namespace
+} // namespace
 
 SkinCanvas::SkinCanvas(int width, int height)
     : image(std::max(width, 0), std::max(height, 0), QImage::Format_ARGB32_Premultiplied)
@@ -127,14 +128,14 @@ QIcon LoadIconResource(int id)
     InitSkinResources();
     QIcon icon;
     const QString folder = QStringLiteral(":/ICON/%1").arg(id);
-    for (const QString& size : QDir(folder).entryList(QDir::Files))
+    for (const QString &size : QDir(folder).entryList(QDir::Files))
         icon.addFile(folder + QLatin1Char('/') + size);
     if (icon.isNull())
         DebugLogF("icon resource %d not found", id);
     return icon;
 }
 
-void DrawPng(SkinCanvas& canvas, int id)
+void DrawPng(SkinCanvas &canvas, int id)
 {
     const QImage img = LoadPngResource(id);
     if (img.isNull() || !canvas.IsValid())
@@ -143,7 +144,7 @@ void DrawPng(SkinCanvas& canvas, int id)
     p.drawImage(0, 0, img);
 }
 
-void DrawNinePatch(SkinCanvas& canvas, int id, QRect* content)
+void DrawNinePatch(SkinCanvas &canvas, int id, QRect *content)
 {
     const QImage img = LoadPngResource(id);
     if (img.isNull())
@@ -151,7 +152,7 @@ void DrawNinePatch(SkinCanvas& canvas, int id, QRect* content)
     DrawNinePatchImage(canvas, img, content);
 }
 
-void DrawNinePatchImage(SkinCanvas& canvas, const QImage& image, QRect* content)
+void DrawNinePatchImage(SkinCanvas &canvas, const QImage &image, QRect *content)
 {
     const QImage src = image.convertToFormat(QImage::Format_ARGB32);
     const int W = src.width(), H = src.height();
@@ -170,15 +171,16 @@ void DrawNinePatchImage(SkinCanvas& canvas, const QImage& image, QRect* content)
     }
 
     // The picture keeps its right and bottom marker lines; they land beyond T and U.
-    const QImage picture = src.copy(1, 1, W - 1, H - 1).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage picture =
+        src.copy(1, 1, W - 1, H - 1).convertToFormat(QImage::Format_ARGB32_Premultiplied);
 
     std::vector<int> map, repeatX, repeatY;
     QImage wide(T + 1, H - 1, QImage::Format_ARGB32_Premultiplied);
     wide.fill(Qt::transparent);
     if (StretchMap(W - 1, T + 1, stretchX, map, repeatX)) {
         for (int y = 0; y < H - 1; ++y) {
-            const QRgb* in = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
-            QRgb* out = reinterpret_cast<QRgb*>(wide.scanLine(y));
+            const QRgb *in = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
+            QRgb *out = reinterpret_cast<QRgb *>(wide.scanLine(y));
             for (size_t x = 0; x < map.size(); ++x)
                 out[x] = in[map[x]];
         }
@@ -188,7 +190,8 @@ void DrawNinePatchImage(SkinCanvas& canvas, const QImage& image, QRect* content)
     full.fill(Qt::transparent);
     if (StretchMap(H - 1, U + 1, stretchY, map, repeatY)) {
         for (size_t y = 0; y < map.size(); ++y)
-            std::memcpy(full.scanLine(static_cast<int>(y)), wide.constScanLine(map[y]), (T + 1) * sizeof(QRgb));
+            std::memcpy(full.scanLine(static_cast<int>(y)), wide.constScanLine(map[y]),
+                        (T + 1) * sizeof(QRgb));
     }
 
     if (canvas.image.format() != QImage::Format_ARGB32_Premultiplied)
@@ -212,7 +215,7 @@ void DrawNinePatchImage(SkinCanvas& canvas, const QImage& image, QRect* content)
                      ContentSize(top, bottom, stretchY, repeatY));
 }
 
-QImage CreateTextBitmap(const QFont& font, const QString& text, COLORREF color)
+QImage CreateTextBitmap(const QFont &font, const QString &text, COLORREF color)
 {
     const QString t = ToQtLineBreaks(text);
     if (t.isEmpty())
@@ -242,8 +245,8 @@ QImage CreateTextBitmap(const QFont& font, const QString& text, COLORREF color)
     const unsigned cr = color & 0xFF, cg = (color >> 8) & 0xFF, cb = (color >> 16) & 0xFF;
     QImage out(size, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < size.height(); ++y) {
-        const QRgb* in = reinterpret_cast<const QRgb*>(white.constScanLine(y));
-        QRgb* o = reinterpret_cast<QRgb*>(out.scanLine(y));
+        const QRgb *in = reinterpret_cast<const QRgb *>(white.constScanLine(y));
+        QRgb *o = reinterpret_cast<QRgb *>(out.scanLine(y));
         for (int x = 0; x < size.width(); ++x) {
             const unsigned v = qBlue(in[x]);
             o[x] = qRgba(v * cr / 256, v * cg / 256, v * cb / 256, v);
@@ -252,7 +255,7 @@ QImage CreateTextBitmap(const QFont& font, const QString& text, COLORREF color)
     return out;
 }
 
-QFont CreateSkinFont(int height, int weight, const QString& face)
+QFont CreateSkinFont(int height, int weight, const QString &face)
 {
     QFont f(face);
     f.setWeight(QFont::Weight(weight));
@@ -271,20 +274,20 @@ void LoadSkinFonts()
 {
     if (QFontDatabase::hasFamily(QStringLiteral("Tahoma")))
         return;
-    for (const QString& path : platform::SkinFontFiles()) {
+    for (const QString &path : platform::SkinFontFiles()) {
         if (QFontDatabase::addApplicationFont(path) < 0)
             DebugLogF("font %s not loaded", path.toUtf8().constData());
     }
 }
 
-QString ToQtLineBreaks(const QString& text)
+QString ToQtLineBreaks(const QString &text)
 {
     QString t = text;
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return t;
 }
 
-void CopyBackground(const SkinCanvas& parentBackground, const QRect& rect, SkinCanvas& out)
+void CopyBackground(const SkinCanvas &parentBackground, const QRect &rect, SkinCanvas &out)
 {
     out = SkinCanvas(rect.width(), rect.height());
     QPainter p(&out.image);

@@ -37,8 +37,8 @@ struct SkinTextStyle {
     COLORREF normalColor = 0;
     COLORREF hoverColor = 0;
     COLORREF pressedColor = 0;
-    int fontHeight = 0;  // character cell height in pixels
-    int alignment = 0;   // 0: left and top; 1: centred
+    int fontHeight = 0; // character cell height in pixels
+    int alignment = 0;  // 0: left and top; 1: centred
 };
 
 // Loads PNG resource `id`; a null image (and a log line) when it is missing or undecodable.
@@ -49,28 +49,28 @@ QImage LoadPngResource(int id);
 QIcon LoadIconResource(int id);
 
 // Draws image `id` unscaled at the canvas origin, blended over what is there.
-void DrawPng(SkinCanvas& canvas, int id);
+void DrawPng(SkinCanvas &canvas, int id);
 
 // Draws nine-patch image `id` scaled to the canvas, replacing its pixels. When `content` is
 // given it receives the content rectangle in canvas coordinates. A missing image leaves the
 // canvas and `content` untouched.
-void DrawNinePatch(SkinCanvas& canvas, int id, QRect* content = nullptr);
-void DrawNinePatchImage(SkinCanvas& canvas, const QImage& image, QRect* content = nullptr);
+void DrawNinePatch(SkinCanvas &canvas, int id, QRect *content = nullptr);
+void DrawNinePatchImage(SkinCanvas &canvas, const QImage &image, QRect *content = nullptr);
 
 // The text in `color` with its glyph coverage as alpha (premultiplied), sized to the text;
 // a null image for an empty text.
-QImage CreateTextBitmap(const QFont& font, const QString& text, COLORREF color);
+QImage CreateTextBitmap(const QFont &font, const QString &text, COLORREF color);
 
 // The font the skin draws with: `face` whose character cell is `height` pixels high.
-QFont CreateSkinFont(int height, int weight, const QString& face = QStringLiteral("Tahoma"));
+QFont CreateSkinFont(int height, int weight, const QString &face = QStringLiteral("Tahoma"));
 
 // Makes the Tahoma faces known to Qt where the system does not have them (Linux: Wine's
 // Tahoma-compatible fonts). Call once after the application object exists.
 void LoadSkinFonts();
 
 // The texts carry Windows line breaks; Qt breaks lines at "\n" alone.
-QString ToQtLineBreaks(const QString& text);
+QString ToQtLineBreaks(const QString &text);
 
 // Copies the part of the parent's background canvas under `rect` (parent coordinates) into
 // `out`, which is made the size of `rect`.
-void CopyBackground(const SkinCanvas& parentBackground, const QRect& rect, SkinCanvas& out);
+void CopyBackground(const SkinCanvas &parentBackground, const QRect &rect, SkinCanvas &out);

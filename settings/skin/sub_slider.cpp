@@ -13,14 +13,13 @@ const double kCutoff12Table[] = {11.6, 11.7, 11.8, 11.9, 12.0, 12.1, 12.2, 12.3}
 const double kCutoff24Table[] = {23.2, 23.4, 23.6, 23.8, 24.0, 24.2, 24.4, 24.6};
 const int kMotionTable[] = {1, 3, 5};
 
-template <typename T, size_t N>
-bool InTable(const T (&)[N], int position)
+template <typename T, size_t N> bool InTable(const T (&)[N], int position)
 {
     return position >= 0 && position < static_cast<int>(N);
 }
-}  // namespace
+} // namespace
 
-CSubSlider::CSubSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent)
+CSubSlider::CSubSlider(QWidget *parent) : QSlider(Qt::Horizontal, parent)
 {
     // Like the track bar's own tooltip: shown while the thumb is dragged or stepped.
     connect(this, &QAbstractSlider::sliderPressed, this, &CSubSlider::ShowValueTip);
@@ -65,6 +64,7 @@ void CSubSlider::ShowValueTip()
 {
     QStyleOptionSlider opt;
     initStyleOption(&opt);
-    const QRect handle = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
     QToolTip::showText(mapToGlobal(handle.topLeft()), ToolTipText(), this);
 }

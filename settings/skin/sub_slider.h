@@ -6,12 +6,19 @@
 #include <QSlider>
 #include <QString>
 
-class CSubSlider : public QSlider {
+class CSubSlider : public QSlider
+{
     Q_OBJECT
 public:
-    enum Kind { kPosition = 0, kStopTimer = 1, kCutoff12V = 2, kCutoff24V = 3, kMotionSensitivity = 4 };
+    enum Kind {
+        kPosition = 0,
+        kStopTimer = 1,
+        kCutoff12V = 2,
+        kCutoff24V = 3,
+        kMotionSensitivity = 4
+    };
 
-    explicit CSubSlider(QWidget* parent = nullptr);
+    explicit CSubSlider(QWidget *parent = nullptr);
 
     void SetValueKind(int kind) { m_nValueKind = kind; }
     int ValueKind() const { return m_nValueKind; }

@@ -29,8 +29,8 @@ static int info(const char *path)
         avi_fourccText(handler, h.fccHandler, '.');
         printf("  stream %u: %s", (unsigned)i, type);
         if (h.fccType == AVI_FCC_VIDS)
-            printf(" %s %ux%u, %u frames, %u key frames", handler, h.rcFrame.right, h.rcFrame.bottom,
-                   (unsigned)in.chunks[i], (unsigned)in.keyFrames[i]);
+            printf(" %s %ux%u, %u frames, %u key frames", handler, h.rcFrame.right,
+                   h.rcFrame.bottom, (unsigned)in.chunks[i], (unsigned)in.keyFrames[i]);
         else
             printf(", %u chunks", (unsigned)in.chunks[i]);
         if (!in.needsRepair && h.dwLength != in.chunks[i])

@@ -33,19 +33,23 @@ void Print(const QString &text)
     std::lock_guard<std::mutex> lock(g_out);
     QString t = text;
     t.replace("\r\n", "\n");
-    if (!t.endsWith('\n')) t += '\n';
+    if (!t.endsWith('\n'))
+        t += '\n';
     std::fputs(t.toUtf8().constData(), stdout);
     std::fflush(stdout);
 }
 
 // Prints each progress figure once.
-class ProgressPrinter : public QObject {
+class ProgressPrinter : public QObject
+{
 public:
     bool event(QEvent *e) override
     {
-        if (e->type() != CFormatProgressEvent::kType) return QObject::event(e);
+        if (e->type() != CFormatProgressEvent::kType)
+            return QObject::event(e);
         const int p = static_cast<CFormatProgressEvent *>(e)->Percent();
-        if (p != m_last) Print(QStringLiteral("progress %1%").arg(p));
+        if (p != m_last)
+            Print(QStringLiteral("progress %1%").arg(p));
         m_last = p;
         return true;
     }
@@ -54,7 +58,8 @@ private:
     int m_last = -1;
 };
 
-class ConsoleFormatUi : public FormatUi {
+class ConsoleFormatUi : public FormatUi
+{
 public:
     explicit ConsoleFormatUi(bool yes) : m_yes(yes) {}
 
@@ -62,10 +67,12 @@ public:
     {
         Print(caption);
         Print(text);
-        if (m_yes) return true;
+        if (m_yes)
+            return true;
         Print("[y/N]");
         std::string answer;
-        if (!std::getline(std::cin, answer)) return false;
+        if (!std::getline(std::cin, answer))
+            return false;
         return answer == "y" || answer == "Y" || answer == "yes";
     }
     void ShowMessage(const QString &caption, const QString &text) override
@@ -85,7 +92,8 @@ public:
         QEventLoop loop;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (m_closed) loop.quit();
+            if (m_closed)
+                loop.quit();
         });
         poll.start(10);
         loop.exec();
@@ -95,7 +103,10 @@ public:
     QObject *PopupWindow() override { return m_window.get(); }
     void SetPopupPos(int percent) override { Print(QStringLiteral("position %1").arg(percent)); }
     void ClosePopup() override { m_closed = true; }
-    void ShowWorkerMessage(const QString &caption, const QString &text) override { Print(caption + ": " + text); }
+    void ShowWorkerMessage(const QString &caption, const QString &text) override
+    {
+        Print(caption + ": " + text);
+    }
 
     QString m_lastMessage;
 
@@ -125,19 +136,31 @@ int Layout(uint64_t sectors)
 {
     FormatLayout l{};
     if (!ComputeLayout(sectors, l)) {
-        Print(QStringLiteral("%1 sectors: no FAT32 layout (the card needs at least 533489 sectors)").arg(sectors));
+        Print(QStringLiteral("%1 sectors: no FAT32 layout (the card needs at least 533489 sectors)")
+                  .arg(sectors));
         return 1;
     }
     const auto entry = MakePartitionEntry({255, 63}, l.volumeSectors);
     QString hex;
-    for (uint8_t b : entry) hex += QStringLiteral("%1 ").arg(b, 2, 16, QChar('0')).toUpper();
-    Print(QStringLiteral("lastSector %1\nfatSectors %2\nreservedSectors %3\nclusterCount %4\nvolumeSectors %5\n"
-                         "sectorsPerCluster %6\npartition start %7\nFAT 1 at %8\nFAT 2 at %9\n")
-              .arg(l.lastSector).arg(l.fatSectors).arg(l.reservedSectors).arg(l.clusterCount)
-              .arg(l.volumeSectors).arg(l.sectorsPerCluster).arg(kPartitionStart)
-              .arg(kPartitionStart + l.reservedSectors).arg(kPartitionStart + l.reservedSectors + l.fatSectors) +
-          QStringLiteral("root directory at %1\nsectors written %2\npartition entry (255/63) %3")
-              .arg(kPartitionStart + l.reservedSectors + 2 * l.fatSectors).arg(PlanSectorCount(l)).arg(hex.trimmed()));
+    for (uint8_t b : entry)
+        hex += QStringLiteral("%1 ").arg(b, 2, 16, QChar('0')).toUpper();
+    Print(
+        QStringLiteral(
+            "lastSector %1\nfatSectors %2\nreservedSectors %3\nclusterCount %4\nvolumeSectors %5\n"
+            "sectorsPerCluster %6\npartition start %7\nFAT 1 at %8\nFAT 2 at %9\n")
+            .arg(l.lastSector)
+            .arg(l.fatSectors)
+            .arg(l.reservedSectors)
+            .arg(l.clusterCount)
+            .arg(l.volumeSectors)
+            .arg(l.sectorsPerCluster)
+            .arg(kPartitionStart)
+            .arg(kPartitionStart + l.reservedSectors)
+            .arg(kPartitionStart + l.reservedSectors + l.fatSectors) +
+        QStringLiteral("root directory at %1\nsectors written %2\npartition entry (255/63) %3")
+            .arg(kPartitionStart + l.reservedSectors + 2 * l.fatSectors)
+            .arg(PlanSectorCount(l))
+            .arg(hex.trimmed()));
     return 0;
 }
 
@@ -145,7 +168,8 @@ int Image(const QString &file, uint64_t sectors, const FormatProfile &profile)
 {
     {
         QFile f(file);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || !f.resize(qint64(sectors * kSectorSize))) {
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            !f.resize(qint64(sectors * kSectorSize))) {
             Print("cannot create " + file);
             return 1;
         }
@@ -155,17 +179,20 @@ int Image(const QString &file, uint64_t sectors, const FormatProfile &profile)
         Print("cannot open " + file);
         return 1;
     }
-    if (profile.logsMakeMBRStart) DebugLog("Start MakeMBR() ---");
+    if (profile.logsMakeMBRStart)
+        DebugLog("Start MakeMBR() ---");
     ProgressPrinter printer;
     FormatContext c;
     c.device = dev.get();
     c.window = &printer;
     c.scale = profile.scale;
     int result = BuildCard(c);
-    if (result == RETURN_FORMAT_SUCCESS) result = 0;
+    if (result == RETURN_FORMAT_SUCCESS)
+        result = 0;
     QCoreApplication::sendPostedEvents(&printer);
     LogMakeMBRResult(result);
-    DebugLog(result == 0 ? QStringLiteral("MBR 생성 성공") : QString::asprintf("MBR 생성 실패 (%d)", result));
+    DebugLog(result == 0 ? QStringLiteral("MBR 생성 성공")
+                         : QString::asprintf("MBR 생성 실패 (%d)", result));
     return result == 0 ? 0 : 1;
 }
 
@@ -182,7 +209,8 @@ int Format(const QString &target, bool yes, const QString &program, const Format
     job.ui = &ui;
     job.programFile = program;
     QString path = QFileInfo(target).absoluteFilePath();
-    if (QFileInfo(path).isDir() && !path.endsWith('/')) path += '/';
+    if (QFileInfo(path).isDir() && !path.endsWith('/'))
+        path += '/';
     job.cardFolder = path;
     job.backupFolder = platform::LocalAppDataFolder() + "/Orbilux/q7card/";
     QDir().mkpath(job.backupFolder);
@@ -190,7 +218,8 @@ int Format(const QString &target, bool yes, const QString &program, const Format
         Print(target + ": not on a removable card; nothing done");
         return 1;
     }
-    if (!ConfirmCardFormat(ui, profile)) return 1;
+    if (!ConfirmCardFormat(ui, profile))
+        return 1;
     SDCardFormat(job);
     return g_nFormatDone == 1 ? 0 : 1;
 }
@@ -201,12 +230,15 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    if (args.isEmpty()) return Usage();
+    if (args.isEmpty())
+        return Usage();
     const QString command = args.takeFirst();
     const FormatProfile &profile = args.removeAll("--kz7100") ? KZ7100_Format : K420_Format;
     uint64_t sectors = 0;
-    if (command == "layout" && args.size() == 1 && ParseSectors(args[0], sectors)) return Layout(sectors);
-    if (command == "image" && args.size() == 2 && ParseSectors(args[1], sectors)) return Image(args[0], sectors, profile);
+    if (command == "layout" && args.size() == 1 && ParseSectors(args[0], sectors))
+        return Layout(sectors);
+    if (command == "image" && args.size() == 2 && ParseSectors(args[1], sectors))
+        return Image(args[0], sectors, profile);
     if (command == "format") {
         const bool yes = args.removeAll("--yes") > 0;
         QString program;
@@ -215,7 +247,8 @@ int main(int argc, char **argv)
             program = QFileInfo(args[at + 1]).absoluteFilePath();
             args.remove(at, 2);
         }
-        if (args.size() == 1) return Format(args[0], yes, program, profile);
+        if (args.size() == 1)
+            return Format(args[0], yes, program, profile);
     }
     return Usage();
 }

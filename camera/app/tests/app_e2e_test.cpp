@@ -228,15 +228,14 @@ TEST(EndToEnd, AudioMenuPlaysAndRecordsOnTheSimulatedSoundCard)
 {
     BoardRoot root;
     // The player's sound beside the program, as on the board; the recorder writes next to it.
-    ASSERT_EQ(system(("mkdir -p " + root.path() + "/wav && cp " + Q7_INTRO_WAV + " " +
-                      root.path() + "/wav/intro.wav")
+    ASSERT_EQ(system(("mkdir -p " + root.path() + "/wav && cp " + Q7_INTRO_WAV + " " + root.path() +
+                      "/wav/intro.wav")
                          .c_str()),
               0);
     std::string speaker = root.path() + "/speaker.raw";
-    std::vector<std::string> env = {"ALSA_CONFIG_PATH=" + std::string(Q7SIM_CONF_PATH),
-                                    "Q7_SIM_PLAYBACK=" + speaker,
-                                    "Q7_SIM_MIXER_STATE=" + root.path() + "/mixer",
-                                    "Q7_SIM_TONE_HZ=440"};
+    std::vector<std::string> env = {
+        "ALSA_CONFIG_PATH=" + std::string(Q7SIM_CONF_PATH), "Q7_SIM_PLAYBACK=" + speaker,
+        "Q7_SIM_MIXER_STATE=" + root.path() + "/mixer", "Q7_SIM_TONE_HZ=440"};
     // Play, volume up, stop; capture, stop; leave. Each side runs for a while.
     AppRun r = runApp(root.path(), {}, "6\n1\n3\n", 60, env, [](int typing) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
@@ -273,7 +272,8 @@ struct RootCase {
     bool fits;           // whether the card's file names fit their buffers below it
 };
 
-class BoardRoots : public ::testing::TestWithParam<RootCase> {};
+class BoardRoots : public ::testing::TestWithParam<RootCase>
+{};
 
 // Board roots with characters a shell would act on, and one too long for the names below it:
 // nothing outside the root is deleted or created, nothing on the card is lost, and a name that
@@ -351,8 +351,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RootCase{"Quotes", "it's \"the\" board", true},
                       RootCase{"Semicolon", "a;touch INJECTED;b", true},
                       RootCase{"Substitution", "$(touch INJECTED)`touch INJECTED2`", true},
-                      RootCase{"Globs", "*?[a] ~", true},
-                      RootCase{"Newline", "new\nline", true},
+                      RootCase{"Globs", "*?[a] ~", true}, RootCase{"Newline", "new\nline", true},
                       // The continuous name below it needs 128 bytes and more.
                       RootCase{"TooLong", std::string(120, 'L'), false}),
     [](const ::testing::TestParamInfo<RootCase> &i) { return std::string(i.param.name); });

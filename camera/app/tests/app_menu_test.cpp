@@ -15,7 +15,8 @@
 
 namespace {
 
-const char kMainMenuTitle[] = "\r\n =========\r\n Main Menu\r\n =========\r\n\r\n 0: exit\r\n 1: main";
+const char kMainMenuTitle[] =
+    "\r\n =========\r\n Main Menu\r\n =========\r\n\r\n 0: exit\r\n 1: main";
 
 int runMain(std::vector<std::string> args, const std::string &input, std::string *out)
 {
@@ -35,7 +36,8 @@ struct ArgCase {
     uint16_t prerecEnable;
 };
 
-class Arguments : public ::testing::TestWithParam<ArgCase> {};
+class Arguments : public ::testing::TestWithParam<ArgCase>
+{};
 
 TEST_P(Arguments, SetTheRecordingFlagsAndStayInMenuMode)
 {
@@ -65,11 +67,11 @@ TEST_P(Arguments, SetTheRecordingFlagsAndStayInMenuMode)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Arguments,
-    ::testing::Values(ArgCase{{}, 1, 1, 1},               // no arguments: recording on
-                      ArgCase{{"0"}, 0, 0, 0},            // first argument 0: nothing recorded
-                      ArgCase{{"1"}, 1, 1, 1},            //
-                      ArgCase{{"07"}, 0, 0, 0},           // only the first character counts
-                      ArgCase{{"1", "0"}, 1, 1, 1},       // second argument 0: menu mode
+    ::testing::Values(ArgCase{{}, 1, 1, 1},                // no arguments: recording on
+                      ArgCase{{"0"}, 0, 0, 0},             // first argument 0: nothing recorded
+                      ArgCase{{"1"}, 1, 1, 1},             //
+                      ArgCase{{"07"}, 0, 0, 0},            // only the first character counts
+                      ArgCase{{"1", "0"}, 1, 1, 1},        // second argument 0: menu mode
                       ArgCase{{"0", "0", "1"}, 0, 0, 0})); // no-menu flag alone: still a menu
 
 TEST(MainMenu, UnknownChoicesShowTheMenuAgain)
@@ -160,7 +162,8 @@ struct DataCase {
     std::vector<int> values;
 };
 
-class MenuGetData : public ::testing::TestWithParam<DataCase> {};
+class MenuGetData : public ::testing::TestWithParam<DataCase>
+{};
 
 TEST_P(MenuGetData, ReadsDecimalTokensOfAtMostSevenCharacters)
 {
@@ -176,14 +179,14 @@ TEST_P(MenuGetData, ReadsDecimalTokensOfAtMostSevenCharacters)
 INSTANTIATE_TEST_SUITE_P(
     Table, MenuGetData,
     ::testing::Values(DataCase{"15\n", {15}}, DataCase{"0\n", {0}},
-                      DataCase{"\n\n  7\n", {7}},              // empty lines are skipped
-                      DataCase{"15 0 15\n", {15, 0, 15}},      // several tokens on one line
-                      DataCase{"abc\n12\n", {-1, 12}},         // not a number
-                      DataCase{"-1\n", {-1}},                  // no sign
-                      DataCase{"1x\n", {-1}},                  //
-                      DataCase{"9999999\n", {9999999}},        // seven digits
-                      DataCase{"12345678 5\n3\n", {-1, 3}},    // too long: refused, line dropped
-                      DataCase{"", {-1, -1}}));                // end of input
+                      DataCase{"\n\n  7\n", {7}},           // empty lines are skipped
+                      DataCase{"15 0 15\n", {15, 0, 15}},   // several tokens on one line
+                      DataCase{"abc\n12\n", {-1, 12}},      // not a number
+                      DataCase{"-1\n", {-1}},               // no sign
+                      DataCase{"1x\n", {-1}},               //
+                      DataCase{"9999999\n", {9999999}},     // seven digits
+                      DataCase{"12345678 5\n3\n", {-1, 3}}, // too long: refused, line dropped
+                      DataCase{"", {-1, -1}}));             // end of input
 
 TEST(MenuGetCmd, ReturnsTheFirstCharacterAndZeroAtTheEnd)
 {

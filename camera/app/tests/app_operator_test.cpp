@@ -52,7 +52,8 @@ void sleepMs(int ms)
 
 // The program on the slave side of a pseudo-terminal, as on the board's serial line: canonical
 // input, no echo and no output translation (so that what it prints arrives as it is).
-class Terminal {
+class Terminal
+{
 public:
     Terminal(const std::string &root, const std::string &fakeStart)
     {
@@ -131,7 +132,7 @@ public:
     {
         for (int i = 0; app_ <= 0 && i < 500; i++) {
             std::string children = readText("/proc/" + std::to_string(pid_) + "/task/" +
-                                             std::to_string(pid_) + "/children");
+                                            std::to_string(pid_) + "/children");
             app_ = atoi(children.c_str());
             if (app_ <= 0)
                 sleepMs(10);
@@ -179,8 +180,8 @@ public:
     // Read calls the program's console thread has made.
     long reads()
     {
-        std::string io = readText("/proc/" + std::to_string(app()) + "/task/" +
-                                  std::to_string(app()) + "/io");
+        std::string io =
+            readText("/proc/" + std::to_string(app()) + "/task/" + std::to_string(app()) + "/io");
         size_t at = io.find("syscr: ");
         return at == std::string::npos ? -1 : atol(io.c_str() + at + 7);
     }
@@ -292,8 +293,8 @@ TEST(Operator, AtTheSerialTerminal)
     const std::string nul(1, '\0');
 
     // ---- junk at the main menu: each line shows the menu once more, none is swallowed
-    for (const std::string &junk : {nul + "\n", "x" + nul + "y\n", std::string(1000, 'z') + "\n",
-                                    nul + nul + nul + "\n"}) {
+    for (const std::string &junk :
+         {nul + "\n", "x" + nul + "y\n", std::string(1000, 'z') + "\n", nul + nul + nul + "\n"}) {
         term.type(junk);
         ASSERT_TRUE(term.waitFor(kMainMenu, ++menus)) << testing::PrintToString(junk.substr(0, 8));
     }
@@ -338,9 +339,8 @@ TEST(Operator, AtTheSerialTerminal)
     const struct {
         const char *choice;
         const char *title;
-    } subMenus[] = {{"1\n", " capture Menu\r\n"},
-                    {"5\n", " SW OSD Menu\r\n"},
-                    {"7\n", " SW Mosaic Menu\r\n"}};
+    } subMenus[] = {
+        {"1\n", " capture Menu\r\n"}, {"5\n", " SW OSD Menu\r\n"}, {"7\n", " SW Mosaic Menu\r\n"}};
     size_t runTime = 3;
     for (const auto &m : subMenus) {
         term.type(m.choice);
@@ -418,9 +418,8 @@ TEST(Operator, AtTheSerialTerminal)
                     term.type("0\n");
                     ASSERT_TRUE(term.waitFor(kMainMenu, ++menus, 5000))
                         << "the menu did not come back:\n"
-                        << term.output().substr(term.output().size() > 3000
-                                                    ? term.output().size() - 3000
-                                                    : 0);
+                        << term.output().substr(
+                               term.output().size() > 3000 ? term.output().size() - 3000 : 0);
                 }
             }
         }

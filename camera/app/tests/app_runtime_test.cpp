@@ -44,8 +44,9 @@ Lines changes()
     return out;
 }
 
-class RunTime : public ::testing::Test {
-  protected:
+class RunTime : public ::testing::Test
+{
+protected:
     void SetUp() override
     {
         sim_reset();
@@ -63,7 +64,8 @@ struct RateCase {
     Lines sent;
 };
 
-class FrameRates : public RunTime, public ::testing::WithParamInterface<RateCase> {};
+class FrameRates : public RunTime, public ::testing::WithParamInterface<RateCase>
+{};
 
 Lines mainRate(int fps, int reg3, int reg4)
 {
@@ -104,22 +106,23 @@ TEST_P(FrameRates, WriteTheirRegisters)
 
 INSTANTIATE_TEST_SUITE_P(
     Capture, FrameRates,
-    ::testing::Values(RateCase{CAM_MODE_MAIN, "30", mainRate(30, 0x4C, 0x04)},
-                      RateCase{CAM_MODE_MAIN, "15", mainRate(15, 0x98, 0x08)},
-                      RateCase{CAM_MODE_BOTH, "10", mainRate(10, 0xE4, 0x0C)},
-                      RateCase{CAM_MODE_MAIN, "20", {}}, RateCase{CAM_MODE_BOTH, "abc", {}},
-                      RateCase{CAM_MODE_SUB, "30", subRate(30, {3, 61, 3, 61}, {2, 40, 2, 40, 2, 40})},
-                      RateCase{CAM_MODE_SUB, "20", subRate(20, {4, 180, 4, 180}, {4, 95, 4, 95, 4, 95})},
-                      RateCase{CAM_MODE_SUB, "15", subRate(15, {6, 43, 6, 43}, {4, 95, 4, 95, 4, 95})},
-                      RateCase{CAM_MODE_SUB, "10", subRate(10, {9, 25, 9, 25}, {8, 196, 8, 196, 8, 196})},
-                      RateCase{CAM_MODE_SUB, "25", {}}, RateCase{CAM_MODE_SUB, "-1", {}}));
+    ::testing::Values(
+        RateCase{CAM_MODE_MAIN, "30", mainRate(30, 0x4C, 0x04)},
+        RateCase{CAM_MODE_MAIN, "15", mainRate(15, 0x98, 0x08)},
+        RateCase{CAM_MODE_BOTH, "10", mainRate(10, 0xE4, 0x0C)}, RateCase{CAM_MODE_MAIN, "20", {}},
+        RateCase{CAM_MODE_BOTH, "abc", {}},
+        RateCase{CAM_MODE_SUB, "30", subRate(30, {3, 61, 3, 61}, {2, 40, 2, 40, 2, 40})},
+        RateCase{CAM_MODE_SUB, "20", subRate(20, {4, 180, 4, 180}, {4, 95, 4, 95, 4, 95})},
+        RateCase{CAM_MODE_SUB, "15", subRate(15, {6, 43, 6, 43}, {4, 95, 4, 95, 4, 95})},
+        RateCase{CAM_MODE_SUB, "10", subRate(10, {9, 25, 9, 25}, {8, 196, 8, 196, 8, 196})},
+        RateCase{CAM_MODE_SUB, "25", {}}, RateCase{CAM_MODE_SUB, "-1", {}}));
 
 // ---- capture menu: the rest -----------------------------------------------------------------
 
 TEST_F(RunTime, MotionSetTogglesOnBothChannels)
 {
-    const std::string out = withConsole("4\n3\n15\n0\n15\n4\n0\n",
-                                        [] { q7_capture_settings(CAM_MODE_MAIN); });
+    const std::string out =
+        withConsole("4\n3\n15\n0\n15\n4\n0\n", [] { q7_capture_settings(CAM_MODE_MAIN); });
     EXPECT_EQ(changes(),
               (Lines{"Venc_setDynamicParam ch=0 stream=0 kind=14 enable=1 level=3 mask=0xF0F,0xF0F",
                      "Venc_setDynamicParam ch=1 stream=0 kind=14 enable=1 level=3 mask=0xF0F,0xF0F",
@@ -224,7 +227,8 @@ struct EncoderCase {
     size_t wrong;
 };
 
-class EncoderBounds : public RunTime, public ::testing::WithParamInterface<EncoderCase> {};
+class EncoderBounds : public RunTime, public ::testing::WithParamInterface<EncoderCase>
+{};
 
 TEST_P(EncoderBounds, SendBelowTheBound)
 {
@@ -241,15 +245,23 @@ TEST_P(EncoderBounds, SendBelowTheBound)
 
 INSTANTIATE_TEST_SUITE_P(
     Encoder, EncoderBounds,
-    ::testing::Values(
-        EncoderCase{"2", "ch 0 : framerate? (10...30) ", {"31", "5", "x"},
-                    {"Venc_setDynamicParam ch=0 stream=0 kind=1 frameRate=5",
-                     "Venc_setDynamicParam ch=0 stream=0 kind=1 frameRate=-1"}, 1},
-        EncoderCase{"3", "ch 0 : I-frame interval? (10...30) ", {"30", "31", "100"},
-                    {"Venc_setDynamicParam ch=0 stream=0 kind=2 interval=30"}, 2},
-        EncoderCase{"1", "ch 0 : bitrate? (1...10 Mbps) ", {"11", "10", "2"},
-                    {"Venc_setDynamicParam ch=0 stream=0 kind=0 bitRate=10000000",
-                     "Venc_setDynamicParam ch=0 stream=0 kind=0 bitRate=2000000"}, 1}));
+    ::testing::Values(EncoderCase{"2",
+                                  "ch 0 : framerate? (10...30) ",
+                                  {"31", "5", "x"},
+                                  {"Venc_setDynamicParam ch=0 stream=0 kind=1 frameRate=5",
+                                   "Venc_setDynamicParam ch=0 stream=0 kind=1 frameRate=-1"},
+                                  1},
+                      EncoderCase{"3",
+                                  "ch 0 : I-frame interval? (10...30) ",
+                                  {"30", "31", "100"},
+                                  {"Venc_setDynamicParam ch=0 stream=0 kind=2 interval=30"},
+                                  2},
+                      EncoderCase{"1",
+                                  "ch 0 : bitrate? (1...10 Mbps) ",
+                                  {"11", "10", "2"},
+                                  {"Venc_setDynamicParam ch=0 stream=0 kind=0 bitRate=10000000",
+                                   "Venc_setDynamicParam ch=0 stream=0 kind=0 bitRate=2000000"},
+                                  1}));
 
 TEST_F(RunTime, EncoderChannelChoiceInBothMode)
 {
@@ -330,7 +342,8 @@ struct MosaicCase {
     Lines sent;
 };
 
-class Mosaic : public RunTime, public ::testing::WithParamInterface<MosaicCase> {};
+class Mosaic : public RunTime, public ::testing::WithParamInterface<MosaicCase>
+{};
 
 TEST_P(Mosaic, LayoutsOfTheMode)
 {
@@ -363,8 +376,9 @@ std::vector<uint32_t> readPlane(const std::string &path)
     return readWords(path, GRPX_WIDTH * GRPX_HEIGHT);
 }
 
-class Graphics : public RunTime {
-  protected:
+class Graphics : public RunTime
+{
+protected:
     void SetUp() override
     {
         RunTime::SetUp();
@@ -500,8 +514,7 @@ TEST_F(Graphics, TheCameraProcessShowsItsFirstFileName)
     gApp_cfg.mainWidth = 1920;
     gApp_cfg.mainHeight = 1080;
     gApp_cfg.encEnable = gApp_cfg.bitsEnable = gApp_cfg.contRecEnable = 1;
-    const std::string cont =
-        root.path() + "/mmc/\xEC\x83\x81\xEC\x8B\x9C\xEB\x85\xB9\xED\x99\x94";
+    const std::string cont = root.path() + "/mmc/\xEC\x83\x81\xEC\x8B\x9C\xEB\x85\xB9\xED\x99\x94";
     ASSERT_EQ(system(("mkdir -p '" + cont + "'").c_str()), 0);
     std::vector<uint32_t> got;
     std::string out;
@@ -530,11 +543,11 @@ TEST_F(Graphics, RunTimeMenuReachesEverySubMenu)
     const std::string out = withConsole("1\n0\n2\n0\n3\n0\n4\n0\n5\n0\n7\n0\n0\n",
                                         [] { EXPECT_EQ(q7_video_control(CAM_MODE_MAIN, 0), 0); });
     size_t at = 0;
-    for (const char *title : {" Run-Time Menu\r\n", " capture Menu\r\n", " Run-Time Menu\r\n",
-                              " encoder Menu (0)\r\n", " Run-Time Menu\r\n", " graphic Menu\r\n",
-                              " Run-Time Menu\r\n", " pre-rec Menu\r\n", " Run-Time Menu\r\n",
-                              " SW OSD Menu\r\n", " Run-Time Menu\r\n", " SW Mosaic Menu\r\n",
-                              " Run-Time Menu\r\n"}) {
+    for (const char *title :
+         {" Run-Time Menu\r\n", " capture Menu\r\n", " Run-Time Menu\r\n", " encoder Menu (0)\r\n",
+          " Run-Time Menu\r\n", " graphic Menu\r\n", " Run-Time Menu\r\n", " pre-rec Menu\r\n",
+          " Run-Time Menu\r\n", " SW OSD Menu\r\n", " Run-Time Menu\r\n", " SW Mosaic Menu\r\n",
+          " Run-Time Menu\r\n"}) {
         at = out.find(title, at);
         ASSERT_NE(at, std::string::npos) << title;
         at++;

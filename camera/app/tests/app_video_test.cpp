@@ -41,8 +41,9 @@ std::vector<std::string> operations()
     return ops;
 }
 
-class CameraProcess : public ::testing::Test {
-  protected:
+class CameraProcess : public ::testing::Test
+{
+protected:
     void SetUp() override
     {
         sim_reset();
@@ -76,7 +77,8 @@ TEST_F(CameraProcess, MainCameraOnly)
     gApp_cfg.subWidth = gApp_cfg.subHeight = 0;
     ASSERT_EQ(video_run(CAM_MODE_MAIN), 0);
     EXPECT_EQ(operations(),
-              concat({{"Vsys_get_device_status"}, kParamsInit,
+              concat({{"Vsys_get_device_status"},
+                      kParamsInit,
                       {"Vsys_init", "Vcam_init", "Venc_init", "Vdis_init", "Vsys_create",
                        "Vcam_start", "Venc_start", "Vcam_set_video_reg", "Vcam_set_video_reg"},
                       kEncoderRates,
@@ -89,15 +91,15 @@ TEST_F(CameraProcess, MainCameraOnly)
     EXPECT_EQ(sim_log_grep("Vcam_set_video_reg"),
               (std::vector<std::string>{"Vcam_set_video_reg addr=3 value=76",
                                         "Vcam_set_video_reg addr=4 value=4"}));
-    EXPECT_EQ(sim_log_grep("Venc_set"),
-              (std::vector<std::string>{
-                  "Venc_setInputFrameRate ch=0 fps=30",
-                  "Venc_setDynamicParam ch=0 stream=0 kind=1 frameRate=30",
-                  "Venc_setDynamicParam ch=0 stream=0 kind=0 bitRate=10000000"}));
-    EXPECT_EQ(sim_log_grep("Vsys_setSwOsdPrm"),
-              (std::vector<std::string>{
-                  "Vsys_setSwOsdPrm set=6 ch=0 mode=1 colour=7 text=SYSTEM START",
-                  "Vsys_setSwOsdPrm set=3 ch=0 frameRate=30"}));
+    EXPECT_EQ(
+        sim_log_grep("Venc_set"),
+        (std::vector<std::string>{"Venc_setInputFrameRate ch=0 fps=30",
+                                  "Venc_setDynamicParam ch=0 stream=0 kind=1 frameRate=30",
+                                  "Venc_setDynamicParam ch=0 stream=0 kind=0 bitRate=10000000"}));
+    EXPECT_EQ(
+        sim_log_grep("Vsys_setSwOsdPrm"),
+        (std::vector<std::string>{"Vsys_setSwOsdPrm set=6 ch=0 mode=1 colour=7 text=SYSTEM START",
+                                  "Vsys_setSwOsdPrm set=3 ch=0 frameRate=30"}));
     EXPECT_EQ(gApp_cfg.tvOutOn, 1);
 
     sim_reset();
@@ -113,7 +115,8 @@ TEST_F(CameraProcess, SubCameraOnly)
     gApp_cfg.subHeight = 480;
     ASSERT_EQ(video_run(CAM_MODE_SUB), 0);
     EXPECT_EQ(operations(),
-              concat({{"Vsys_get_device_status"}, kParamsInit,
+              concat({{"Vsys_get_device_status"},
+                      kParamsInit,
                       {"Vsys_init", "Vcap_init", "Venc_init", "Vdis_init", "Vsys_create",
                        "Vcap_start", "Venc_start", "Vcam_set_video_reg", "Vcam_set_video_reg"},
                       kEncoderRates,
@@ -136,23 +139,25 @@ TEST_F(CameraProcess, BothCameras)
     gApp_cfg.subWidth = 1280;
     gApp_cfg.subHeight = 720;
     ASSERT_EQ(video_run(CAM_MODE_BOTH), 0);
-    EXPECT_EQ(operations(),
-              concat({{"Vsys_get_device_status"}, kParamsInit,
-                      {"Vsys_init", "Vcam_init", "Vcap_init", "Venc_init", "Vdis_init",
-                       "Vsys_create", "Vcam_start", "Vcap_start", "Venc_start",
-                       "Vcam_set_video_reg", "Vcam_set_video_reg"},
-                      kEncoderRates, kEncoderRates, kTail}));
+    EXPECT_EQ(operations(), concat({{"Vsys_get_device_status"},
+                                    kParamsInit,
+                                    {"Vsys_init", "Vcam_init", "Vcap_init", "Venc_init",
+                                     "Vdis_init", "Vsys_create", "Vcam_start", "Vcap_start",
+                                     "Venc_start", "Vcam_set_video_reg", "Vcam_set_video_reg"},
+                                    kEncoderRates,
+                                    kEncoderRates,
+                                    kTail}));
     EXPECT_EQ(sim_log_grep("Vsys_init"),
               std::vector<std::string>{
                   "Vsys_init useCase=16 camera=0 capture=0 encode=1 mjpeg=1 tvOut=1"});
-    EXPECT_EQ(sim_log_grep("Venc_set"),
-              (std::vector<std::string>{
-                  "Venc_setInputFrameRate ch=0 fps=30",
-                  "Venc_setDynamicParam ch=0 stream=0 kind=1 frameRate=30",
-                  "Venc_setDynamicParam ch=0 stream=0 kind=0 bitRate=10000000",
-                  "Venc_setInputFrameRate ch=1 fps=30",
-                  "Venc_setDynamicParam ch=1 stream=0 kind=1 frameRate=30",
-                  "Venc_setDynamicParam ch=1 stream=0 kind=0 bitRate=2000000"}));
+    EXPECT_EQ(
+        sim_log_grep("Venc_set"),
+        (std::vector<std::string>{"Venc_setInputFrameRate ch=0 fps=30",
+                                  "Venc_setDynamicParam ch=0 stream=0 kind=1 frameRate=30",
+                                  "Venc_setDynamicParam ch=0 stream=0 kind=0 bitRate=10000000",
+                                  "Venc_setInputFrameRate ch=1 fps=30",
+                                  "Venc_setDynamicParam ch=1 stream=0 kind=1 frameRate=30",
+                                  "Venc_setDynamicParam ch=1 stream=0 kind=0 bitRate=2000000"}));
     EXPECT_EQ(sim_log_grep("Venc_start"),
               std::vector<std::string>{"Venc_start ch0=1 ch1=1 ch2=1 ch3=1"});
 
@@ -164,8 +169,7 @@ TEST_F(CameraProcess, BothCameras)
               (std::vector<std::string>{"Vcam_stop", "Vcap_stop", "Venc_stop", "Vdis_startDrv",
                                         "Vdis_stop", "Vsys_delete", "Vdis_exit", "Venc_exit",
                                         "Vcam_exit", "Vcap_exit", "Vsys_exit"}));
-    EXPECT_EQ(sim_log_grep("Vdis_startDrv"),
-              std::vector<std::string>{"Vdis_startDrv display=3"});
+    EXPECT_EQ(sim_log_grep("Vdis_startDrv"), std::vector<std::string>{"Vdis_startDrv display=3"});
 }
 
 TEST_F(CameraProcess, DecoderLoopbackBuildsTheDecoderChainWithoutCameras)
@@ -174,10 +178,10 @@ TEST_F(CameraProcess, DecoderLoopbackBuildsTheDecoderChainWithoutCameras)
     gApp_cfg.encEnable = gApp_cfg.jpegEnable = gApp_cfg.bitsEnable = 0;
     gApp_cfg.contRecEnable = gApp_cfg.audioEnable = 0;
     ASSERT_EQ(video_run(CAM_MODE_DECODER), 0);
-    EXPECT_EQ(operations(), concat({kParamsInit,
-                                    {"Vsys_init", "Vdec_init", "Vdis_init", "Vsys_create",
-                                     "Vdec_start"},
-                                    kTail}));
+    EXPECT_EQ(operations(),
+              concat({kParamsInit,
+                      {"Vsys_init", "Vdec_init", "Vdis_init", "Vsys_create", "Vdec_start"},
+                      kTail}));
     EXPECT_EQ(sim_log_grep("Vsys_init"),
               std::vector<std::string>{
                   "Vsys_init useCase=17 camera=0 capture=0 encode=0 mjpeg=0 tvOut=1"});
@@ -185,9 +189,8 @@ TEST_F(CameraProcess, DecoderLoopbackBuildsTheDecoderChainWithoutCameras)
               std::vector<std::string>{"Vdec_init numChn=2 ch0=1920x1080@30 ch1=1280x720@30"});
     sim_reset();
     video_stop(CAM_MODE_DECODER);
-    EXPECT_EQ(operations(),
-              (std::vector<std::string>{"Vdec_stop", "Vdis_stop", "Vsys_delete", "Vdis_exit",
-                                        "Vdec_exit", "Vsys_exit"}));
+    EXPECT_EQ(operations(), (std::vector<std::string>{"Vdec_stop", "Vdis_stop", "Vsys_delete",
+                                                      "Vdis_exit", "Vdec_exit", "Vsys_exit"}));
 }
 
 struct FrameRateCase {
@@ -197,7 +200,8 @@ struct FrameRateCase {
     uint32_t subBitRate;
 };
 
-class FrameRates : public CameraProcess, public ::testing::WithParamInterface<FrameRateCase> {};
+class FrameRates : public CameraProcess, public ::testing::WithParamInterface<FrameRateCase>
+{};
 
 TEST_P(FrameRates, SetTheCameraRegistersAndTheBitRates)
 {
@@ -208,29 +212,34 @@ TEST_P(FrameRates, SetTheCameraRegistersAndTheBitRates)
     ASSERT_EQ(video_run(CAM_MODE_BOTH), 0);
     EXPECT_EQ(sim_log_grep("Vcam_set_video_reg"), c.regs);
     std::string fps = std::to_string(c.fps);
-    EXPECT_EQ(sim_log_grep("Venc_set"),
-              (std::vector<std::string>{
-                  "Venc_setInputFrameRate ch=0 fps=" + fps,
-                  "Venc_setDynamicParam ch=0 stream=0 kind=1 frameRate=" + fps,
-                  "Venc_setDynamicParam ch=0 stream=0 kind=0 bitRate=" +
-                      std::to_string(c.mainBitRate),
-                  "Venc_setInputFrameRate ch=1 fps=30",
-                  "Venc_setDynamicParam ch=1 stream=0 kind=1 frameRate=" + fps,
-                  "Venc_setDynamicParam ch=1 stream=0 kind=0 bitRate=" +
-                      std::to_string(c.subBitRate)}));
+    EXPECT_EQ(
+        sim_log_grep("Venc_set"),
+        (std::vector<std::string>{
+            "Venc_setInputFrameRate ch=0 fps=" + fps,
+            "Venc_setDynamicParam ch=0 stream=0 kind=1 frameRate=" + fps,
+            "Venc_setDynamicParam ch=0 stream=0 kind=0 bitRate=" + std::to_string(c.mainBitRate),
+            "Venc_setInputFrameRate ch=1 fps=30",
+            "Venc_setDynamicParam ch=1 stream=0 kind=1 frameRate=" + fps,
+            "Venc_setDynamicParam ch=1 stream=0 kind=0 bitRate=" + std::to_string(c.subBitRate)}));
     video_stop(CAM_MODE_BOTH);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FrameRates,
     ::testing::Values(
-        FrameRateCase{30, {"Vcam_set_video_reg addr=3 value=76", "Vcam_set_video_reg addr=4 value=4"},
-                      10000000, 2000000},
+        FrameRateCase{30,
+                      {"Vcam_set_video_reg addr=3 value=76", "Vcam_set_video_reg addr=4 value=4"},
+                      10000000,
+                      2000000},
         FrameRateCase{25, {"Vcam_set_video_reg addr=4 value=5"}, 8000000, 1000000},
-        FrameRateCase{15, {"Vcam_set_video_reg addr=3 value=152", "Vcam_set_video_reg addr=4 value=8"},
-                      5000000, 1000000},
-        FrameRateCase{10, {"Vcam_set_video_reg addr=3 value=228", "Vcam_set_video_reg addr=4 value=12"},
-                      3000000, 0},
+        FrameRateCase{15,
+                      {"Vcam_set_video_reg addr=3 value=152", "Vcam_set_video_reg addr=4 value=8"},
+                      5000000,
+                      1000000},
+        FrameRateCase{10,
+                      {"Vcam_set_video_reg addr=3 value=228", "Vcam_set_video_reg addr=4 value=12"},
+                      3000000,
+                      0},
         FrameRateCase{20, {}, 6000000, 1000000}));
 
 struct DeviceFailCase {
@@ -240,7 +249,8 @@ struct DeviceFailCase {
     const char *message; // nullptr: the run goes on
 };
 
-class DeviceFailures : public CameraProcess, public ::testing::WithParamInterface<DeviceFailCase> {};
+class DeviceFailures : public CameraProcess, public ::testing::WithParamInterface<DeviceFailCase>
+{};
 
 TEST_P(DeviceFailures, AFailedCameraStopsTheRunBeforeTheChainIsBuilt)
 {
@@ -275,8 +285,11 @@ TEST_F(CameraProcess, SubResolutionAnswerChoosesTheSubCameraSize)
     struct {
         const char *answer;
         uint32_t w, h;
-    } cases[] = {{"2\n", 720, 480}, {"1\n", 1280, 720}, {"3\n", 1280, 720},
-                 {"x\n", 1280, 720}, {"\n\n2\n", 720, 480}};
+    } cases[] = {{"2\n", 720, 480},
+                 {"1\n", 1280, 720},
+                 {"3\n", 1280, 720},
+                 {"x\n", 1280, 720},
+                 {"\n\n2\n", 720, 480}};
     for (auto &c : cases) {
         SCOPED_TRACE(c.answer);
         configureAsMain();
@@ -295,8 +308,8 @@ TEST_F(CameraProcess, RunTimeMenuTogglesTvOutAndStops)
     std::string attr = root.path() + "/sys/devices/platform/vpss/display2";
     ASSERT_EQ(system(("mkdir -p " + attr + " && printf 1 > " + attr + "/enabled").c_str()), 0);
     std::string out = withConsole("9\n8\n8\n8\n0\n", [] { q7_video_control(CAM_MODE_MAIN, 0); });
-    EXPECT_EQ(countOf(out, "\r\n =============\r\n Run-Time Menu\r\n =============\r\n\r\n 0: stop"),
-              5u);
+    EXPECT_EQ(
+        countOf(out, "\r\n =============\r\n Run-Time Menu\r\n =============\r\n\r\n 0: stop"), 5u);
     std::vector<std::string> drv;
     for (const std::string &op : operations())
         if (op.find("Drv") != std::string::npos || op == "Vdis_stop")
@@ -338,7 +351,8 @@ TEST_F(CameraProcess, EventHandlerReportsVideoAndMotion)
         for (uint32_t ev : {0u, 2u, 3u, 1u, 7u})
             EXPECT_EQ(q7_eventHandler(ev, nullptr), 0);
     });
-    EXPECT_EQ(out, "sub-cam : detected video\nmain-cam : detected motion\nsub-cam : detected motion\n");
+    EXPECT_EQ(out,
+              "sub-cam : detected video\nmain-cam : detected motion\nsub-cam : detected motion\n");
 
     // The board sends the video status event once the chain runs and the handler is there.
     out = withConsole("", [] {

@@ -14,8 +14,9 @@ namespace {
 std::string runApp(const TempDir &dir, const std::string &input, int *status)
 {
     writeFile(dir.file("stdin"), Bytes(input.begin(), input.end()));
-    std::string cmd = "mkdir -p '" + dir.path() + "/mmc' && cd '" + dir.path() + "' && Q7_ROOT='" + dir.path() +
-                      "' Q7_SIM_LOG='" + dir.file("sim.log") + "' timeout 60 '" Q7_APP_PATH "' < stdin";
+    std::string cmd = "mkdir -p '" + dir.path() + "/mmc' && cd '" + dir.path() + "' && Q7_ROOT='" +
+                      dir.path() + "' Q7_SIM_LOG='" + dir.file("sim.log") +
+                      "' timeout 60 '" Q7_APP_PATH "' < stdin";
     return run(cmd, status);
 }
 
@@ -24,8 +25,9 @@ std::vector<Chunk> chunks(int frames)
     std::vector<AccessUnit> main;
     for (int i = 0; i < frames; i++) {
         bool key = i % 30 == 0;
-        Bytes d = key ? Bytes{0, 0, 0, 1, 0x27, 0x42, 0, 0, 0, 1, 0x28, 0xCE, 0, 0, 0, 1, 0x25, 0x88}
-                      : Bytes{0, 0, 0, 1, 0x21, 0x9A};
+        Bytes d =
+            key ? Bytes{0, 0, 0, 1, 0x27, 0x42, 0, 0, 0, 1, 0x28, 0xCE, 0, 0, 0, 1, 0x25, 0x88}
+                : Bytes{0, 0, 0, 1, 0x21, 0x9A};
         d.resize(300 + (size_t)i, 0x55);
         main.push_back({d, key});
     }
@@ -48,11 +50,13 @@ TEST(AviInTheApp, RecoveryFromTheMainMenuRepairsACutFile)
     std::string out = runApp(dir, "b\n" + path + "\nb\n" + dir.file("none.avi") + "\n0\n", &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("Header info modified!! "), std::string::npos) << out;
-    EXPECT_NE(out.find(" WARNING: [" + dir.file("none.avi") + "], file recovery FAIL : "), std::string::npos);
+    EXPECT_NE(out.find(" WARNING: [" + dir.file("none.avi") + "], file recovery FAIL : "),
+              std::string::npos);
     AVIRC_INFO info;
     ASSERT_EQ(AVIrcInspect(path.c_str(), &info), 0);
     EXPECT_FALSE(info.needsRepair);
-    ASSERT_TRUE(writeRecording(full, recorderParams(true, false), std::vector<Chunk>(c.begin(), c.begin() + 40)));
+    ASSERT_TRUE(writeRecording(full, recorderParams(true, false),
+                               std::vector<Chunk>(c.begin(), c.begin() + 40)));
     EXPECT_TRUE(readFile(path) == readFile(full));
 }
 

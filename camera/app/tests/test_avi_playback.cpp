@@ -143,7 +143,10 @@ TEST(PlaybackReader, EndsAtTheEndOfACutFile)
     struct {
         size_t at;
         size_t complete; // chunks before the cut
-    } cuts[] = {{offs[7], 7}, {offs[7] + 5, 7}, {offs[7] + 8 + 10, 7}, {closed.size() - 100, offs.size() - 1}};
+    } cuts[] = {{offs[7], 7},
+                {offs[7] + 5, 7},
+                {offs[7] + 8 + 10, 7},
+                {closed.size() - 100, offs.size() - 1}};
     for (const auto &c : cuts) {
         writeFile(d.file("cut.avi"), powerCut(closed, atOpen, c.at));
         std::vector<Chunk> part(chunks.begin(), chunks.begin() + (long)c.complete);
@@ -169,7 +172,8 @@ TEST(PlaybackReader, OnlyStreamsZeroAndOneAreVideo)
 
 namespace {
 
-class Playback : public testing::Test {
+class Playback : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -242,9 +246,10 @@ protected:
     int m_result = -1;
 };
 
-const char kMenuText[] = "\r\n ==================\r\n Playback Main Menu\r\n ==================\r\n\r\n"
-                         " 0: exit\r\n 1: Start avi playback\r\n 2: Stop avi playback\r\n\r\n"
-                         " Enter Choice: ";
+const char kMenuText[] =
+    "\r\n ==================\r\n Playback Main Menu\r\n ==================\r\n\r\n"
+    " 0: exit\r\n 1: Start avi playback\r\n 2: Stop avi playback\r\n\r\n"
+    " Enter Choice: ";
 
 } // namespace
 
@@ -357,14 +362,16 @@ struct Refused {
     const char *message;
 };
 
-class PlaybackRefuses : public Playback, public testing::WithParamInterface<Refused> {};
+class PlaybackRefuses : public Playback, public testing::WithParamInterface<Refused>
+{};
 
 TEST_P(PlaybackRefuses, BadFiles)
 {
     const Refused &r = GetParam();
     std::string path = m_dir.file("bad.avi");
     Bytes atOpen;
-    ASSERT_TRUE(writeRecording(path, recorderParams(true, false), recording(10, false, false), &atOpen));
+    ASSERT_TRUE(
+        writeRecording(path, recorderParams(true, false), recording(10, false, false), &atOpen));
     Bytes b = readFile(path);
     if (r.change == 0)
         unlink(path.c_str());
@@ -384,7 +391,8 @@ TEST_P(PlaybackRefuses, BadFiles)
     std::string expect = r.message;
     if (r.change == 0)
         expect = "[PLAYBACK] fopen() Fail (" + path + ")!! \n";
-    EXPECT_NE(out.find(expect + "\n[PLAYBACK] File close done...\n"), std::string::npos) << r.what << out;
+    EXPECT_NE(out.find(expect + "\n[PLAYBACK] File close done...\n"), std::string::npos)
+        << r.what << out;
     EXPECT_EQ(out.find("Playback Running"), std::string::npos);
     // '2' with nothing playing shows the menu again; end of input leaves it.
     EXPECT_EQ(countOf(out, " Enter Choice: "), 3u);

@@ -48,7 +48,8 @@ typedef struct {
 static void parse_state(q7sim_ctl_t *c, char *text)
 {
     char *save = NULL;
-    for (char *line = strtok_r(text, "\n", &save); line != NULL; line = strtok_r(NULL, "\n", &save)) {
+    for (char *line = strtok_r(text, "\n", &save); line != NULL;
+         line = strtok_r(NULL, "\n", &save)) {
         char *eq = strrchr(line, '=');
         if (eq == NULL)
             continue;
@@ -92,7 +93,8 @@ static int sync_state(q7sim_ctl_t *c, long key, const long *value)
         size_t len = 0;
         for (int i = 0; i < c->ncontrols; i++) {
             const control_t *ct = &c->controls[i];
-            len += (size_t)snprintf(text + len, sizeof(text) - len, "%s=%ld", ct->name, ct->value[0]);
+            len +=
+                (size_t)snprintf(text + len, sizeof(text) - len, "%s=%ld", ct->name, ct->value[0]);
             for (unsigned int ch = 1; ch < ct->count; ch++)
                 len += (size_t)snprintf(text + len, sizeof(text) - len, ",%ld", ct->value[ch]);
             len += (size_t)snprintf(text + len, sizeof(text) - len, "\n");
@@ -150,8 +152,8 @@ static int q7sim_get_attribute(snd_ctl_ext_t *ext, snd_ctl_ext_key_t key, int *t
     return 0;
 }
 
-static int q7sim_get_integer_info(snd_ctl_ext_t *ext, snd_ctl_ext_key_t key, long *imin,
-                                  long *imax, long *istep)
+static int q7sim_get_integer_info(snd_ctl_ext_t *ext, snd_ctl_ext_key_t key, long *imin, long *imax,
+                                  long *istep)
 {
     q7sim_ctl_t *c = ext->private_data;
     if (key >= (snd_ctl_ext_key_t)c->ncontrols)

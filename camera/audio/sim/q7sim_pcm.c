@@ -132,8 +132,7 @@ static int q7sim_start(snd_pcm_ioplug_t *io)
 {
     q7sim_t *s = io->private_data;
     s->start_ns = now_ns();
-    uint64_t period_ns =
-        ((uint64_t)io->period_size * 1000000000ull + io->rate - 1) / io->rate;
+    uint64_t period_ns = ((uint64_t)io->period_size * 1000000000ull + io->rate - 1) / io->rate;
     timer_set(s, period_ns);
     return 0;
 }
@@ -145,7 +144,8 @@ static int q7sim_resume(snd_pcm_ioplug_t *io)
     if (io->state != SND_PCM_STATE_SUSPENDED)
         return 0;
     q7sim_start(io);
-    s->start_ns -= s->hw_frames / io->rate * 1000000000ull + s->hw_frames % io->rate * 1000000000ull / io->rate;
+    s->start_ns -= s->hw_frames / io->rate * 1000000000ull +
+                   s->hw_frames % io->rate * 1000000000ull / io->rate;
     return snd_pcm_ioplug_set_state(io, SND_PCM_STATE_RUNNING);
 }
 
@@ -424,8 +424,10 @@ SND_PCM_PLUGIN_DEFINE_FUNC(q7sim)
 
     static const unsigned int access_list[] = {SND_PCM_ACCESS_RW_INTERLEAVED};
     static const unsigned int format_list[] = {SND_PCM_FORMAT_S16_LE};
-    if ((err = snd_pcm_ioplug_set_param_list(&s->io, SND_PCM_IOPLUG_HW_ACCESS, 1, access_list)) < 0 ||
-        (err = snd_pcm_ioplug_set_param_list(&s->io, SND_PCM_IOPLUG_HW_FORMAT, 1, format_list)) < 0 ||
+    if ((err = snd_pcm_ioplug_set_param_list(&s->io, SND_PCM_IOPLUG_HW_ACCESS, 1, access_list)) <
+            0 ||
+        (err = snd_pcm_ioplug_set_param_list(&s->io, SND_PCM_IOPLUG_HW_FORMAT, 1, format_list)) <
+            0 ||
         (err = snd_pcm_ioplug_set_param_minmax(&s->io, SND_PCM_IOPLUG_HW_CHANNELS, 1, 2)) < 0 ||
         (err = snd_pcm_ioplug_set_param_minmax(&s->io, SND_PCM_IOPLUG_HW_RATE, rate_min,
                                                rate_max)) < 0 ||

@@ -19,14 +19,15 @@ TEST(AlsaVolume, PercentToRawValue)
         long min, max;
         int percent;
         long value;
-    } cases[] = {
-        {0, 31, 50, 16},   // 15.5 rounds up
-        {0, 127, 100, 127}, {0, 127, 0, 0}, {0, 127, 70, 89}, {0, 3, 80, 3}, {0, 3, 50, 2},
-        {0, 100, 7, 7},    // exact results stay exact
-        {1, 3, 0, 1},      {-10, 10, 25, -5}, {5, 5, 50, 5},
-        {0, 31, 150, 31},  // kept inside the range
-        {0, 31, -10, 0},
-    };
+    } cases[] =
+        {
+            {0, 31, 50, 16}, // 15.5 rounds up
+            {0, 127, 100, 127}, {0, 127, 0, 0},    {0, 127, 70, 89},
+            {0, 3, 80, 3},      {0, 3, 50, 2},     {0, 100, 7, 7}, // exact results stay exact
+            {1, 3, 0, 1},       {-10, 10, 25, -5}, {5, 5, 50, 5},
+            {0, 31, 150, 31}, // kept inside the range
+            {0, 31, -10, 0},
+        };
     for (const auto &c : cases)
         EXPECT_EQ(alsa_volume_from_percent(c.min, c.max, c.percent), c.value)
             << c.min << ".." << c.max << " at " << c.percent << "%";
@@ -37,21 +38,24 @@ TEST(AlsaVolume, RawValueToPercent)
     const struct {
         long value, min, max;
         int percent;
-    } cases[] = {{16, 0, 31, 52}, {127, 0, 127, 100}, {0, 0, 127, 0}, {89, 0, 127, 70}, {2, 2, 2, 0}, {2, 1, 3, 50}};
+    } cases[] = {{16, 0, 31, 52},  {127, 0, 127, 100}, {0, 0, 127, 0},
+                 {89, 0, 127, 70}, {2, 2, 2, 0},       {2, 1, 3, 50}};
     for (const auto &c : cases)
         EXPECT_EQ(alsa_percent_from_volume(c.value, c.min, c.max), c.percent)
             << c.value << " of " << c.min << ".." << c.max;
 }
 
-class AlsaMixer : public ::testing::Test {
-  protected:
+class AlsaMixer : public ::testing::Test
+{
+protected:
     // The board's card with these control options; `state` gives the values it starts with.
     void card(const std::string &options, const std::string &state = "")
     {
         if (!state.empty()) {
             ASSERT_TRUE(writeText(dir_ + "/mixer", state));
         }
-        sim_alsa_use(dir_, "ctl.!default { type q7sim state_file \"" + dir_ + "/mixer\" " + options + " }");
+        sim_alsa_use(dir_, "ctl.!default { type q7sim state_file \"" + dir_ + "/mixer\" " +
+                               options + " }");
     }
     TempDir tmp_{"q7audio"};
     std::string dir_ = tmp_.path();
@@ -160,8 +164,8 @@ TEST_F(AlsaMixer, MissingElementIsReported)
             EXPECT_EQ(alsa_get_volume(1, &percent), -1);
         },
         stderr);
-    EXPECT_EQ(err,
-              "Unable to find simple control 'MIC1 Boost',0\nUnable to find simple control 'MIC1 Boost',0\n");
+    EXPECT_EQ(err, "Unable to find simple control 'MIC1 Boost',0\nUnable to find simple control "
+                   "'MIC1 Boost',0\n");
     // The speaker is there, but without its switch.
     EXPECT_EQ(alsa_set_volume(0, 50), 0);
     EXPECT_EQ(alsa_set_playback_mute(1), -1);
@@ -180,11 +184,10 @@ TEST_F(AlsaMixer, NoCardMeansNoControl)
             EXPECT_EQ(alsa_set_playback_mute(1), -1);
         },
         stderr);
-    EXPECT_EQ(err,
-              "Unable to find simple control 'SPK',0\n"
-              "Unable to find simple control 'MIC1 Boost',0\n"
-              "Unable to find simple control 'SPK',0\n"
-              "Unable to find simple control 'SPK',0\n");
+    EXPECT_EQ(err, "Unable to find simple control 'SPK',0\n"
+                   "Unable to find simple control 'MIC1 Boost',0\n"
+                   "Unable to find simple control 'SPK',0\n"
+                   "Unable to find simple control 'SPK',0\n");
 }
 
 } // namespace

@@ -29,8 +29,9 @@ pcm.t_oneperiod { type q7sim periods_min 1 periods_max 1 }
 pcm.t_suspend { type q7sim suspend_after_ms 200 }
 )";
 
-class AlsaParams : public ::testing::Test {
-  protected:
+class AlsaParams : public ::testing::Test
+{
+protected:
     void SetUp() override
     {
         setenv("Q7_SIM_PLAYBACK", (dir_ + "/play.raw").c_str(), 1);
@@ -84,8 +85,9 @@ TEST_F(AlsaParams, GrantedRateIsWrittenBackAndWarnedBeyondFivePercent)
         unsigned int granted;
         bool warns;
     } cases[] = {
-        {ALSA_PCM_DEVICE, 16000, false}, {"t_rate15000", 15000, true}, {"t_rate15200", 15200, false},
-        {"t_rate15199", 15199, true}, {"t_rate16800", 16800, false}, {"t_rate16801", 16801, true},
+        {ALSA_PCM_DEVICE, 16000, false}, {"t_rate15000", 15000, true},
+        {"t_rate15200", 15200, false},   {"t_rate15199", 15199, true},
+        {"t_rate16800", 16800, false},   {"t_rate16801", 16801, true},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.pcm);
@@ -94,7 +96,8 @@ TEST_F(AlsaParams, GrantedRateIsWrittenBackAndWarnedBeyondFivePercent)
         const std::string &err = set.out;
         EXPECT_EQ(set.value, 0);
         EXPECT_EQ(env_.rate, c.granted);
-        std::string warning = std::string(c.pcm) + " Warning: rate is not accurate(requested = 16000Hz, got = " +
+        std::string warning = std::string(c.pcm) +
+                              " Warning: rate is not accurate(requested = 16000Hz, got = " +
                               std::to_string(c.granted) + "Hz)\n";
         if (c.warns)
             EXPECT_EQ(err, warning);
@@ -116,8 +119,8 @@ TEST_F(AlsaParams, NoBufferGivenCapsAt500msWithAQuarterPeriod)
     EXPECT_EQ(env_.periodBytes, 4000u);
     snd_pcm_uframes_t start, stop, availMin;
     thresholds(&start, &stop, &availMin);
-    EXPECT_EQ(start, 1u);    // capture starts on the first frame
-    EXPECT_EQ(stop, 8000u);  // and stops only when the buffer is full
+    EXPECT_EQ(start, 1u);   // capture starts on the first frame
+    EXPECT_EQ(stop, 8000u); // and stops only when the buffer is full
     EXPECT_EQ(availMin, 2000u);
 }
 
@@ -169,12 +172,12 @@ TEST_F(AlsaParams, ThresholdsFollowTheDelays)
         int startDelay, stopDelay;
         snd_pcm_uframes_t start, stop;
     } cases[] = {
-        {1, 0, 1, 8000},              // the capture's values
-        {0, 0, 8000, 8000},           // the player's values
-        {10000, 20000, 160, 320},     // positive delays count from the start
-        {-1000, -1000, 7984, 7984},   // negative ones from a full buffer
+        {1, 0, 1, 8000},                 // the capture's values
+        {0, 0, 8000, 8000},              // the player's values
+        {10000, 20000, 160, 320},        // positive delays count from the start
+        {-1000, -1000, 7984, 7984},      // negative ones from a full buffer
         {1000000, 1000000, 8000, 16000}, // the start threshold is at most the buffer
-        {-1000000, -1000000, 1, 0},   // nothing left becomes one frame for the start
+        {-1000000, -1000000, 1, 0},      // nothing left becomes one frame for the start
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.startDelay) + "/" + std::to_string(c.stopDelay));
@@ -266,7 +269,8 @@ TEST_F(AlsaParams, UnderrunIsReportedAndRecovered)
     open(ALSA_PCM_DEVICE, ALSA_PLAYBACK, 22050);
     ASSERT_EQ(alsa_set_params(&env_, 0, 0), 0);
     std::vector<int16_t> silence(env_.periodFrames, 0);
-    ASSERT_EQ(snd_pcm_writei(env_.pcm, silence.data(), env_.periodFrames), (snd_pcm_sframes_t)env_.periodFrames);
+    ASSERT_EQ(snd_pcm_writei(env_.pcm, silence.data(), env_.periodFrames),
+              (snd_pcm_sframes_t)env_.periodFrames);
     ASSERT_EQ(snd_pcm_start(env_.pcm), 0);
     usleep(300 * 1000); // one period plays in 125 ms
     ASSERT_EQ(snd_pcm_writei(env_.pcm, silence.data(), env_.periodFrames), -EPIPE);
@@ -274,7 +278,8 @@ TEST_F(AlsaParams, UnderrunIsReportedAndRecovered)
     EXPECT_EQ(recovered.value, 0);
     const std::string &err = recovered.out;
     EXPECT_EQ(err.rfind("underrun!!! (at least ", 0), 0u) << err;
-    EXPECT_EQ(snd_pcm_writei(env_.pcm, silence.data(), env_.periodFrames), (snd_pcm_sframes_t)env_.periodFrames);
+    EXPECT_EQ(snd_pcm_writei(env_.pcm, silence.data(), env_.periodFrames),
+              (snd_pcm_sframes_t)env_.periodFrames);
 }
 
 TEST_F(AlsaParams, SuspendIsResumed)
@@ -392,7 +397,8 @@ TEST(AlsaPcmRead, OnlyUnrecoveredErrorsCountAsFailed)
         snd_pcm_sframes_t result;
         int failed;
     } cases[] = {
-        {2000, 0}, {1, 0}, {0, 0}, {-EAGAIN, 0}, {-EPIPE, 0}, {-ESTRPIPE, 0}, {-EBADFD, 1}, {-EIO, 1}, {-ENODEV, 1},
+        {2000, 0},      {1, 0},       {0, 0},    {-EAGAIN, 0}, {-EPIPE, 0},
+        {-ESTRPIPE, 0}, {-EBADFD, 1}, {-EIO, 1}, {-ENODEV, 1},
     };
     for (const auto &c : cases)
         EXPECT_EQ(alsa_pcm_read_failed(c.result), c.failed) << c.result;

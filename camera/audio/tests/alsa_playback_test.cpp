@@ -24,8 +24,9 @@ namespace {
 // The sim card grants 22 050 Hz with a 125 ms period.
 const size_t kPeriodFrames = 2756;
 
-class AlsaPlayback : public ::testing::Test {
-  protected:
+class AlsaPlayback : public ::testing::Test
+{
+protected:
     void SetUp() override
     {
         ASSERT_NE(getcwd(oldCwd_, sizeof(oldCwd_)), nullptr);
@@ -42,7 +43,10 @@ class AlsaPlayback : public ::testing::Test {
         OSA_mutexDelete(&ctrl_.lock);
         ASSERT_EQ(chdir(oldCwd_), 0);
     }
-    void writeIntro(const std::vector<uint8_t> &wav) { ASSERT_TRUE(writeFile(dir_ + "/wav/intro.wav", wav)); }
+    void writeIntro(const std::vector<uint8_t> &wav)
+    {
+        ASSERT_TRUE(writeFile(dir_ + "/wav/intro.wav", wav));
+    }
     std::vector<uint8_t> speaker() { return readFile(dir_ + "/speaker.raw"); }
 
     char oldCwd_[PATH_MAX];

@@ -23,8 +23,9 @@ namespace {
 
 const char *const kWav = "./wav/save_mic_16khz.wav";
 
-class AlsaRecord : public ::testing::Test {
-  protected:
+class AlsaRecord : public ::testing::Test
+{
+protected:
     void SetUp() override
     {
         ASSERT_NE(getcwd(oldCwd_, sizeof(oldCwd_)), nullptr);
@@ -93,7 +94,8 @@ TEST_F(AlsaRecord, ThreeSecondsGiveAWavOfWhatWasCaptured)
     EXPECT_EQ(mixer_read("MIC1 Boost", SND_MIXER_SCHN_FRONT_LEFT), 2); // 50 % of 0..3
 
     std::string cmd = "ffprobe -v error -show_entries stream=codec_name,sample_rate,channels -of "
-                      "default=nw=1 " + dir_ + "/wav/save_mic_16khz.wav";
+                      "default=nw=1 " +
+                      dir_ + "/wav/save_mic_16khz.wav";
     FILE *p = popen(cmd.c_str(), "r");
     ASSERT_NE(p, nullptr);
     char out[256] = {0};
@@ -106,9 +108,11 @@ TEST_F(AlsaRecord, ThreeSecondsGiveAWavOfWhatWasCaptured)
 
 TEST_F(AlsaRecord, SuspendIsResumedAndTheRecordingGoesOnWithoutAGap)
 {
-    sim_alsa_use(dir_, "pcm.!plughw { @args [ CARD DEV SUBDEV ] @args.CARD { type string default \"0\" } "
-                       "@args.DEV { type integer default 0 } @args.SUBDEV { type integer default -1 } "
-                       "type plug slave.pcm { type q7sim capture_file \"" + dir_ + "/mic.raw\" suspend_after_ms 300 } }");
+    sim_alsa_use(dir_,
+                 "pcm.!plughw { @args [ CARD DEV SUBDEV ] @args.CARD { type string default \"0\" } "
+                 "@args.DEV { type integer default 0 } @args.SUBDEV { type integer default -1 } "
+                 "type plug slave.pcm { type q7sim capture_file \"" +
+                     dir_ + "/mic.raw\" suspend_after_ms 300 } }");
     ASSERT_EQ(OSA_mutexCreate(&ctrl_.lock), OSA_SOK);
     testing::internal::CaptureStdout();
     int ret = 1;
@@ -141,8 +145,8 @@ TEST_F(AlsaRecord, ThreadStartedLikeTheMenuDoesStopsOnQuit)
         const std::string &p = *(const std::string *)arg;
         std::vector<uint8_t> wav = readFile(p);
         WavHeader h;
-        return wav.size() > WAV_HEADER_BYTES && wav_get_header(wav.data(), &h) == 0 && h.dataSize != 0 &&
-               !file_open_here(p);
+        return wav.size() > WAV_HEADER_BYTES && wav_get_header(wav.data(), &h) == 0 &&
+               h.dataSize != 0 && !file_open_here(p);
     };
     ASSERT_TRUE(wait_for(5, finished, &path));
     checkWav(12000, 36000);
@@ -160,9 +164,10 @@ TEST_F(AlsaRecord, MissingFolderStopsTheRecorder)
 
 TEST_F(AlsaRecord, MissingDeviceStopsTheRecorder)
 {
-    sim_alsa_use_system(dir_, "pcm.!plughw { @args [ CARD DEV SUBDEV ] @args.CARD { type string default \"0\" } "
-                              "@args.DEV { type integer default 0 } @args.SUBDEV { type integer default -1 } "
-                              "type plug slave.pcm \"q7_no_such_pcm\" }");
+    sim_alsa_use_system(
+        dir_, "pcm.!plughw { @args [ CARD DEV SUBDEV ] @args.CARD { type string default \"0\" } "
+              "@args.DEV { type integer default 0 } @args.SUBDEV { type integer default -1 } "
+              "type plug slave.pcm \"q7_no_such_pcm\" }");
     ASSERT_EQ(OSA_mutexCreate(&ctrl_.lock), OSA_SOK);
     auto recorded = printing([&] { return snd_record_main(&ctrl_); }, stderr);
     EXPECT_EQ(recorded.value, -1);

@@ -25,12 +25,12 @@ FILE *asFile(const std::vector<uint8_t> &bytes)
 
 // The header of one second of 16 kHz mono 16-bit PCM, byte by byte as players read it.
 const uint8_t kMono16k[WAV_HEADER_BYTES] = {
-    'R', 'I', 'F', 'F', 0x24, 0x7D, 0x00, 0x00, 'W', 'A', 'V', 'E', // RIFF size 32 036
-    'f', 'm', 't', ' ', 0x10, 0x00, 0x00, 0x00,                     // fmt chunk of 16 bytes
-    0x01, 0x00, 0x01, 0x00,                                         // PCM, mono
-    0x80, 0x3E, 0x00, 0x00, 0x00, 0x7D, 0x00, 0x00,                 // 16 000 Hz, 32 000 bytes/s
-    0x02, 0x00, 0x10, 0x00,                                         // block align 2, 16 bits
-    'd', 'a', 't', 'a', 0x00, 0x7D, 0x00, 0x00,                     // 32 000 bytes of data
+    'R',  'I',  'F',  'F',  0x24, 0x7D, 0x00, 0x00, 'W', 'A', 'V', 'E', // RIFF size 32 036
+    'f',  'm',  't',  ' ',  0x10, 0x00, 0x00, 0x00,                     // fmt chunk of 16 bytes
+    0x01, 0x00, 0x01, 0x00,                                             // PCM, mono
+    0x80, 0x3E, 0x00, 0x00, 0x00, 0x7D, 0x00, 0x00,                     // 16 000 Hz, 32 000 bytes/s
+    0x02, 0x00, 0x10, 0x00,                                             // block align 2, 16 bits
+    'd',  'a',  't',  'a',  0x00, 0x7D, 0x00, 0x00,                     // 32 000 bytes of data
 };
 
 TEST(WavHeader, PcmHeaderIsWrittenAsPlayersReadIt)
@@ -64,7 +64,11 @@ TEST(WavHeader, FieldsAreReadBackAndForeignHeadersRefused)
         size_t offset;
         uint8_t value;
         const char *what;
-    } cases[] = {{0, 'X', "RIFF"}, {8, 'X', "WAVE"}, {12, 'X', "fmt "}, {16, 18, "fmt size"}, {36, 'X', "data"}};
+    } cases[] = {{0, 'X', "RIFF"},
+                 {8, 'X', "WAVE"},
+                 {12, 'X', "fmt "},
+                 {16, 18, "fmt size"},
+                 {36, 'X', "data"}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         uint8_t bad[WAV_HEADER_BYTES];

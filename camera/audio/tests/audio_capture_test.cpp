@@ -18,8 +18,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class AudioCapture : public ::testing::Test {
-  protected:
+class AudioCapture : public ::testing::Test
+{
+protected:
     void SetUp() override
     {
         input_ = test_signal(16000 * 4);
@@ -92,9 +93,11 @@ TEST_F(AudioCapture, OverrunIsRecoveredAndCaptureGoesOn)
 
 TEST_F(AudioCapture, SuspendIsResumedWithoutLosingSamples)
 {
-    sim_alsa_use(dir_, "pcm.!plughw { @args [ CARD DEV SUBDEV ] @args.CARD { type string default \"0\" } "
-                       "@args.DEV { type integer default 0 } @args.SUBDEV { type integer default -1 } "
-                       "type plug slave.pcm { type q7sim capture_file \"" + dir_ + "/mic.raw\" suspend_after_ms 300 } }");
+    sim_alsa_use(dir_,
+                 "pcm.!plughw { @args [ CARD DEV SUBDEV ] @args.CARD { type string default \"0\" } "
+                 "@args.DEV { type integer default 0 } @args.SUBDEV { type integer default -1 } "
+                 "type plug slave.pcm { type q7sim capture_file \"" +
+                     dir_ + "/mic.raw\" suspend_after_ms 300 } }");
     ASSERT_EQ(Audio_capture_start(), 4000);
     std::vector<int16_t> buf(2000), got;
     bool suspended = false;

@@ -17,7 +17,8 @@ TEST(AudioCodec, EncodesDocumentedSamples)
     const struct {
         int16_t sample;
         uint8_t code;
-    } cases[] = {{0, 0xFF}, {1, 0xFF}, {-1, 0x7E}, {32767, 0x80}, {-32768, 0x00}, {4, 0xFE}, {-4, 0x7E}};
+    } cases[] = {{0, 0xFF},      {1, 0xFF}, {-1, 0x7E}, {32767, 0x80},
+                 {-32768, 0x00}, {4, 0xFE}, {-4, 0x7E}};
     for (const auto &c : cases) {
         uint8_t out = 0x55;
         EXPECT_EQ(AUDIO_audioEncode(0, &out, &c.sample, 2), 1);

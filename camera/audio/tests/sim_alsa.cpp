@@ -15,14 +15,14 @@ int g_configCount = 0;
 
 void useConfig(const std::string &dir, const std::string &text)
 {
-    std::string path = dir + "/alsa-" + std::to_string(getpid()) + "-" + std::to_string(++g_configCount) + ".conf";
+    std::string path =
+        dir + "/alsa-" + std::to_string(getpid()) + "-" + std::to_string(++g_configCount) + ".conf";
     if (!writeText(path, text))
         ADD_FAILURE() << "could not write " << path;
     setenv("ALSA_CONFIG_PATH", path.c_str(), 1);
 }
 
-template <typename F>
-long withElement(const char *element, F read)
+template <typename F> long withElement(const char *element, F read)
 {
     snd_mixer_t *m = nullptr;
     long result = -1000;

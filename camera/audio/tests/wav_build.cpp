@@ -33,4 +33,3 @@ std::vector<uint8_t> wavWithList(const std::vector<int16_t> &samples)
     chunk(wav, "RIFF", body);
     return wav;
 }
-

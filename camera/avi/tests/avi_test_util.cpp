@@ -127,11 +127,14 @@ std::vector<AccessUnit> makeClip(const std::string &dir, int width, int height, 
                                  const char *bitrate)
 {
     char cmd[1024];
-    std::string out = dir + "/clip_" + std::to_string(width) + "x" + std::to_string(height) + ".h264";
-    snprintf(cmd, sizeof(cmd),
-             "ffmpeg -nostdin -y -v error -f lavfi -i testsrc2=size=%dx%d:rate=30000/1001 -frames:v %d "
-             "-c:v libx264 -preset ultrafast -g 30 -bf 0 %s%s -x264-params repeat-headers=1 -f h264 '%s'",
-             width, height, frames, bitrate ? "-b:v " : "", bitrate ? bitrate : "", out.c_str());
+    std::string out =
+        dir + "/clip_" + std::to_string(width) + "x" + std::to_string(height) + ".h264";
+    snprintf(
+        cmd, sizeof(cmd),
+        "ffmpeg -nostdin -y -v error -f lavfi -i testsrc2=size=%dx%d:rate=30000/1001 -frames:v %d "
+        "-c:v libx264 -preset ultrafast -g 30 -bf 0 %s%s -x264-params repeat-headers=1 -f h264 "
+        "'%s'",
+        width, height, frames, bitrate ? "-b:v " : "", bitrate ? bitrate : "", out.c_str());
     int status = 0;
     run(cmd, &status);
     if (status != 0)
@@ -160,8 +163,8 @@ AVI_SYSTEM_PARAM recorderParams(bool audio, bool sub, int subWidth, int subHeigh
     return p;
 }
 
-std::vector<Chunk> interleave(const std::vector<AccessUnit> &main, const std::vector<AccessUnit> *sub,
-                              bool audio)
+std::vector<Chunk> interleave(const std::vector<AccessUnit> &main,
+                              const std::vector<AccessUnit> *sub, bool audio)
 {
     std::vector<Chunk> out;
     double audioDue = 0.125; // seconds of captured audio at the next block

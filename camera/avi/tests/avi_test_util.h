@@ -44,8 +44,8 @@ struct Chunk {
 };
 // The order in which the recorder interleaves its streams: every frame period one main and
 // (with `sub`) one sub frame, and a 2000-byte audio block every 125 ms.
-std::vector<Chunk> interleave(const std::vector<AccessUnit> &main, const std::vector<AccessUnit> *sub,
-                              bool audio);
+std::vector<Chunk> interleave(const std::vector<AccessUnit> &main,
+                              const std::vector<AccessUnit> *sub, bool audio);
 // Writes the chunks through LIBAVI_createAvi / LIBAVI_write_frame / LIBAVI_closeAvi. With
 // `headerAtOpen`, also returns the file as it stood on disk right after the open (the header a
 // power cut leaves behind).

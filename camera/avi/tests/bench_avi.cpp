@@ -59,7 +59,9 @@ Minute &minute()
     Bytes es0, es1, audio;
     for (const Chunk &c : m.chunks) {
         m.bytes += c.data.size();
-        Bytes &to = c.dataType == DATA_TYPE_VIDEO_MAIN ? es0 : c.dataType == DATA_TYPE_VIDEO_SUB ? es1 : audio;
+        Bytes &to = c.dataType == DATA_TYPE_VIDEO_MAIN  ? es0
+                    : c.dataType == DATA_TYPE_VIDEO_SUB ? es1
+                                                        : audio;
         to.insert(to.end(), c.data.begin(), c.data.end());
     }
     m.mainEs = m.dir.file("main.h264");
@@ -98,7 +100,8 @@ Minute &minute()
         m.ok = false;
     else if (m.ok)
         fprintf(stderr, "damaged minute: 1 span of %u bytes\n", (unsigned)info.damagedBytes);
-    fprintf(stderr, "minute: %zu chunks, %.1f MB of frame data (main %.1f kB, sub %.1f kB per frame)\n",
+    fprintf(stderr,
+            "minute: %zu chunks, %.1f MB of frame data (main %.1f kB, sub %.1f kB per frame)\n",
             m.chunks.size(), m.bytes / 1e6, es0.size() / 1800.0 / 1e3, es1.size() / 1800.0 / 1e3);
     return m;
 }
@@ -137,7 +140,8 @@ void BM_LibaviWriteMinute(benchmark::State &state)
         void *h = LIBAVI_createAvi((char *)out.c_str(), &p);
         startCountingAllocations();
         for (const Chunk &c : m.chunks) {
-            AVI_FRAME_PARAM f = {(unsigned char *)c.data.data(), (int)c.data.size(), 0, c.dataType, c.key, 0, 0};
+            AVI_FRAME_PARAM f = {
+                (unsigned char *)c.data.data(), (int)c.data.size(), 0, c.dataType, c.key, 0, 0};
             LIBAVI_write_frame(h, &f);
         }
         mallocs += stopCountingAllocations();
@@ -145,7 +149,8 @@ void BM_LibaviWriteMinute(benchmark::State &state)
         LIBAVI_closeAvi(h);
     }
     state.counters["frames/s"] = benchmark::Counter((double)writes, benchmark::Counter::kIsRate);
-    state.counters["MB/s"] = benchmark::Counter((double)m.bytes * state.iterations() / 1e6, benchmark::Counter::kIsRate);
+    state.counters["MB/s"] =
+        benchmark::Counter((double)m.bytes * state.iterations() / 1e6, benchmark::Counter::kIsRate);
     state.counters["mallocs/iter"] = (double)mallocs / (double)state.iterations();
     state.counters["mallocs/1k writes"] = 1000.0 * (double)mallocs / (double)writes;
 }
@@ -163,7 +168,8 @@ void BM_FfmpegWriteMinute(benchmark::State &state)
                       "' -map 0 -map 1 -map 2 -c copy '" + m.dir.file("ffmpeg.avi") + "'";
     for (auto _ : state)
         runQuiet(state, cmd);
-    state.counters["MB/s"] = benchmark::Counter((double)m.bytes * state.iterations() / 1e6, benchmark::Counter::kIsRate);
+    state.counters["MB/s"] =
+        benchmark::Counter((double)m.bytes * state.iterations() / 1e6, benchmark::Counter::kIsRate);
 }
 
 // Repairs a fresh copy of `bytes` per iteration; only the repair is timed.
@@ -217,7 +223,8 @@ void BM_FfmpegCopyDamagedMinute(benchmark::State &state)
         state.SkipWithError("no clip (ffmpeg)");
         return;
     }
-    std::string cmd = "ffmpeg -nostdin -y -v error -i '" + m.damaged + "' -c copy '" + m.dir.file("fixed.avi") + "'";
+    std::string cmd = "ffmpeg -nostdin -y -v error -i '" + m.damaged + "' -c copy '" +
+                      m.dir.file("fixed.avi") + "'";
     for (auto _ : state)
         runQuiet(state, cmd);
 }
@@ -229,7 +236,8 @@ void BM_FfmpegCopyCutMinute(benchmark::State &state)
         state.SkipWithError("no clip (ffmpeg)");
         return;
     }
-    std::string cmd = "ffmpeg -nostdin -y -v error -i '" + m.cut + "' -c copy '" + m.dir.file("fixed.avi") + "'";
+    std::string cmd =
+        "ffmpeg -nostdin -y -v error -i '" + m.cut + "' -c copy '" + m.dir.file("fixed.avi") + "'";
     for (auto _ : state)
         runQuiet(state, cmd);
 }
@@ -238,18 +246,23 @@ BENCHMARK(BM_LibaviWriteMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->I
 BENCHMARK(BM_FfmpegWriteMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_LibaviRepairMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 BENCHMARK(BM_FfmpegCopyCutMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-BENCHMARK(BM_LibaviRepairDamagedMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+BENCHMARK(BM_LibaviRepairDamagedMinute)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(20);
 BENCHMARK(BM_FfmpegCopyDamagedMinute)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 // Keeps each benchmark's real time per iteration for the ratios printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public benchmark::ConsoleReporter
+{
 public:
     void ReportRuns(const std::vector<Run> &runs) override
     {
         for (const Run &r : runs) {
-            static const char *names[6] = {"BM_LibaviWriteMinute",   "BM_FfmpegWriteMinute",
-                                           "BM_LibaviRepairMinute",  "BM_FfmpegCopyCutMinute",
-                                           "BM_LibaviRepairDamagedMinute", "BM_FfmpegCopyDamagedMinute"};
+            static const char *names[6] = {
+                "BM_LibaviWriteMinute",         "BM_FfmpegWriteMinute",
+                "BM_LibaviRepairMinute",        "BM_FfmpegCopyCutMinute",
+                "BM_LibaviRepairDamagedMinute", "BM_FfmpegCopyDamagedMinute"};
             for (int i = 0; i < 6; i++)
                 if (r.run_type == Run::RT_Iteration && r.iterations &&
                     r.benchmark_name().rfind(std::string(names[i]) + "/", 0) == 0)
@@ -273,12 +286,14 @@ int main(int argc, char **argv)
         printf("write:  LIBAVI %.1f ms, ffmpeg %.1f ms per minute: LIBAVI is %.1fx as fast\n",
                t[0] * 1e3, t[1] * 1e3, t[1] / t[0]);
     if (t[2] > 0 && t[3] > 0)
-        printf("repair: LIBAVI %.2f ms, ffmpeg -c copy %.1f ms per minute: LIBAVI is %.0fx as fast\n",
-               t[2] * 1e3, t[3] * 1e3, t[3] / t[2]);
+        printf(
+            "repair: LIBAVI %.2f ms, ffmpeg -c copy %.1f ms per minute: LIBAVI is %.0fx as fast\n",
+            t[2] * 1e3, t[3] * 1e3, t[3] / t[2]);
     if (t[2] > 0 && t[4] > 0 && t[5] > 0)
-        printf("damaged repair: LIBAVI %.2f ms (%.2fx the undamaged repair), ffmpeg -c copy %.1f ms: "
-               "LIBAVI is %.0fx as fast\n",
-               t[4] * 1e3, t[4] / t[2], t[5] * 1e3, t[5] / t[4]);
+        printf(
+            "damaged repair: LIBAVI %.2f ms (%.2fx the undamaged repair), ffmpeg -c copy %.1f ms: "
+            "LIBAVI is %.0fx as fast\n",
+            t[4] * 1e3, t[4] / t[2], t[5] * 1e3, t[5] / t[4]);
     delete g_minute;
     benchmark::Shutdown();
     return 0;

@@ -19,7 +19,8 @@ struct Clips {
 };
 std::unique_ptr<Clips> g_clips;
 
-class AviFfmpeg : public testing::Test {
+class AviFfmpeg : public testing::Test
+{
 protected:
     static void SetUpTestSuite()
     {
@@ -56,14 +57,15 @@ std::vector<std::string> probePackets(const std::string &path, int *status)
 std::string probeFrames(const std::string &path)
 {
     return run("ffprobe -v error -count_frames -select_streams v -show_entries "
-               "stream=index,nb_read_frames -of csv=p=0 '" + path + "'");
+               "stream=index,nb_read_frames -of csv=p=0 '" +
+               path + "'");
 }
 
 // Warning-level remarks, less the ones the prescribed text stream header always draws.
 std::string unexpectedWarnings(const std::string &path)
 {
-    std::string out = run("ffprobe -v warning -count_frames -show_entries stream=index -of csv=p=0 '" +
-                          path + "'");
+    std::string out = run(
+        "ffprobe -v warning -count_frames -show_entries stream=index -of csv=p=0 '" + path + "'");
     std::istringstream in(out);
     std::string rest;
     for (std::string l; std::getline(in, l);) {
@@ -104,7 +106,8 @@ struct Config {
 
 } // namespace
 
-class AviFfmpegConfigs : public AviFfmpeg, public testing::WithParamInterface<Config> {};
+class AviFfmpegConfigs : public AviFfmpeg, public testing::WithParamInterface<Config>
+{};
 
 TEST_P(AviFfmpegConfigs, RecordingIsReadAndDecoded)
 {
@@ -127,7 +130,8 @@ TEST_P(AviFfmpegConfigs, RecordingIsReadAndDecoded)
     ASSERT_EQ(got.size(), expect.size() + 1) << c.name; // + the text stream
     for (size_t k = 0; k < expect.size(); k++)
         EXPECT_EQ(got[k], expect[k]) << c.name;
-    EXPECT_EQ(got.back(), std::to_string(i) + ",subtitle,[0][0][0][0],N/A") << "the text stream stays empty";
+    EXPECT_EQ(got.back(), std::to_string(i) + ",subtitle,[0][0][0][0],N/A")
+        << "the text stream stays empty";
 
     EXPECT_EQ(probeFrames(path), c.sub ? "0,60\n1,60\n" : "0,60\n");
     EXPECT_EQ(unexpectedWarnings(path), "") << c.name;
@@ -138,7 +142,9 @@ INSTANTIATE_TEST_SUITE_P(Recorder, AviFfmpegConfigs,
                          testing::Values(Config{"main_sub_audio_text", true, true},
                                          Config{"main_audio_text", true, false},
                                          Config{"video_without_audio", false, true}),
-                         [](const testing::TestParamInfo<Config> &i) { return std::string(i.param.name); });
+                         [](const testing::TestParamInfo<Config> &i) {
+                             return std::string(i.param.name);
+                         });
 
 // Repair of real recordings cut as a power loss leaves them.
 struct Cut {
@@ -148,7 +154,8 @@ struct Cut {
     size_t amount; // bytes of that chunk (header included) that made it
 };
 
-class AviFfmpegRepair : public AviFfmpeg, public testing::WithParamInterface<Cut> {};
+class AviFfmpegRepair : public AviFfmpeg, public testing::WithParamInterface<Cut>
+{};
 
 TEST_P(AviFfmpegRepair, RepairedFileIsReadAndDecoded)
 {
@@ -204,8 +211,8 @@ TEST_P(AviFfmpegRepair, RepairedFileIsReadAndDecoded)
     EXPECT_EQ(got[1], "1,video,H264," + packets(subFrames)) << c.name;
     EXPECT_EQ(got[2], "2,audio,[7][0][0][0]," + packets(audio)) << c.name;
     EXPECT_EQ(got[3], "3,subtitle,[0][0][0][0],N/A") << c.name;
-    const bool cutShortVideo = kept == k + 1 && !isType(k, DATA_TYPE_AUDIO) &&
-                               c.amount < 8 + chunks[k].data.size();
+    const bool cutShortVideo =
+        kept == k + 1 && !isType(k, DATA_TYPE_AUDIO) && c.amount < 8 + chunks[k].data.size();
     if (!cutShortVideo) {
         EXPECT_EQ(unexpectedWarnings(path), "") << c.name;
         EXPECT_EQ(decodeErrors(path), "") << c.name;
@@ -228,8 +235,8 @@ TEST_P(AviFfmpegRepair, RepairedFileIsReadAndDecoded)
         EXPECT_TRUE(std::equal(complete.begin(), complete.end(), got.begin())) << c.name;
         writeFile(es, complete);
         EXPECT_EQ(run("ffmpeg -nostdin -v error -f h264 -i '" + es + "' -f null -"), "") << c.name;
-        EXPECT_EQ(run("ffmpeg -nostdin -v error -i '" + path + "' -map 0:v:" +
-                      std::to_string(1 - cutType) + " -map 0:a -f null -"),
+        EXPECT_EQ(run("ffmpeg -nostdin -v error -i '" + path +
+                      "' -map 0:v:" + std::to_string(1 - cutType) + " -map 0:a -f null -"),
                   "")
             << c.name;
     }
@@ -239,25 +246,26 @@ TEST_P(AviFfmpegRepair, RepairedFileIsReadAndDecoded)
     EXPECT_TRUE(readFile(path) == repaired) << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cuts, AviFfmpegRepair,
-    testing::Values(Cut{"boundary_after_first", Cut::Boundary, 1, 0},
-                    Cut{"boundary_early", Cut::Boundary, 7, 0},
-                    Cut{"boundary_middle", Cut::Boundary, 61, 0},
-                    Cut{"boundary_before_last", Cut::LastChunk, 0, 0},
-                    Cut{"in_chunk_header_1", Cut::HeaderPart, 20, 1},
-                    Cut{"in_chunk_header_4", Cut::HeaderPart, 33, 4},
-                    Cut{"in_chunk_header_7", Cut::HeaderPart, 90, 7},
-                    Cut{"in_first_5_video_bytes_0", Cut::VideoHead, 40, 8},
-                    Cut{"in_first_5_video_bytes_3", Cut::VideoHead, 55, 11},
-                    Cut{"in_first_5_video_bytes_4", Cut::VideoHead, 70, 12},
-                    Cut{"in_video_data", Cut::VideoData, 45, 8 + 700},
-                    Cut{"in_key_frame_data", Cut::VideoData, 60, 8 + 2000},
-                    Cut{"in_audio_data", Cut::AudioData, 30, 8 + 1000},
-                    Cut{"in_audio_data_end", Cut::AudioData, 100, 8 + 1999},
-                    Cut{"in_last_chunk", Cut::LastChunk, 0, 8 + 3},
-                    Cut{"in_last_video_chunk", Cut::LastChunk, 2, 8 + 20}),
-    [](const testing::TestParamInfo<Cut> &i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cuts, AviFfmpegRepair,
+                         testing::Values(Cut{"boundary_after_first", Cut::Boundary, 1, 0},
+                                         Cut{"boundary_early", Cut::Boundary, 7, 0},
+                                         Cut{"boundary_middle", Cut::Boundary, 61, 0},
+                                         Cut{"boundary_before_last", Cut::LastChunk, 0, 0},
+                                         Cut{"in_chunk_header_1", Cut::HeaderPart, 20, 1},
+                                         Cut{"in_chunk_header_4", Cut::HeaderPart, 33, 4},
+                                         Cut{"in_chunk_header_7", Cut::HeaderPart, 90, 7},
+                                         Cut{"in_first_5_video_bytes_0", Cut::VideoHead, 40, 8},
+                                         Cut{"in_first_5_video_bytes_3", Cut::VideoHead, 55, 11},
+                                         Cut{"in_first_5_video_bytes_4", Cut::VideoHead, 70, 12},
+                                         Cut{"in_video_data", Cut::VideoData, 45, 8 + 700},
+                                         Cut{"in_key_frame_data", Cut::VideoData, 60, 8 + 2000},
+                                         Cut{"in_audio_data", Cut::AudioData, 30, 8 + 1000},
+                                         Cut{"in_audio_data_end", Cut::AudioData, 100, 8 + 1999},
+                                         Cut{"in_last_chunk", Cut::LastChunk, 0, 8 + 3},
+                                         Cut{"in_last_video_chunk", Cut::LastChunk, 2, 8 + 20}),
+                         [](const testing::TestParamInfo<Cut> &i) {
+                             return std::string(i.param.name);
+                         });
 
 TEST_F(AviFfmpeg, CutRightAfterMoviHeaderCannotBeRepaired)
 {
@@ -293,7 +301,8 @@ void scramble(Bytes &b, size_t from, size_t to, unsigned seed)
         b[i] = (uint8_t)rng();
 }
 
-class AviFfmpegDamage : public AviFfmpeg, public testing::WithParamInterface<CardDamage> {};
+class AviFfmpegDamage : public AviFfmpeg, public testing::WithParamInterface<CardDamage>
+{};
 
 // The repaired file holds every chunk whose header the damage left alone, as it stands on the
 // card: FFmpeg hands out exactly those, byte for byte, whether it reads by the index or, through
@@ -332,8 +341,8 @@ TEST_P(AviFfmpegDamage, EveryFrameOutsideTheDamageIsRecovered)
         }
         const size_t end = offs[j] + 8 + chunks[j].data.size();
         const bool whole = (end <= range.first || offs[j] >= range.second) && j + 1 < offs.size();
-        Bytes data = whole ? chunks[j].data
-                           : Bytes(r.begin() + (long)offs[j] + 8, r.begin() + (long)end);
+        Bytes data =
+            whole ? chunks[j].data : Bytes(r.begin() + (long)offs[j] + 8, r.begin() + (long)end);
         const int s = chunks[j].dataType;
         expect[s].insert(expect[s].end(), data.begin(), data.end());
         count[s]++;
@@ -363,35 +372,36 @@ TEST_P(AviFfmpegDamage, EveryFrameOutsideTheDamageIsRecovered)
 
 INSTANTIATE_TEST_SUITE_P(
     Card, AviFfmpegDamage,
-    testing::Values(
-        CardDamage{"corrupted_identifier",
-                   [](Bytes &b, const std::vector<size_t> &o) {
-                       b[o[30] + 2] = 'q';
-                       return std::make_pair(o[30] + 2, o[30] + 3);
-                   }},
-        CardDamage{"corrupted_size",
-                   [](Bytes &b, const std::vector<size_t> &o) {
-                       b[o[50] + 7] = 0x20;
-                       return std::make_pair(o[50] + 7, o[50] + 8);
-                   }},
-        CardDamage{"cluster_of_zeros",
-                   [](Bytes &b, const std::vector<size_t> &o) {
-                       // The cluster that holds the header of chunk 61 never reached the card.
-                       const size_t from = o[61] / kCluster * kCluster, to = from + kCluster;
-                       std::fill(b.begin() + (long)from, b.begin() + (long)to, 0);
-                       return std::make_pair(from, to);
-                   }},
-        CardDamage{"random_bytes_over_a_boundary",
-                   [](Bytes &b, const std::vector<size_t> &o) {
-                       const size_t from = (o[70] + o[71]) / 2,
-                                    to = o[71] + 8 + (o[72] - o[71] - 8) / 2;
-                       scramble(b, from, to, 11);
-                       return std::make_pair(from, to);
-                   }},
-        CardDamage{"torn_header_then_the_rest_of_its_cluster",
-                   [](Bytes &b, const std::vector<size_t> &o) {
-                       const size_t from = o[90] + 3, to = (from / kCluster + 1) * kCluster;
-                       scramble(b, from, to, 12);
-                       return std::make_pair(from, to);
-                   }}),
+    testing::Values(CardDamage{"corrupted_identifier",
+                               [](Bytes &b, const std::vector<size_t> &o) {
+                                   b[o[30] + 2] = 'q';
+                                   return std::make_pair(o[30] + 2, o[30] + 3);
+                               }},
+                    CardDamage{"corrupted_size",
+                               [](Bytes &b, const std::vector<size_t> &o) {
+                                   b[o[50] + 7] = 0x20;
+                                   return std::make_pair(o[50] + 7, o[50] + 8);
+                               }},
+                    CardDamage{"cluster_of_zeros",
+                               [](Bytes &b, const std::vector<size_t> &o) {
+                                   // The cluster that holds the header of chunk 61 never reached the card.
+                                   const size_t from = o[61] / kCluster * kCluster,
+                                                to = from + kCluster;
+                                   std::fill(b.begin() + (long)from, b.begin() + (long)to, 0);
+                                   return std::make_pair(from, to);
+                               }},
+                    CardDamage{"random_bytes_over_a_boundary",
+                               [](Bytes &b, const std::vector<size_t> &o) {
+                                   const size_t from = (o[70] + o[71]) / 2,
+                                                to = o[71] + 8 + (o[72] - o[71] - 8) / 2;
+                                   scramble(b, from, to, 11);
+                                   return std::make_pair(from, to);
+                               }},
+                    CardDamage{"torn_header_then_the_rest_of_its_cluster",
+                               [](Bytes &b, const std::vector<size_t> &o) {
+                                   const size_t from = o[90] + 3,
+                                                to = (from / kCluster + 1) * kCluster;
+                                   scramble(b, from, to, 12);
+                                   return std::make_pair(from, to);
+                               }}),
     [](const testing::TestParamInfo<CardDamage> &i) { return std::string(i.param.name); });

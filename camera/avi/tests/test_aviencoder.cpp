@@ -83,7 +83,7 @@ TEST(AviEncoder, HeaderLayoutAtOpen)
     EXPECT_EQ(fourcc(b, 20), "hdrl");
     EXPECT_EQ(fourcc(b, 24), "avih");
     EXPECT_EQ(u32(b, 28), 56u);
-    EXPECT_EQ(u32(b, 32), 33367u);     // dwMicroSecPerFrame
+    EXPECT_EQ(u32(b, 32), 33367u);      // dwMicroSecPerFrame
     EXPECT_EQ(u32(b, 32 + 12), 0x110u); // dwFlags
     EXPECT_EQ(u32(b, 32 + 24), 2u);     // dwStreams
     EXPECT_EQ(u32(b, 32 + 32), 1920u);
@@ -225,8 +225,9 @@ TEST(AviEncoder, SubStreamRefusesText)
     auto created = printing([&] { return AVIFileCreateStreamSub(f, &x, &th); });
     EXPECT_EQ(created.value, -1);
     const std::string &out = created.out;
-    EXPECT_TRUE(std::regex_match(out, std::regex("\\[libavi\\] - AVIFileCreateStreamSub\\([0-9]+\\):Invalid "
-                                                 "Stream Type: [0-9]+\n")))
+    EXPECT_TRUE(std::regex_match(
+        out, std::regex("\\[libavi\\] - AVIFileCreateStreamSub\\([0-9]+\\):Invalid "
+                        "Stream Type: [0-9]+\n")))
         << out;
     EXPECT_EQ(x, nullptr);
     EXPECT_EQ(f->Head.avih.dwStreams, 1u);
@@ -294,11 +295,12 @@ TEST(AviEncoder, CloseOfNullObjects)
 }
 
 struct AllocFailCase {
-    int nth;              // which allocation of stream creation fails
-    const char *message;  // what is printed
+    int nth;             // which allocation of stream creation fails
+    const char *message; // what is printed
 };
 
-class AviEncoderCreateAllocFail : public testing::TestWithParam<AllocFailCase> {};
+class AviEncoderCreateAllocFail : public testing::TestWithParam<AllocFailCase>
+{};
 
 TEST_P(AviEncoderCreateAllocFail, FailsAndKeepsFileUsable)
 {
@@ -450,8 +452,8 @@ TEST(AviFormat, ChunkIdentifiersBothWays)
     for (const char *other : {"JUNK", "idx1", "10dc", "0xdc", "ix00"}) {
         DWORD stream = 99;
         uint16_t type = 7;
-        EXPECT_FALSE(avi_chunkIdDecode(AVI_FOURCC(other[0], other[1], other[2], other[3]), &stream,
-                                       &type))
+        EXPECT_FALSE(
+            avi_chunkIdDecode(AVI_FOURCC(other[0], other[1], other[2], other[3]), &stream, &type))
             << other;
         EXPECT_EQ(stream, 99u) << other;
         EXPECT_EQ(type, 7) << other;

@@ -143,8 +143,9 @@ TEST(AviRecover, ClosedFileIsReportedAndLeftAlone)
               std::string::npos);
     EXPECT_NE(out.find("fccType\t\t: auds\nfccHandler\t: 1\n"), std::string::npos);
     EXPECT_NE(out.find("Length\t\t: 40\n"), std::string::npos);
-    EXPECT_NE(out.find("rcFrmae[0]\t: 0\nrcFrame[1]\t: 0\nrcFrame[2]\t: 1920\nrcFrame[3]\t: 1080\n\n\n"),
-              std::string::npos);
+    EXPECT_NE(
+        out.find("rcFrmae[0]\t: 0\nrcFrame[1]\t: 0\nrcFrame[2]\t: 1920\nrcFrame[3]\t: 1080\n\n\n"),
+        std::string::npos);
     EXPECT_NE(out.find("     AVISTREAMFORMAT\t   \n===========================\nSize\t:40\n"
                        "Width\t:1920\nHeight\t:1080\nPlans\t:1\nbitCnt\t:24\nCompress:H264\n"),
               std::string::npos);
@@ -156,7 +157,8 @@ TEST(AviRecover, ClosedFileIsReportedAndLeftAlone)
 }
 
 // A cut exactly at a chunk boundary repairs into the file a normal close of those chunks writes.
-class AviRecoverBoundary : public testing::TestWithParam<int> {};
+class AviRecoverBoundary : public testing::TestWithParam<int>
+{};
 
 TEST_P(AviRecoverBoundary, RepairEqualsNormalClose)
 {
@@ -167,7 +169,8 @@ TEST_P(AviRecoverBoundary, RepairEqualsNormalClose)
     writeFile(f.path, powerCut(f.closed, f.atOpen, cut));
     std::string out;
     ASSERT_EQ(f.repair(&out), 0) << LIBAVI_recoverGetErrMsg();
-    EXPECT_TRUE(std::regex_search(out, std::regex("\\[libavi\\] - [A-Za-z]+\\([0-9]+\\):recoveryStart\\(\\) run!! \n")));
+    EXPECT_TRUE(std::regex_search(
+        out, std::regex("\\[libavi\\] - [A-Za-z]+\\([0-9]+\\):recoveryStart\\(\\) run!! \n")));
     EXPECT_NE(out.find("recovery Done!! \n"), std::string::npos);
     EXPECT_NE(out.find("Header info modify [2]!! \n"), std::string::npos);
     EXPECT_NE(out.find("Header info modified!! \n"), std::string::npos);
@@ -266,7 +269,8 @@ struct InsideCut {
     size_t indexed; // chunks in the repaired index
 };
 
-class AviRecoverInside : public testing::TestWithParam<InsideCut> {};
+class AviRecoverInside : public testing::TestWithParam<InsideCut>
+{};
 
 TEST_P(AviRecoverInside, IndexesWhatMadeIt)
 {
@@ -286,14 +290,14 @@ TEST_P(AviRecoverInside, IndexesWhatMadeIt)
 }
 
 // Chunk 4 is audio (2000 bytes), chunk 3 video; the first chunk is video.
-INSTANTIATE_TEST_SUITE_P(
-    Cuts, AviRecoverInside,
-    testing::Values(InsideCut{"inside a chunk header", 3, 7, 3},
-                    InsideCut{"in the first 5 bytes of a video frame", 3, 8 + 4, 3},
-                    InsideCut{"just past the first 5 bytes", 3, 8 + 5, 4},
-                    InsideCut{"inside video data", 3, 8 + 100, 4},
-                    InsideCut{"inside audio data", 4, 8 + 1, 5},
-                    InsideCut{"inside audio data, later", 4, 8 + 1999, 5}));
+INSTANTIATE_TEST_SUITE_P(Cuts, AviRecoverInside,
+                         testing::Values(InsideCut{"inside a chunk header", 3, 7, 3},
+                                         InsideCut{"in the first 5 bytes of a video frame", 3,
+                                                   8 + 4, 3},
+                                         InsideCut{"just past the first 5 bytes", 3, 8 + 5, 4},
+                                         InsideCut{"inside video data", 3, 8 + 100, 4},
+                                         InsideCut{"inside audio data", 4, 8 + 1, 5},
+                                         InsideCut{"inside audio data, later", 4, 8 + 1999, 5}));
 
 TEST(AviRecover, InterruptedCloseIsCountedAfresh)
 {
@@ -336,8 +340,9 @@ TEST(AviRecover, UnknownChunkIsCoveredAndPassedOver)
     // The 12 bytes are a JUNK chunk now, for readers that go through the chunks in order.
     EXPECT_EQ(fourcc(r, offs[9]), "JUNK");
     EXPECT_EQ(u32(r, offs[9] + 4), 4u);
-    EXPECT_NE(out.find("Damaged data at offset[" + std::to_string(offs[9]) + "]: 12 bytes skipped\n"),
-              std::string::npos)
+    EXPECT_NE(
+        out.find("Damaged data at offset[" + std::to_string(offs[9]) + "]: 12 bytes skipped\n"),
+        std::string::npos)
         << out;
     EXPECT_NE(out.find("recovery Done!! \n[libavi] - "), std::string::npos) << out;
     EXPECT_NE(out.find("Damaged spans skipped: 1, 12 bytes\n"), std::string::npos) << out;
@@ -373,7 +378,8 @@ TEST(AviRecover, DamageWithNothingAfterItEndsTheScanAndIsCutOff)
     EXPECT_EQ(readIndex(r).size(), 9u);
     // The file ends after its index, as the close of those 9 chunks leaves it.
     EXPECT_TRUE(r == f.closedOf(9));
-    EXPECT_NE(out.find("Last read ckSize(0x7ffffff0) ckID[0x63643030] \n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Last read ckSize(0x7ffffff0) ckID[0x63643030] \n"), std::string::npos)
+        << out;
     EXPECT_EQ(out.find("Damaged spans skipped"), std::string::npos) << out;
 }
 
@@ -383,7 +389,8 @@ TEST(AviRecover, MissingFileLeavesMessageAlone)
     writeFile(f.path, Bytes(10, 0));
     ASSERT_EQ(f.repair(), -1);
     EXPECT_STREQ(LIBAVI_recoverGetErrMsg(), "Not enough header information.\n");
-    auto repaired = printing([&] { return LIBAVI_recoverFile((char *)f.dir.file("none.avi").c_str()); });
+    auto repaired =
+        printing([&] { return LIBAVI_recoverFile((char *)f.dir.file("none.avi").c_str()); });
     EXPECT_EQ(repaired.value, -1);
     EXPECT_NE(repaired.out.find("fopen() Fail!! \n"), std::string::npos);
     EXPECT_STREQ(LIBAVI_recoverGetErrMsg(), "Not enough header information.\n");
@@ -392,12 +399,14 @@ TEST(AviRecover, MissingFileLeavesMessageAlone)
 // Malformed headers, each made from a good cut file by one change.
 struct BadHeader {
     const char *what;
-    size_t offset; // from the start of the file; the streams are video at 88, audio at 212, text at 314
+    size_t
+        offset; // from the start of the file; the streams are video at 88, audio at 212, text at 314
     uint32_t value;
     const char *errMsg;
 };
 
-class AviRecoverBadHeader : public testing::TestWithParam<BadHeader> {};
+class AviRecoverBadHeader : public testing::TestWithParam<BadHeader>
+{};
 
 TEST_P(AviRecoverBadHeader, FailsWithText)
 {
@@ -416,22 +425,30 @@ INSTANTIATE_TEST_SUITE_P(
     Headers, AviRecoverBadHeader,
     testing::Values(
         BadHeader{"RIFF id", 0, 0x46464952 + 1, "Not enough header information.\n"},
-        BadHeader{"form type", 8, AVI_FOURCC('W', 'A', 'V', 'E'), "Not enough header information.\n"},
-        BadHeader{"hdrl type", 20, AVI_FOURCC('h', 'd', 'r', 'x'), "Not enough header information.\n"},
-        BadHeader{"avih id", 24, AVI_FOURCC('a', 'v', 'i', 'x'), "Not enough header information.\n"},
+        BadHeader{"form type", 8, AVI_FOURCC('W', 'A', 'V', 'E'),
+                  "Not enough header information.\n"},
+        BadHeader{"hdrl type", 20, AVI_FOURCC('h', 'd', 'r', 'x'),
+                  "Not enough header information.\n"},
+        BadHeader{"avih id", 24, AVI_FOURCC('a', 'v', 'i', 'x'),
+                  "Not enough header information.\n"},
         BadHeader{"no streams", 32 + 24, 0, "Empty stream data.\n"},
         BadHeader{"five streams", 32 + 24, 5, "Invalid stream count[5].\n"},
         BadHeader{"strl size 0", 88 + 4, 0, "Invalid strl header size[0] ckType[0x6c727473].\n"},
         BadHeader{"strl type", 88 + 8, AVI_FOURCC('s', 't', 'r', 'x'),
                   "Invalid strl header size[116] ckType[0x78727473]."},
-        BadHeader{"strl size off", 212 + 4, 95, "Invalid strl header size[95] ckType[0x6c727473].\n"},
-        BadHeader{"strh id", 88 + 12, AVI_FOURCC('s', 't', 'r', 'x'), "Invalid strh header size[56] ckID[0x78727473].\n"},
+        BadHeader{"strl size off", 212 + 4, 95,
+                  "Invalid strl header size[95] ckType[0x6c727473].\n"},
+        BadHeader{"strh id", 88 + 12, AVI_FOURCC('s', 't', 'r', 'x'),
+                  "Invalid strh header size[56] ckID[0x78727473].\n"},
         BadHeader{"strh size", 212 + 16, 0, "Invalid strh header size[0] ckID[0x68727473].\n"},
-        BadHeader{"strf id", 88 + 76, AVI_FOURCC('s', 't', 'r', 'x'), "Invalid strf header ckID[0x78727473].\n"},
+        BadHeader{"strf id", 88 + 76, AVI_FOURCC('s', 't', 'r', 'x'),
+                  "Invalid strf header ckID[0x78727473].\n"},
         BadHeader{"strf size 0", 88 + 80, 0, "Invalid strf header Size[0].\n"},
-        BadHeader{"stream type", 212 + 20, AVI_FOURCC('m', 'i', 'd', 's'), "Invalid stream type[0x7364696d].\n"},
+        BadHeader{"stream type", 212 + 20, AVI_FOURCC('m', 'i', 'd', 's'),
+                  "Invalid stream type[0x7364696d].\n"},
         BadHeader{"text format", 314 + 80, 4, "Invalid strf header Size[4].\n"},
-        BadHeader{"movi id", 398 + 8, AVI_FOURCC('r', 'e', 'c', ' '), "Invalid movi header ckID[0x5453494c].\n"}));
+        BadHeader{"movi id", 398 + 8, AVI_FOURCC('r', 'e', 'c', ' '),
+                  "Invalid movi header ckID[0x5453494c].\n"}));
 
 TEST(AviRecover, LongMessageIsCutTo49Characters)
 {
@@ -442,7 +459,8 @@ TEST(AviRecover, LongMessageIsCutTo49Characters)
     EXPECT_EQ(f.repair(), -1);
     EXPECT_EQ(strlen(LIBAVI_recoverGetErrMsg()), 49u);
     // Sizes print as the 32-bit board prints them.
-    EXPECT_EQ(std::string(LIBAVI_recoverGetErrMsg()), std::string("Invalid strl header size[-294967296] ckType[0x6c7"));
+    EXPECT_EQ(std::string(LIBAVI_recoverGetErrMsg()),
+              std::string("Invalid strl header size[-294967296] ckType[0x6c7"));
 }
 
 TEST(AviRecover, InspectCountsWithoutWriting)
@@ -498,7 +516,8 @@ void fillRandom(Bytes &b, size_t from, size_t to, unsigned seed)
         b[i] = (uint8_t)rng();
 }
 
-class AviRecoverDamage : public testing::TestWithParam<Damage> {};
+class AviRecoverDamage : public testing::TestWithParam<Damage>
+{};
 
 TEST_P(AviRecoverDamage, RecoversEveryChunkOutsideTheDamage)
 {
@@ -578,58 +597,57 @@ TEST_P(AviRecoverDamage, RecoversEveryChunkOutsideTheDamage)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AviRecoverDamage,
-    testing::Values(
-        Damage{"corrupted identifier",
-               [](Bytes &b, std::vector<size_t> &o) {
-                   b[o[20]] = 'X';
-                   return std::make_pair(o[20], o[20] + 1);
-               },
-               false},
-        Damage{"implausible size",
-               [](Bytes &b, std::vector<size_t> &o) {
-                   b[o[20] + 7] |= 0x40;
-                   return std::make_pair(o[20] + 7, o[20] + 8);
-               },
-               false},
-        Damage{"run of zeros over two chunk headers",
-               [](Bytes &b, std::vector<size_t> &o) {
-                   const size_t from = o[20] + 8 + 100, to = o[22] + 8 + 50;
-                   std::fill(b.begin() + (long)from, b.begin() + (long)to, 0);
-                   return std::make_pair(from, to);
-               },
-               false},
-        Damage{"random bytes over a chunk boundary",
-               [](Bytes &b, std::vector<size_t> &o) {
-                   const size_t from = o[20] + 8 + 150, to = o[21] + 8 + 40;
-                   fillRandom(b, from, to, 1);
-                   return std::make_pair(from, to);
-               },
-               false},
-        Damage{"torn header, then the rest of a 4 KiB cluster",
-               [](Bytes &b, std::vector<size_t> &o) {
-                   const size_t from = o[20] + 3, to = (from / 4096 + 1) * 4096;
-                   fillRandom(b, from, to, 2);
-                   return std::make_pair(from, to);
-               },
-               false},
-        Damage{"a header in the damage that the chunk after it does not confirm",
-               [](Bytes &b, std::vector<size_t> &o) {
-                   const size_t from = o[20] + 3, to = o[21] + 8 + 20;
-                   fillRandom(b, from, to, 3);
-                   const uint8_t fake[8] = {'0', '0', 'd', 'c', 64, 0, 0, 0};
-                   std::copy(fake, fake + 8, b.begin() + (long)o[20] + 40);
-                   return std::make_pair(from, to);
-               },
-               false},
-        Damage{"three stray bytes between two chunks",
-               [](Bytes &b, std::vector<size_t> &o) {
-                   const size_t at = o[20];
-                   b.insert(b.begin() + (long)at, {'a', 'b', 'c'});
-                   for (size_t &x : o)
-                       x += x >= at ? 3 : 0;
-                   return std::make_pair(at, at + 3);
-               },
-               true}),
+    testing::Values(Damage{"corrupted identifier",
+                           [](Bytes &b, std::vector<size_t> &o) {
+                               b[o[20]] = 'X';
+                               return std::make_pair(o[20], o[20] + 1);
+                           },
+                           false},
+                    Damage{"implausible size",
+                           [](Bytes &b, std::vector<size_t> &o) {
+                               b[o[20] + 7] |= 0x40;
+                               return std::make_pair(o[20] + 7, o[20] + 8);
+                           },
+                           false},
+                    Damage{"run of zeros over two chunk headers",
+                           [](Bytes &b, std::vector<size_t> &o) {
+                               const size_t from = o[20] + 8 + 100, to = o[22] + 8 + 50;
+                               std::fill(b.begin() + (long)from, b.begin() + (long)to, 0);
+                               return std::make_pair(from, to);
+                           },
+                           false},
+                    Damage{"random bytes over a chunk boundary",
+                           [](Bytes &b, std::vector<size_t> &o) {
+                               const size_t from = o[20] + 8 + 150, to = o[21] + 8 + 40;
+                               fillRandom(b, from, to, 1);
+                               return std::make_pair(from, to);
+                           },
+                           false},
+                    Damage{"torn header, then the rest of a 4 KiB cluster",
+                           [](Bytes &b, std::vector<size_t> &o) {
+                               const size_t from = o[20] + 3, to = (from / 4096 + 1) * 4096;
+                               fillRandom(b, from, to, 2);
+                               return std::make_pair(from, to);
+                           },
+                           false},
+                    Damage{"a header in the damage that the chunk after it does not confirm",
+                           [](Bytes &b, std::vector<size_t> &o) {
+                               const size_t from = o[20] + 3, to = o[21] + 8 + 20;
+                               fillRandom(b, from, to, 3);
+                               const uint8_t fake[8] = {'0', '0', 'd', 'c', 64, 0, 0, 0};
+                               std::copy(fake, fake + 8, b.begin() + (long)o[20] + 40);
+                               return std::make_pair(from, to);
+                           },
+                           false},
+                    Damage{"three stray bytes between two chunks",
+                           [](Bytes &b, std::vector<size_t> &o) {
+                               const size_t at = o[20];
+                               b.insert(b.begin() + (long)at, {'a', 'b', 'c'});
+                               for (size_t &x : o)
+                                   x += x >= at ? 3 : 0;
+                               return std::make_pair(at, at + 3);
+                           },
+                           true}),
     [](const testing::TestParamInfo<Damage> &i) { return "case" + std::to_string(i.index); });
 
 // The search for the next chunk header goes as far as the largest chunk this system writes,
@@ -677,7 +695,8 @@ TEST(AviRecover, IndexAfterTheRoundingEndsTheScan)
 }
 
 // A file that the 32-bit sizes of AVI 1.0 cannot describe is refused before anything is written.
-class AviRecoverLarge : public testing::Test {
+class AviRecoverLarge : public testing::Test
+{
 protected:
     Fixture f{syntheticChunks(10)};
     struct stat st0 = {};
@@ -745,8 +764,8 @@ TEST_F(AviRecoverLarge, RepairThatWouldEndPast4GiBIsRefused)
             const off_t rest = length - pos - 8;
             const uint32_t size =
                 rest > (off_t)AVI_MAX_CHUNK_SIZE || cutShort ? AVI_MAX_CHUNK_SIZE : (uint32_t)rest;
-            const uint8_t ck[8] = {'0', '0', 'd', 'c', (uint8_t)size, (uint8_t)(size >> 8),
-                                   (uint8_t)(size >> 16), 0};
+            const uint8_t ck[8] = {
+                '0', '0', 'd', 'c', (uint8_t)size, (uint8_t)(size >> 8), (uint8_t)(size >> 16), 0};
             ASSERT_TRUE(fseeko(fp, pos, SEEK_SET) == 0 && fwrite(ck, 8, 1, fp) == 1);
             pos += 8 + size;
         }

@@ -25,8 +25,14 @@ std::vector<size_t> strlOffsets(const Bytes &b)
     return out;
 }
 
-size_t strh(size_t strl, size_t field) { return strl + 20 + field; }
-size_t strf(size_t strl) { return strl + 84; }
+size_t strh(size_t strl, size_t field)
+{
+    return strl + 20 + field;
+}
+size_t strf(size_t strl)
+{
+    return strl + 84;
+}
 
 struct Written {
     TempDir dir;
@@ -52,7 +58,8 @@ TEST(AviWriter, RecorderFileWithSubVideoHasTheDocumentedLayout)
     Written w;
     Bytes key = {0, 0, 0, 1, 0x27, 1, 2, 3};
     recordFrames(w, recorderParams(true, true),
-                 {{DATA_TYPE_VIDEO_MAIN, key, true}, {DATA_TYPE_VIDEO_SUB, key, true},
+                 {{DATA_TYPE_VIDEO_MAIN, key, true},
+                  {DATA_TYPE_VIDEO_SUB, key, true},
                   {DATA_TYPE_AUDIO, Bytes(2000, 0xFF), false}});
     const Bytes &b = w.bytes;
     EXPECT_EQ(u32(b, 16), 502u);
@@ -129,8 +136,9 @@ TEST(AviWriter, VideoOnlyHasNoAudioStream)
 {
     Written w;
     const std::string out = printedBy([&] {
-        recordFrames(w, recorderParams(false, false),
-                     {{DATA_TYPE_VIDEO_MAIN, Bytes(10, 1), false}, {DATA_TYPE_AUDIO, Bytes(10, 2), false}});
+        recordFrames(
+            w, recorderParams(false, false),
+            {{DATA_TYPE_VIDEO_MAIN, Bytes(10, 1), false}, {DATA_TYPE_AUDIO, Bytes(10, 2), false}});
     });
     EXPECT_TRUE(printed(out, "WriteAudioData", "AVI writing error : m_aps is NULL\n"));
     EXPECT_EQ(u32(w.bytes, 32 + 24), 2u);
@@ -142,8 +150,9 @@ TEST(AviWriter, VideoOnlyHasNoAudioStream)
 TEST(AviWriter, SubFrameWithoutSubStreamIsRefused)
 {
     Written w;
-    const std::string out = printedBy(
-        [&] { recordFrames(w, recorderParams(true, false), {{DATA_TYPE_VIDEO_SUB, Bytes(10, 1), false}}); });
+    const std::string out = printedBy([&] {
+        recordFrames(w, recorderParams(true, false), {{DATA_TYPE_VIDEO_SUB, Bytes(10, 1), false}});
+    });
     EXPECT_TRUE(printed(out, "WriteVideoData", "AVI writing error : m_vps is NULL\n"));
     EXPECT_TRUE(chunkOffsets(w.bytes).empty());
 }
@@ -187,8 +196,8 @@ TEST(AviWriter, SyncLeavesEveryFrameSoFarOnDiskForTheRepair)
                                                    {DATA_TYPE_AUDIO, &audio},
                                                    {DATA_TYPE_VIDEO_MAIN, &other}};
     for (auto &fr : frames) {
-        AVI_FRAME_PARAM f = {fr.second->data(), (int)fr.second->size(), 0, fr.first,
-                             fr.second == &key, 0, 0};
+        AVI_FRAME_PARAM f = {
+            fr.second->data(), (int)fr.second->size(), 0, fr.first, fr.second == &key, 0, 0};
         LIBAVI_write_frame(h, &f);
     }
     const size_t header = moviOffset(readFile(path)) + 12;
@@ -241,7 +250,8 @@ struct TranslateCase {
     uint16_t audioTag; // 0: no audio stream
 };
 
-class AviWriterTranslate : public testing::TestWithParam<TranslateCase> {};
+class AviWriterTranslate : public testing::TestWithParam<TranslateCase>
+{};
 
 TEST_P(AviWriterTranslate, CodesMapToStreams)
 {
@@ -275,14 +285,15 @@ TEST_P(AviWriterTranslate, CodesMapToStreams)
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, AviWriterTranslate,
-    testing::Values(TranslateCase{SYSTEM_TYPE_AUDIO_VIDEO, ENCODING_ULAW, ENCODING_H264, 0, 3, "H264", 7},
-                    TranslateCase{SYSTEM_TYPE_VIDEO, ENCODING_ULAW, ENCODING_H264, 0, 2, "H264", 0},
-                    TranslateCase{7, ENCODING_ULAW, ENCODING_H264, 0, 3, "H264", 7},
-                    TranslateCase{SYSTEM_TYPE_AUDIO_VIDEO, ENCODING_ALAW, ENCODING_H264, 0, 3, "H264", 7},
-                    TranslateCase{SYSTEM_TYPE_AUDIO_VIDEO, ENCODING_ADPCM, ENCODING_H264, 0, 3, "H264", 0x11},
-                    TranslateCase{SYSTEM_TYPE_AUDIO_VIDEO, ENCODING_ULAW, ENCODING_MPEG4, 0, 3, "divx", 7},
-                    TranslateCase{SYSTEM_TYPE_AUDIO_VIDEO, ENCODING_ULAW, ENCODING_JPEG, 1, 4, "H264", 7},
-                    TranslateCase{SYSTEM_TYPE_AUDIO_VIDEO, ENCODING_ULAW, ENCODING_H264, 5, 3, "H264", 7}));
+    testing::Values(
+        TranslateCase{SYSTEM_TYPE_AUDIO_VIDEO, ENCODING_ULAW, ENCODING_H264, 0, 3, "H264", 7},
+        TranslateCase{SYSTEM_TYPE_VIDEO, ENCODING_ULAW, ENCODING_H264, 0, 2, "H264", 0},
+        TranslateCase{7, ENCODING_ULAW, ENCODING_H264, 0, 3, "H264", 7},
+        TranslateCase{SYSTEM_TYPE_AUDIO_VIDEO, ENCODING_ALAW, ENCODING_H264, 0, 3, "H264", 7},
+        TranslateCase{SYSTEM_TYPE_AUDIO_VIDEO, ENCODING_ADPCM, ENCODING_H264, 0, 3, "H264", 0x11},
+        TranslateCase{SYSTEM_TYPE_AUDIO_VIDEO, ENCODING_ULAW, ENCODING_MPEG4, 0, 3, "divx", 7},
+        TranslateCase{SYSTEM_TYPE_AUDIO_VIDEO, ENCODING_ULAW, ENCODING_JPEG, 1, 4, "H264", 7},
+        TranslateCase{SYSTEM_TYPE_AUDIO_VIDEO, ENCODING_ULAW, ENCODING_H264, 5, 3, "H264", 7}));
 
 // The audio format records straight through the class (LIBAVI never asks for MPEG audio).
 TEST(AviWriter, AudioFormatRecords)
@@ -343,9 +354,9 @@ TEST(AviWriter, AudioFormatRecords)
             EXPECT_EQ(b[f + 18] | b[f + 19] << 8, 1024 * 16000 / 16000);
         }
         if (c.type == IME6400_AM_MPEG1L2) {
-            EXPECT_EQ(b[f + 18], 2);            // layer
+            EXPECT_EQ(b[f + 18], 2);           // layer
             EXPECT_EQ(u32(b, f + 20), 64000u); // head bit rate
-            EXPECT_EQ(b[f + 24], 1);            // mode
+            EXPECT_EQ(b[f + 24], 1);           // mode
         }
     }
 }
@@ -393,7 +404,7 @@ TEST(AviWriter, WritesNeedAnOpenFile)
     unsigned char x[2] = {};
     for (int which = 0; which < 3; which++) {
         auto written = printing([&] {
-            return which == 0 ? w.WriteVideoData(x, 2, 0, 1, 0)
+            return which == 0   ? w.WriteVideoData(x, 2, 0, 1, 0)
                    : which == 1 ? w.WriteAudioData(x, 2, 1)
                                 : w.WriteMetaData(x, 2, 1);
         });
@@ -429,7 +440,8 @@ struct OpenAllocCase {
     const char *message;
 };
 
-class AviWriterOpenAllocFail : public testing::TestWithParam<OpenAllocCase> {};
+class AviWriterOpenAllocFail : public testing::TestWithParam<OpenAllocCase>
+{};
 
 // Allocations of Open with main+sub video, audio and text: 1 AVIFILE, then per stream the
 // stream record, its block and (not for text) the format copy.
@@ -437,7 +449,8 @@ TEST_P(AviWriterOpenAllocFail, ReleasesEverythingAndRemovesTheFile)
 {
     TempDir d;
     std::string path = d.file("f.avi");
-    SYSTEM_PARAM p = {3, 1, 1, 1, 1920, 1080, 1280, 720, 30000.0 / 1001, 1, 1, 16000, 16000, 2000, 16};
+    SYSTEM_PARAM p = {3, 1, 1,     1,     1920, 1080, 1280, 720, 30000.0 / 1001,
+                      1, 1, 16000, 16000, 2000, 16};
     CAVIWriter w;
     avi_failAllocAfter(GetParam().nth);
     auto opened = printing([&] { return w.Open(path.c_str(), &p); });
@@ -547,7 +560,8 @@ void PrintTo(const PinnedCase &c, std::ostream *os)
     *os << c.name;
 }
 
-class AviWriterPinnedBytes : public testing::TestWithParam<PinnedCase> {};
+class AviWriterPinnedBytes : public testing::TestWithParam<PinnedCase>
+{};
 
 } // namespace
 
@@ -577,8 +591,8 @@ TEST_P(AviWriterPinnedBytes, RecordingAndRepairKeepTheirBytes)
 
     TempDir dir;
     Bytes atOpen;
-    ASSERT_TRUE(writePinned(dir.file("r.avi"), p, pinnedChunks(sub, audio, c.enableMeta != 0),
-                            &atOpen));
+    ASSERT_TRUE(
+        writePinned(dir.file("r.avi"), p, pinnedChunks(sub, audio, c.enableMeta != 0), &atOpen));
     const Bytes closed = readFile(dir.file("r.avi"));
     ASSERT_EQ(completeFileFault(closed), "");
     const std::vector<size_t> chunks = chunkOffsets(closed);
@@ -595,7 +609,8 @@ TEST_P(AviWriterPinnedBytes, RecordingAndRepairKeepTheirBytes)
     writeFile(cutPath, cut);
     writeFile(damagedPath, damaged);
     const int cutRc = printing([&] { return LIBAVI_recoverFile((char *)cutPath.c_str()); }).value;
-    const int damagedRc = printing([&] { return LIBAVI_recoverFile((char *)damagedPath.c_str()); }).value;
+    const int damagedRc =
+        printing([&] { return LIBAVI_recoverFile((char *)damagedPath.c_str()); }).value;
     ASSERT_EQ(cutRc, 0);
     ASSERT_EQ(damagedRc, 0);
     const Bytes cutRepaired = readFile(cutPath), damagedRepaired = readFile(damagedPath);
@@ -611,29 +626,28 @@ TEST_P(AviWriterPinnedBytes, RecordingAndRepairKeepTheirBytes)
 
 INSTANTIATE_TEST_SUITE_P(
     Recordings, AviWriterPinnedBytes,
-    testing::Values(
-        PinnedCase{"H264MainSubMulawText", IME6400_ET_SYSTEM, IME6400_CM_SUBPIC, IME6400_SD_H264, 1,
-                   IME6400_AM_MULAW,
-                   "341a1cd772061ca386279583e034782f5de44b9568b5276b401fee5951990856",
-                   "93dbb7e623781a099480be71d2535bdb1cdd888f167d5d4b6087d90f6f18b939",
-                   "cf04586ae6b6b6b8456f1c15853de8b4bfbe64e25b5a83e184a77786639c53ae",
-                   "fbd82d7824994ba1b1832d666d89eea2fd7a49a142830b4edd8b2acd847328ea"},
-        PinnedCase{"H264MainOnly", IME6400_ET_VIDEO, IME6400_CM_SINGLE, IME6400_SD_H264, 0,
-                   IME6400_AM_MULAW,
-                   "4b030b088d085f62041c03423fc86178695d7741abb393d8aea189d1e93242b1",
-                   "a26d7795cb221bbe8b31cd7563572e604dfcbb11464f8a8f813faa2fdaee70b8",
-                   "7fcb85798e6d0b7ee98d2854ecf4569e9bb34a997c86f7e5c56fbdbe4235b8f5",
-                   "518da7a8a8a19c717251758692da876c1538303e2b4f9905c125830fbb342d6d"},
-        PinnedCase{"Mpeg4MainAdpcmText", IME6400_ET_SYSTEM, IME6400_CM_SINGLE, IME6400_SD_MPEG4, 1,
-                   IME6400_AM_ADPCM,
-                   "539f76304feb8788df2f65242051c05b1c2b4694c2b32c0fc75d665c9e5c4d18",
-                   "8874bbb16439625558f021e857d2f0d490547362ef2ea12a51eb668edaa00f25",
-                   "1df4354a03848e53f7c840092fec91c18d46f61026b3a6c6f9803d5b2b4842e7",
-                   "6ee52ec1ba8efb4a3b1c8a7557e10939aded0c3caef718885426ce72ceb0c05d"},
-        PinnedCase{"H264MainSubMpegAudio", IME6400_ET_SYSTEM, IME6400_CM_SUBPIC, IME6400_SD_H264, 0,
-                   IME6400_AM_MPEG1L2,
-                   "eac506dd9ef29f192fb1163c84f388f579c0a9ba3e96e49e6a561c78ef8bc0a3",
-                   "53c6634b9a72400ecf3d16378b11c3807ccdd8918c3b542685a4a35025cb23ad",
-                   "2e1e54b44c4e3d0fef3637528e9ccd16fcc999b28c2348a1fb83fd1697e10b15",
-                   "7cbf5152f2588842cf193e7d65cfeeb0bc6ecaac3794581719336e2e34586d59"}),
+    testing::Values(PinnedCase{"H264MainSubMulawText", IME6400_ET_SYSTEM, IME6400_CM_SUBPIC,
+                               IME6400_SD_H264, 1, IME6400_AM_MULAW,
+                               "341a1cd772061ca386279583e034782f5de44b9568b5276b401fee5951990856",
+                               "93dbb7e623781a099480be71d2535bdb1cdd888f167d5d4b6087d90f6f18b939",
+                               "cf04586ae6b6b6b8456f1c15853de8b4bfbe64e25b5a83e184a77786639c53ae",
+                               "fbd82d7824994ba1b1832d666d89eea2fd7a49a142830b4edd8b2acd847328ea"},
+                    PinnedCase{"H264MainOnly", IME6400_ET_VIDEO, IME6400_CM_SINGLE, IME6400_SD_H264,
+                               0, IME6400_AM_MULAW,
+                               "4b030b088d085f62041c03423fc86178695d7741abb393d8aea189d1e93242b1",
+                               "a26d7795cb221bbe8b31cd7563572e604dfcbb11464f8a8f813faa2fdaee70b8",
+                               "7fcb85798e6d0b7ee98d2854ecf4569e9bb34a997c86f7e5c56fbdbe4235b8f5",
+                               "518da7a8a8a19c717251758692da876c1538303e2b4f9905c125830fbb342d6d"},
+                    PinnedCase{"Mpeg4MainAdpcmText", IME6400_ET_SYSTEM, IME6400_CM_SINGLE,
+                               IME6400_SD_MPEG4, 1, IME6400_AM_ADPCM,
+                               "539f76304feb8788df2f65242051c05b1c2b4694c2b32c0fc75d665c9e5c4d18",
+                               "8874bbb16439625558f021e857d2f0d490547362ef2ea12a51eb668edaa00f25",
+                               "1df4354a03848e53f7c840092fec91c18d46f61026b3a6c6f9803d5b2b4842e7",
+                               "6ee52ec1ba8efb4a3b1c8a7557e10939aded0c3caef718885426ce72ceb0c05d"},
+                    PinnedCase{"H264MainSubMpegAudio", IME6400_ET_SYSTEM, IME6400_CM_SUBPIC,
+                               IME6400_SD_H264, 0, IME6400_AM_MPEG1L2,
+                               "eac506dd9ef29f192fb1163c84f388f579c0a9ba3e96e49e6a561c78ef8bc0a3",
+                               "53c6634b9a72400ecf3d16378b11c3807ccdd8918c3b542685a4a35025cb23ad",
+                               "2e1e54b44c4e3d0fef3637528e9ccd16fcc999b28c2348a1fb83fd1697e10b15",
+                               "7cbf5152f2588842cf193e7d65cfeeb0bc6ecaac3794581719336e2e34586d59"}),
     [](const testing::TestParamInfo<PinnedCase> &i) { return std::string(i.param.name); });

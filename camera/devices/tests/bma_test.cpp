@@ -24,7 +24,8 @@ struct BmaCase {
     int reports;
 };
 
-class BmaEvents : public ::testing::TestWithParam<BmaCase> {};
+class BmaEvents : public ::testing::TestWithParam<BmaCase>
+{};
 
 TEST_P(BmaEvents, PrintsAxesOnEachSynchronisationReport)
 {

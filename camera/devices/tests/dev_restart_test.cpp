@@ -30,7 +30,8 @@ struct RestartCase {
     bool sending;
 };
 
-class Restarts : public ::testing::TestWithParam<RestartCase> {};
+class Restarts : public ::testing::TestWithParam<RestartCase>
+{};
 
 TEST_P(Restarts, OneThreadAtATimeAndEveryRunStopsInTime)
 {
@@ -97,15 +98,14 @@ TEST_P(Restarts, OneThreadAtATimeAndEveryRunStopsInTime)
 
 INSTANTIATE_TEST_SUITE_P(
     Devices, Restarts,
-    ::testing::Values(RestartCase{"GpsSilent", gps_thr_create, "/dev/ttyO2", false},
-                      RestartCase{"GpsSending", gps_thr_create, "/dev/ttyO2", true},
-                      RestartCase{"AccelerometerSilent", bma_thr_create, "/dev/input/event1",
-                                  false},
-                      RestartCase{"AccelerometerSending", bma_thr_create, "/dev/input/event1",
-                                  true},
-                      RestartCase{"DigitalIo", dio_thr_create, "/dev/q7_io", false},
-                      RestartCase{"KeysSilent", key_thr_create, "/dev/input/event0", false},
-                      RestartCase{"KeysSending", key_thr_create, "/dev/input/event0", true}),
+    ::testing::Values(
+        RestartCase{"GpsSilent", gps_thr_create, "/dev/ttyO2", false},
+        RestartCase{"GpsSending", gps_thr_create, "/dev/ttyO2", true},
+        RestartCase{"AccelerometerSilent", bma_thr_create, "/dev/input/event1", false},
+        RestartCase{"AccelerometerSending", bma_thr_create, "/dev/input/event1", true},
+        RestartCase{"DigitalIo", dio_thr_create, "/dev/q7_io", false},
+        RestartCase{"KeysSilent", key_thr_create, "/dev/input/event0", false},
+        RestartCase{"KeysSending", key_thr_create, "/dev/input/event0", true}),
     [](const ::testing::TestParamInfo<RestartCase> &i) { return i.param.name; });
 
 // Without its device a test's thread ends at once, often while the next run is being created:

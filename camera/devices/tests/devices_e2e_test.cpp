@@ -46,7 +46,8 @@ bool inOrder(const std::string &text, std::initializer_list<const char *> parts)
 }
 
 // q7_app with standard input from a pipe the test types into, its output in a file.
-class App {
+class App
+{
 public:
     explicit App(const BoardRoot &root) : outPath_(root.path("/q7_app.out"))
     {

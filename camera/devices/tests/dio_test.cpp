@@ -59,8 +59,8 @@ TEST(DioThread, AStopDuringASweepEndsItWithinAStep)
     askQuit(&dio_test_cfg);
     ASSERT_TRUE(io.collectUntilClosed(1500));
     ASSERT_TRUE(waitThreadEnded(&dio_test_cfg, 1000));
-    EXPECT_EQ(io.requests, (std::vector<Q7_IO_REQ>{
-                               {96, 1, 0, 1}, {96, 1, 0, 0}, {97, 1, 0, 1}, {97, 1, 0, 0}}));
+    EXPECT_EQ(io.requests,
+              (std::vector<Q7_IO_REQ>{{96, 1, 0, 1}, {96, 1, 0, 0}, {97, 1, 0, 1}, {97, 1, 0, 0}}));
 }
 
 TEST(DioThread, MissingDeviceEnds)

@@ -32,7 +32,8 @@ std::vector<int> feed(GPS_PACKET *pkt, const std::string &bytes)
     return results;
 }
 
-class GpsAssembly : public ::testing::TestWithParam<AssemblyCase> {};
+class GpsAssembly : public ::testing::TestWithParam<AssemblyCase>
+{};
 
 TEST_P(GpsAssembly, PrintsWhatTheReceiverTestPrints)
 {
@@ -125,7 +126,8 @@ struct ChecksumCase {
     std::string printed;
 };
 
-class GpsChecksum : public ::testing::TestWithParam<ChecksumCase> {};
+class GpsChecksum : public ::testing::TestWithParam<ChecksumCase>
+{};
 
 TEST_P(GpsChecksum, ChecksNmeaChecksum)
 {

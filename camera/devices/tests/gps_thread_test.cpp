@@ -23,7 +23,8 @@ const Q7_IO_REQ kPowerOff = {39, 1, 0, 0};
 ThreadCtrl gps_test_cfg;
 
 // A pseudo-terminal whose slave is the board's "/dev/ttyO2".
-class GpsLine {
+class GpsLine
+{
 public:
     explicit GpsLine(const BoardRoot &root)
     {

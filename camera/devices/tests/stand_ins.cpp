@@ -229,8 +229,7 @@ KeepSending::KeepSending(int fd, std::string bytes, int everyMsecs)
               usleep((useconds_t)everyMsecs * 1000);
           }
       })
-{
-}
+{}
 
 KeepSending::~KeepSending()
 {

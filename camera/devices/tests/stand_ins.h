@@ -22,13 +22,13 @@
 
 // A device thread body run on a thread of the test. Left running (a failed test), it is asked to
 // quit, `unblock` wakes it from a blocking read, and it is joined.
-class BodyThread {
+class BodyThread
+{
 public:
     template <typename Body>
     BodyThread(ThreadCtrl *ctrl, Body body, std::function<void()> unblock = nullptr)
         : ctrl_(ctrl), unblock_(unblock), thread_(body)
-    {
-    }
+    {}
     ~BodyThread();
     void join() { thread_.join(); }
 
@@ -39,7 +39,8 @@ private:
 };
 
 // The writing end of a FIFO that stands in for an input event device.
-class EventWriter {
+class EventWriter
+{
 public:
     // Opens once the device's reader has opened it; false after `msecs`.
     bool open(const std::string &fifo, int msecs = 10000);
@@ -57,7 +58,8 @@ private:
 };
 
 // Records the 16-byte requests written to a FIFO standing in for "/dev/q7_io".
-class IoRecorder {
+class IoRecorder
+{
 public:
     // Opens the reading end; call before the device's user opens it.
     explicit IoRecorder(const std::string &fifo);
@@ -81,7 +83,8 @@ std::string inputEventBytes(uint16_t type, uint16_t code, int32_t value);
 
 // Keeps writing `bytes` to a stand-in device every `everyMsecs` while it lives, never blocking (a
 // full device drops them).
-class KeepSending {
+class KeepSending
+{
 public:
     KeepSending(int fd, std::string bytes, int everyMsecs);
     ~KeepSending();
@@ -96,7 +99,8 @@ int openFdsOn(pid_t pid, const std::string &target);
 
 // Samples the descriptors process `pid` has open on each of `targets` while it lives; most() is
 // the highest count seen of one of them.
-class FdWatch {
+class FdWatch
+{
 public:
     FdWatch(pid_t pid, std::vector<std::string> targets);
     ~FdWatch();

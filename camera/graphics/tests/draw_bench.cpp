@@ -12,7 +12,7 @@
 
 namespace {
 
-std::vector<uint32_t> gPlane(GRPX_WIDTH * GRPX_HEIGHT);
+std::vector<uint32_t> gPlane(GRPX_WIDTH *GRPX_HEIGHT);
 
 using Clock = std::chrono::steady_clock;
 

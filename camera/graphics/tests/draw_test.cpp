@@ -49,7 +49,8 @@ struct FillCase {
     std::vector<DrawRect> painted; // boxes expected in kInk, all else untouched
 };
 
-class Fills : public ::testing::TestWithParam<FillCase> {};
+class Fills : public ::testing::TestWithParam<FillCase>
+{};
 
 TEST_P(Fills, PaintExactlyTheBoxes)
 {
@@ -62,29 +63,62 @@ TEST_P(Fills, PaintExactlyTheBoxes)
 }
 
 const FillCase kFillCases[] = {
-    {"RectBox16x100", [](uint32_t *p) { return draw_fill_rect(p, {32, 24, 16, 100}, kInk); },
+    {"RectBox16x100",
+     [](uint32_t *p) {
+         return draw_fill_rect(p, {32, 24, 16, 100}, kInk);
+     },
      {{32, 24, 16, 100}}},
     // Odd start and odd end: single stores around the pairs.
-    {"RectUnalignedOdd", [](uint32_t *p) { return draw_fill_rect(p, {33, 7, 7, 3}, kInk); },
+    {"RectUnalignedOdd",
+     [](uint32_t *p) {
+         return draw_fill_rect(p, {33, 7, 7, 3}, kInk);
+     },
      {{33, 7, 7, 3}}},
-    {"RectOnePixel", [](uint32_t *p) { return draw_fill_rect(p, {719, 479, 1, 1}, kInk); },
+    {"RectOnePixel",
+     [](uint32_t *p) {
+         return draw_fill_rect(p, {719, 479, 1, 1}, kInk);
+     },
      {{719, 479, 1, 1}}},
-    {"RectWholePlane", [](uint32_t *p) { return draw_fill_rect(p, {0, 0, 720, 480}, kInk); },
+    {"RectWholePlane",
+     [](uint32_t *p) {
+         return draw_fill_rect(p, {0, 0, 720, 480}, kInk);
+     },
      {{0, 0, 720, 480}}},
-    {"RectZeroWidth", [](uint32_t *p) { return draw_fill_rect(p, {10, 10, 0, 5}, kInk); }, {}},
-    {"RectNegativeHeight", [](uint32_t *p) { return draw_fill_rect(p, {10, 10, 5, -3}, kInk); },
+    {"RectZeroWidth",
+     [](uint32_t *p) {
+         return draw_fill_rect(p, {10, 10, 0, 5}, kInk);
+     },
+     {}},
+    {"RectNegativeHeight",
+     [](uint32_t *p) {
+         return draw_fill_rect(p, {10, 10, 5, -3}, kInk);
+     },
      {}},
     {"FillColor", [](uint32_t *p) { return draw_fill_color(p, kInk); }, {{0, 0, 720, 480}}},
-    {"LineHorizontal", [](uint32_t *p) { return draw_line(p, {50, 60, 2, 100}, 0, kInk); },
+    {"LineHorizontal",
+     [](uint32_t *p) {
+         return draw_line(p, {50, 60, 2, 100}, 0, kInk);
+     },
      {{50, 60, 100, 2}}},
-    {"LineVertical", [](uint32_t *p) { return draw_line(p, {50, 60, 2, 100}, 1, kInk); },
+    {"LineVertical",
+     [](uint32_t *p) {
+         return draw_line(p, {50, 60, 2, 100}, 1, kInk);
+     },
      {{50, 60, 2, 100}}},
-    {"LineZeroThickness", [](uint32_t *p) { return draw_line(p, {50, 60, 0, 100}, 1, kInk); },
+    {"LineZeroThickness",
+     [](uint32_t *p) {
+         return draw_line(p, {50, 60, 0, 100}, 1, kInk);
+     },
      {}},
     {"Outline100x50Thickness2",
-     [](uint32_t *p) { return draw_rect_line(p, {101, 40, 100, 50}, 2, kInk); },
+     [](uint32_t *p) {
+         return draw_rect_line(p, {101, 40, 100, 50}, 2, kInk);
+     },
      {{101, 40, 100, 2}, {101, 88, 100, 2}, {101, 40, 2, 50}, {199, 40, 2, 50}}},
-    {"OutlineThickness0", [](uint32_t *p) { return draw_rect_line(p, {10, 10, 20, 20}, 0, kInk); },
+    {"OutlineThickness0",
+     [](uint32_t *p) {
+         return draw_rect_line(p, {10, 10, 20, 20}, 0, kInk);
+     },
      {}},
 };
 
@@ -222,7 +256,8 @@ struct SyllableCase {
     int finalGlyph;   // index in HanFontBuff_3, -1 for none
 };
 
-class Syllables : public ::testing::TestWithParam<SyllableCase> {};
+class Syllables : public ::testing::TestWithParam<SyllableCase>
+{};
 
 TEST_P(Syllables, ComposeFromTheirSets)
 {
@@ -285,8 +320,8 @@ TEST(Text, LeadByteAtTheEndStopsAtTheTerminator)
 
 TEST(Text, PairsOutsideTheSyllablesAreSkipped)
 {
-    for (const char *pair : {"\xA1\xA1", "\xAF\xFE", "\xC9\xA1", "\xFE\xFE", "\xB0\xA0", "\xB0\xFF",
-                             "\xB0\x41"}) {
+    for (const char *pair :
+         {"\xA1\xA1", "\xAF\xFE", "\xC9\xA1", "\xFE\xFE", "\xB0\xA0", "\xB0\xFF", "\xB0\x41"}) {
         SCOPED_TRACE(testing::PrintToString(pair));
         std::string text = std::string(pair) + "A";
         Plane got, want;
@@ -299,7 +334,10 @@ TEST(Text, PairsOutsideTheSyllablesAreSkipped)
 TEST(Text, MixedLineAdvancesByGlyphWidths)
 {
     Plane got, want;
-    draw_txt(got.data(), "A\xB0\xA1" "B", 0, 0, kInk, 0);
+    draw_txt(got.data(),
+             "A\xB0\xA1"
+             "B",
+             0, 0, kInk, 0);
     unsigned char ga[32];
     for (int k = 0; k < 32; k++)
         ga[k] = orOf(HanFontBuff_1[0], HanFontBuff_2[0], nullptr, k);
@@ -339,7 +377,8 @@ const Utf8Case kUtf8Cases[] = {
     {"CutAtTheEnd", "A\xEA\xB0", "A??"},
 };
 
-class Utf8ToKs : public ::testing::TestWithParam<Utf8Case> {};
+class Utf8ToKs : public ::testing::TestWithParam<Utf8Case>
+{};
 
 TEST_P(Utf8ToKs, ConvertsWhatTheRendererCanDraw)
 {

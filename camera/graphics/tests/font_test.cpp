@@ -27,7 +27,8 @@ TEST(KStbl, MatchesIconvForAllSyllables)
             size_t il = 2, ol = 2;
             ASSERT_NE(iconv(cd, &ip, &il, &op, &ol), (size_t)-1) << lead << " " << trail;
             const unsigned want = (unsigned)out[0] << 8 | out[1];
-            ASSERT_EQ(KStbl[(lead - 0xB0) * 94 + (trail - 0xA1)], want) << std::hex << lead << trail;
+            ASSERT_EQ(KStbl[(lead - 0xB0) * 94 + (trail - 0xA1)], want)
+                << std::hex << lead << trail;
             checked++;
         }
     iconv_close(cd);

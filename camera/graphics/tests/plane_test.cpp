@@ -36,13 +36,11 @@ std::vector<uint32_t> readPlane(const std::string &path)
     return readWords(path, 720 * 480);
 }
 
-class Plane : public ::testing::Test {
-  protected:
+class Plane : public ::testing::Test
+{
+protected:
     std::string node() const { return root.path() + "/dev/fb2"; }
-    void makeNode(size_t bytes)
-    {
-        ASSERT_TRUE(writeFile(node(), Bytes(bytes, 0)));
-    }
+    void makeNode(size_t bytes) { ASSERT_TRUE(writeFile(node(), Bytes(bytes, 0))); }
     void TearDown() override { grpx_fb_exit(); }
     BoardRoot root;
 };

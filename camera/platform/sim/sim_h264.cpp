@@ -120,7 +120,8 @@ std::vector<AccessUnit> splitAccessUnits(const std::vector<uint8_t> &stream)
 void makeSyntheticFrame(std::vector<uint8_t> &out, uint32_t size, bool key, uint64_t frameNo)
 {
     // Baseline-looking SPS and PPS; the slices carry filler that only has the right size.
-    static const uint8_t sps[] = {0, 0, 0, 1, 0x27, 0x42, 0x00, 0x28, 0xE9, 0x01, 0xE0, 0x08, 0x9F, 0x95};
+    static const uint8_t sps[] = {0,    0,    0,    1,    0x27, 0x42, 0x00,
+                                  0x28, 0xE9, 0x01, 0xE0, 0x08, 0x9F, 0x95};
     static const uint8_t pps[] = {0, 0, 0, 1, 0x28, 0xCE, 0x38, 0x80};
     out.clear();
     if (size < 32)

@@ -163,7 +163,8 @@ int Vdec_requestBitstreamBuffer(VDEC_BUF_REQUEST_S *req, VCODEC_BITSBUF_LIST_S *
     Decoder &d = dec();
     std::lock_guard<std::mutex> lk(d.lock);
     uint32_t want = req->numBufs > VCODEC_BITSBUF_MAX ? VCODEC_BITSBUF_MAX : req->numBufs;
-    uint32_t size = req->minBufSize[0] > req->minBufSize[1] ? req->minBufSize[0] : req->minBufSize[1];
+    uint32_t size =
+        req->minBufSize[0] > req->minBufSize[1] ? req->minBufSize[0] : req->minBufSize[1];
     uint32_t n = 0;
     for (int i = 0; i < kDecoderBuffers && n < want; i++) {
         InBuf &b = d.bufs[i];

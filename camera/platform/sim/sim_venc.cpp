@@ -118,9 +118,9 @@ void produceFrame(Encoder &e, int chId)
         s.size = (uint32_t)s.data.size();
         s.frameType = key ? VCODEC_FRAME_TYPE_I : VCODEC_FRAME_TYPE_P;
     }
-    s.timestamp = (uint32_t)std::chrono::duration_cast<std::chrono::milliseconds>(
-                      Clock::now() - e.epoch)
-                      .count();
+    s.timestamp =
+        (uint32_t)std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - e.epoch)
+            .count();
     s.seqId = (uint32_t)frameNo;
     s.busy = true;
     e.ready.emplace_back(chId, free);
@@ -264,14 +264,14 @@ int Venc_start(void)
     }
     // Encode the snapshot images now rather than stall the first frames of the running chain.
     if (chain.created && chain.vsys.enableMjpeg) {
-        bool capture = chain.vsys.systemUseCase == VSYS_USECASE_SINGLE_STREAM &&
-                       chain.vsys.enableCapture;
+        bool capture =
+            chain.vsys.systemUseCase == VSYS_USECASE_SINGLE_STREAM && chain.vsys.enableCapture;
         uint32_t w = capture ? chain.vcap.width : chain.vcam.width;
         uint32_t h = capture ? chain.vcap.height : chain.vcam.height;
         if (w != 0 && h != 0)
             sim::jpegImage(w, h, VENC_CHN_MAIN_JPEG);
-        if (chain.vsys.systemUseCase == VSYS_USECASE_DUAL_STREAM_CAPTURE &&
-            chain.vcap.width != 0 && chain.vcap.height != 0)
+        if (chain.vsys.systemUseCase == VSYS_USECASE_DUAL_STREAM_CAPTURE && chain.vcap.width != 0 &&
+            chain.vcap.height != 0)
             sim::jpegImage(chain.vcap.width, chain.vcap.height, VENC_CHN_SUB_JPEG);
     }
     stopThread(e);

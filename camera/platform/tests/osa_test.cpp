@@ -175,8 +175,9 @@ TEST(OsaThread, RunsWithTheFifoPolicyWhereAllowedAndAtAllElse)
     ThreadProbe p;
     OSA_ThrHndl thr;
     int mid = OSA_thrMidPriority();
-    EXPECT_EQ(mid, sched_get_priority_min(SCHED_FIFO) +
-                       (sched_get_priority_max(SCHED_FIFO) - sched_get_priority_min(SCHED_FIFO)) / 2);
+    EXPECT_EQ(mid,
+              sched_get_priority_min(SCHED_FIFO) +
+                  (sched_get_priority_max(SCHED_FIFO) - sched_get_priority_min(SCHED_FIFO)) / 2);
     ASSERT_EQ(OSA_thrCreate(&thr, probeThread, mid, 51200, &p), OSA_SOK);
     ASSERT_EQ(OSA_thrDelete(&thr), OSA_SOK);
     // Either real-time at the asked priority, or (an ordinary user) the default policy.
@@ -247,8 +248,9 @@ TEST(OsaThread, WithoutRealTimeRightsThreadsStillStartAndThisIsSaidOnce)
     waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(out, " [osa] real-time scheduling is not permitted here, threads run with the default "
-                   "policy\n");
+    EXPECT_EQ(out,
+              " [osa] real-time scheduling is not permitted here, threads run with the default "
+              "policy\n");
 }
 
 } // namespace

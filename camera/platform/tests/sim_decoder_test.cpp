@@ -11,8 +11,9 @@
 
 namespace {
 
-class SimDecoder : public ::testing::Test {
-  protected:
+class SimDecoder : public ::testing::Test
+{
+protected:
     void SetUp() override
     {
         sim_reset();
@@ -53,8 +54,8 @@ class SimDecoder : public ::testing::Test {
     }
 };
 
-const uint8_t kKeyUnit[] = {0, 0, 0, 1, 0x27, 0x42, 0, 0, 0, 1, 0x28, 0xCE,
-                            0, 0, 0, 1, 0x25, 0x88, 0x11};
+const uint8_t kKeyUnit[] = {0,    0,    0, 1, 0x27, 0x42, 0,    0,    0,   1,
+                            0x28, 0xCE, 0, 0, 0,    1,    0x25, 0x88, 0x11};
 const uint8_t kNotAUnit[] = {0x52, 0x49, 0x46, 0x46, 0, 0, 0, 0};
 
 TEST_F(SimDecoder, GrantsOnlyFreeBuffersOfTheRequestedSize)

@@ -284,13 +284,13 @@ TEST(SimEncoder, ClipIsReplayedAsAccessUnitsWithTheBoardsNalHeaders)
     // Three access units as an x264-like encoder writes them: 3- and 4-byte start codes,
     // nal_ref_idc 3 on SPS, PPS and IDR, 2 on the P slice.
     std::vector<uint8_t> clip = {
-        0, 0, 0, 1, 0x67, 0x42, 0x11, // SPS
-        0, 0, 0, 1, 0x68, 0xCE,       // PPS
-        0, 0, 1, 0x06, 0x05, 0x01,    // SEI
-        0, 0, 1, 0x65, 0x88, 0x84,    // IDR, first_mb 0
-        0, 0, 1, 0x41, 0x9A, 0x22,    // P, first_mb 0: a new access unit
-        0, 0, 1, 0x41, 0x9A, 0x33,    // another P picture
-        0, 0, 1, 0x41, 0x1A, 0x44,    // second slice of that picture (first_mb != 0)
+        0, 0, 0, 1,    0x67, 0x42, 0x11, // SPS
+        0, 0, 0, 1,    0x68, 0xCE,       // PPS
+        0, 0, 1, 0x06, 0x05, 0x01,       // SEI
+        0, 0, 1, 0x65, 0x88, 0x84,       // IDR, first_mb 0
+        0, 0, 1, 0x41, 0x9A, 0x22,       // P, first_mb 0: a new access unit
+        0, 0, 1, 0x41, 0x9A, 0x33,       // another P picture
+        0, 0, 1, 0x41, 0x1A, 0x44,       // second slice of that picture (first_mb != 0)
     };
     TempDir dir("q7clip");
     const std::string path = dir.file("clip.h264");
@@ -301,8 +301,8 @@ TEST(SimEncoder, ClipIsReplayedAsAccessUnitsWithTheBoardsNalHeaders)
 
     std::vector<const Frame *> main = ofChannel(frames, 0);
     ASSERT_GE(main.size(), 6u);
-    std::vector<uint8_t> au0 = {0, 0, 0, 1, 0x27, 0x42, 0x11, 0, 0, 0, 1, 0x28, 0xCE,
-                                0, 0, 0, 1, 0x06, 0x05, 0x01, 0, 0, 0, 1, 0x25, 0x88, 0x84};
+    std::vector<uint8_t> au0 = {0, 0, 0, 1,    0x27, 0x42, 0x11, 0, 0, 0, 1,    0x28, 0xCE, 0,
+                                0, 0, 1, 0x06, 0x05, 0x01, 0,    0, 0, 1, 0x25, 0x88, 0x84};
     std::vector<uint8_t> au1 = {0, 0, 0, 1, 0x21, 0x9A, 0x22};
     std::vector<uint8_t> au2 = {0, 0, 0, 1, 0x21, 0x9A, 0x33, 0, 0, 0, 1, 0x21, 0x1A, 0x44};
     EXPECT_EQ(main[0]->data, au0);
@@ -334,7 +334,9 @@ TEST(SimEncoder, RealClipReplayedThroughTheEncoderDecodesWithoutErrorInFfmpeg)
     const std::string out = dir.file("out.h264");
     ASSERT_EQ(system(("ffmpeg -v error -f lavfi -i testsrc2=size=320x240:rate=30 -t 2 "
                       "-c:v libx264 -preset ultrafast -g 30 -bf 0 -x264-params repeat-headers=1 "
-                      "-f h264 " + clip).c_str()),
+                      "-f h264 " +
+                      clip)
+                         .c_str()),
               0);
 
     startChain(VSYS_USECASE_SINGLE_STREAM, true, false, 10000000, clip.c_str());
@@ -357,7 +359,8 @@ TEST(SimEncoder, RealClipReplayedThroughTheEncoderDecodesWithoutErrorInFfmpeg)
     EXPECT_GE(keys, 2);
     EXPECT_EQ(run("ffmpeg -v error -f h264 -i " + out + " -f null - 2>&1"), "");
     EXPECT_EQ(run("ffprobe -v error -count_frames -select_streams v -show_entries "
-                  "stream=nb_read_frames -of csv=p=0 " + out + " 2>&1"),
+                  "stream=nb_read_frames -of csv=p=0 " +
+                  out + " 2>&1"),
               std::to_string(main.size()) + "\n");
 }
 

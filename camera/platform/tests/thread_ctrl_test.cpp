@@ -44,7 +44,8 @@ bool waitEnded(ThreadCtrl *ctrl, int msecs)
     return false;
 }
 
-class ThreadCtrlLife : public ::testing::Test {
+class ThreadCtrlLife : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

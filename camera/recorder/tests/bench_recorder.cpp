@@ -15,8 +15,7 @@
 
 using namespace rectest;
 
-namespace
-{
+namespace {
 
 // The board: 30 + 30 fps, 10 Mbit/s main, 2 Mbit/s sub, 128 kbit/s audio (about 12.3 Mbit/s).
 const double kRealFps = 60.0;

@@ -14,8 +14,7 @@
 
 #include "recorder/q7_util.h"
 
-namespace rectest
-{
+namespace rectest {
 
 std::string Board::cont() const
 {
@@ -44,12 +43,15 @@ Bytes frameBytes(uint32_t seq, uint32_t size)
 
 int64_t frameSeq(const uint8_t *data, size_t size)
 {
-    if (size < 8) return -1;
+    if (size < 8)
+        return -1;
     uint32_t seq = data[0] | data[1] << 8 | data[2] << 16 | (uint32_t)data[3] << 24;
     uint32_t n = data[4] | data[5] << 8 | data[6] << 16 | (uint32_t)data[7] << 24;
-    if (n != size) return -1;
+    if (n != size)
+        return -1;
     for (size_t i = 8; i < size; i++)
-        if (data[i] != (uint8_t)(seq * 31u + i)) return -1;
+        if (data[i] != (uint8_t)(seq * 31u + i))
+            return -1;
     return seq;
 }
 
@@ -57,10 +59,12 @@ std::vector<Chunk> readChunks(const std::string &path)
 {
     std::vector<Chunk> out;
     Bytes file = readFile(path);
-    if (file.size() < 32) return out;
+    if (file.size() < 32)
+        return out;
     for (size_t pos : avitest::chunkOffsets(file)) {
         uint32_t size = avitest::u32(file, pos + 4);
-        if (pos + 8 + size > file.size()) break;
+        if (pos + 8 + size > file.size())
+            break;
         Chunk c;
         c.fourcc = avitest::fourcc(file, pos);
         c.data.assign(file.begin() + (long)pos + 8, file.begin() + (long)(pos + 8 + size));
@@ -73,9 +77,11 @@ std::vector<std::string> listDir(const std::string &dir)
 {
     std::vector<std::string> out;
     DIR *d = opendir(dir.c_str());
-    if (d == nullptr) return out;
+    if (d == nullptr)
+        return out;
     while (struct dirent *e = readdir(d)) {
-        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) out.push_back(e->d_name);
+        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
+            out.push_back(e->d_name);
     }
     closedir(d);
     std::sort(out.begin(), out.end());
@@ -90,12 +96,14 @@ std::string probeStreams(const std::string &path, bool hearComplaints)
                      "-of csv=p=0 '" +
                          path + "'",
                      &status, hearComplaints);
-    if (status != 0) return "";
+    if (status != 0)
+        return "";
     std::string joined;
     std::stringstream ss(out);
     std::string line;
     while (std::getline(ss, line)) {
-        if (line.find(',') == std::string::npos) return ""; // a complaint, not a stream
+        if (line.find(',') == std::string::npos)
+            return ""; // a complaint, not a stream
         joined += line + "\n";
     }
     return joined;
@@ -114,7 +122,8 @@ std::vector<std::pair<int, bool>> probePackets(const std::string &path)
     std::string line;
     while (std::getline(ss, line)) {
         size_t comma = line.find(',');
-        if (comma == std::string::npos) continue;
+        if (comma == std::string::npos)
+            continue;
         out.emplace_back(atoi(line.c_str()), line.find('K', comma) != std::string::npos);
     }
     return out;
@@ -125,7 +134,8 @@ std::string decodeErrors(const std::string &path)
     int status = 0;
     std::string out = avitest::run(
         "ffmpeg -nostdin -v error -i '" + path + "' -map 0:v -map 0:a? -f null - 2>&1", &status);
-    if (status != 0 && out.empty()) out = "ffmpeg failed";
+    if (status != 0 && out.empty())
+        out = "ffmpeg failed";
     return out;
 }
 

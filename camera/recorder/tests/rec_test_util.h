@@ -12,13 +12,12 @@
 #include "avi/udavi.h"
 #include "testsupport/temp_dir.h"
 
-namespace rectest
-{
+namespace rectest {
 
 // The tests' board root (Q7_ROOT while it lives), with the card's recording folders by name.
 class Board : public BoardRoot
 {
-  public:
+public:
     std::string cont() const;  // the continuous folder
     std::string event() const; // the event folder
     std::string photo() const; // the photo folder

@@ -13,8 +13,7 @@
 
 using namespace rectest;
 
-namespace
-{
+namespace {
 
 void touch(const std::string &path)
 {
@@ -25,7 +24,8 @@ size_t countLines(const std::string &text, const std::string &start)
 {
     size_t n = 0;
     for (size_t at = 0; at < text.size();) {
-        if (text.compare(at, start.size(), start) == 0) n++;
+        if (text.compare(at, start.size(), start) == 0)
+            n++;
         size_t end = text.find('\n', at);
         at = end == std::string::npos ? text.size() : end + 1;
     }
@@ -63,8 +63,7 @@ struct NameCase {
 };
 
 class ContinuousNames : public testing::TestWithParam<NameCase>
-{
-};
+{};
 
 TEST_P(ContinuousNames, PrefixByModeAndZeroPaddedMinute)
 {
@@ -267,9 +266,9 @@ TEST(ContinuousFolder, PreparationKeepsEarlierRecordingsAndEntersThemOldestMinut
     Board board;
     const std::string c = board.cont() + "/";
     // Written out of order; two of one minute, the two-camera file the older.
-    for (const char *n : {"REC_2013_07_05_09_04.avi", "M_REC_2013_07_05_09_03.avi",
-                          "S_REC_2013_07_05_10_00.avi", "REC_2012_12_31_23_59.avi",
-                          "REC_2013_07_05_09_03.avi"})
+    for (const char *n :
+         {"REC_2013_07_05_09_04.avi", "M_REC_2013_07_05_09_03.avi", "S_REC_2013_07_05_10_00.avi",
+          "REC_2012_12_31_23_59.avi", "REC_2013_07_05_09_03.avi"})
         touch(c + n);
     setMtime(c + "REC_2013_07_05_09_03.avi", 1000);
     setMtime(c + "M_REC_2013_07_05_09_03.avi", 2000);

@@ -12,8 +12,7 @@
 
 using namespace rectest;
 
-namespace
-{
+namespace {
 
 struct Entry {
     uint64_t ms;  // wall-clock milliseconds, before the 32-bit cut
@@ -25,7 +24,7 @@ struct Entry {
 
 class PreList : public testing::Test
 {
-  protected:
+protected:
     void SetUp() override { ASSERT_NE(PRELIST_init_instance(10, 10, 1920, 1080), 0u); }
     void TearDown() override { PRELIST_deinit_instance(); }
 
@@ -50,7 +49,8 @@ class PreList : public testing::Test
     // `gop`, the first key at frame `firstKey`), sub, and an audio block every 125 ms.
     void feed(uint64_t fromMs, int frames, int gop = 30, int firstKey = 0, uint32_t mainSize = 4000)
     {
-        if (nextAudioMs < fromMs) nextAudioMs = fromMs;
+        if (nextAudioMs < fromMs)
+            nextAudioMs = fromMs;
         for (int i = 0; i < frames; i++) {
             uint64_t t = fromMs + (uint64_t)i * 1000 / 30;
             add({t, 0, (frameNo - firstKey) % gop == 0 && frameNo >= firstKey, seq++, mainSize});
@@ -75,7 +75,8 @@ class PreList : public testing::Test
     const Entry &bySeq(uint32_t s)
     {
         for (const Entry &e : fed)
-            if (e.seq == s) return e;
+            if (e.seq == s)
+                return e;
         static Entry none{};
         return none;
     }
@@ -92,9 +93,11 @@ std::vector<std::pair<std::string, int64_t>> eventContent(const Board &board)
 {
     std::vector<std::pair<std::string, int64_t>> out;
     std::vector<std::string> files = listDir(board.event());
-    if (files.size() != 1) return out;
+    if (files.size() != 1)
+        return out;
     for (const Chunk &c : readChunks(board.event() + "/" + files[0]))
-        if (c.fourcc != "03tx") out.emplace_back(c.fourcc, frameSeq(c.data.data(), c.data.size()));
+        if (c.fourcc != "03tx")
+            out.emplace_back(c.fourcc, frameSeq(c.data.data(), c.data.size()));
     return out;
 }
 
@@ -116,9 +119,12 @@ std::vector<std::pair<std::string, int64_t>> expectedEvent(const std::vector<Ent
     bool key = false;
     for (size_t i = 0; i < all.size(); i++) {
         const Entry &e = all[i];
-        if (!key && e.dataType == 0 && e.key) key = true;
-        if (key) out.emplace_back(tagOf(e.dataType), e.seq);
-        if (i + 1 >= atEvent.size() && (uint32_t)e.ms - instant > 10000) break;
+        if (!key && e.dataType == 0 && e.key)
+            key = true;
+        if (key)
+            out.emplace_back(tagOf(e.dataType), e.seq);
+        if (i + 1 >= atEvent.size() && (uint32_t)e.ms - instant > 10000)
+            break;
     }
     return out;
 }
@@ -130,7 +136,8 @@ TEST_F(PreList, WithoutAnEventKeepsTheLast10000ms)
     std::vector<uint32_t> listed = listedSeqs();
     std::vector<uint32_t> want;
     for (const Entry &e : fed)
-        if (lastMs - e.ms <= 10000) want.push_back(e.seq);
+        if (lastMs - e.ms <= 10000)
+            want.push_back(e.seq);
     EXPECT_EQ(listed, want);
     EXPECT_EQ(gPREREC_ctrl.count, want.size());
     EXPECT_LE(gPREREC_ctrl.span, 10000u);
@@ -230,8 +237,7 @@ struct StopCase {
 };
 
 class StopDuringEvent : public PreList, public testing::WithParamInterface<StopCase>
-{
-};
+{};
 
 TEST_P(StopDuringEvent, FlushesTheRestFromTheFirstMainKeyWithoutAGap)
 {
@@ -251,7 +257,8 @@ TEST_P(StopDuringEvent, FlushesTheRestFromTheFirstMainKeyWithoutAGap)
     bool key = false;
     for (const Entry &e : all) {
         key = key || (e.dataType == 0 && e.key);
-        if (key) want.emplace_back(tagOf(e.dataType), e.seq);
+        if (key)
+            want.emplace_back(tagOf(e.dataType), e.seq);
     }
     EXPECT_EQ(eventContent(board), want);
 }
@@ -270,7 +277,8 @@ TEST_F(PreList, TimeStampsAcrossThe32BitWrap)
     ASSERT_GT(lastMs, wrap);
     std::vector<uint32_t> want;
     for (const Entry &e : fed)
-        if (lastMs - e.ms <= 10000) want.push_back(e.seq);
+        if (lastMs - e.ms <= 10000)
+            want.push_back(e.seq);
     EXPECT_EQ(listedSeqs(), want);
 
     // An event whose post-record time ends past the wrap.

@@ -21,12 +21,11 @@
 
 using namespace rectest;
 
-namespace
-{
+namespace {
 
 class Recorder : public testing::Test
 {
-  protected:
+protected:
     void SetUp() override
     {
         setClockSecond(10);
@@ -57,7 +56,8 @@ class Recorder : public testing::Test
     }
     std::string stop()
     {
-        if (!running) return "";
+        if (!running)
+            return "";
         q7_ipcBitsStop();
         q7_ipcBitsExit();
         running = false;
@@ -117,7 +117,8 @@ class Recorder : public testing::Test
         for (int i = 0; i < 5000; i++) {
             bool vid = OSA_queGetQueuedCount(&c.vidEmptyQue) == IPCBITS_POOL_BUFS;
             bool aud = !c.audioEnable || OSA_queGetQueuedCount(&c.audEmptyQue) == IPCBITS_POOL_BUFS;
-            if (vid && aud) return;
+            if (vid && aud)
+                return;
             OSA_waitMsecs(1);
         }
         ADD_FAILURE() << "the recorder did not take its buffers";
@@ -257,8 +258,7 @@ struct EnableCase {
 };
 
 class RecordingSwitches : public Recorder, public testing::WithParamInterface<EnableCase>
-{
-};
+{};
 
 TEST_P(RecordingSwitches, PreRecordAndContinuousFollowTheirFlags)
 {
@@ -298,8 +298,7 @@ struct SnapCase {
 };
 
 class Snapshots : public Recorder, public testing::WithParamInterface<SnapCase>
-{
-};
+{};
 
 TEST_P(Snapshots, OneRequestSavesOneImagePerCamera)
 {
@@ -361,16 +360,17 @@ TEST_F(Recorder, ASnapshotThatCannotBeSavedKeepsTheRequest)
 // FFmpeg's hash of every decoded picture of the first video stream of `input` (its options).
 std::vector<std::string> pictureHashes(const std::string &input)
 {
-    std::string out =
-        avitest::run("ffmpeg -nostdin -v error " + input + " -map 0:v:0 -f framemd5 -", nullptr,
-                     false);
+    std::string out = avitest::run(
+        "ffmpeg -nostdin -v error " + input + " -map 0:v:0 -f framemd5 -", nullptr, false);
     std::vector<std::string> hashes;
     size_t at = 0;
     while (at < out.size()) {
         size_t end = out.find('\n', at);
-        if (end == std::string::npos) end = out.size();
+        if (end == std::string::npos)
+            end = out.size();
         std::string line = out.substr(at, end - at);
-        if (!line.empty() && line[0] != '#') hashes.push_back(line.substr(line.rfind(' ') + 1));
+        if (!line.empty() && line[0] != '#')
+            hashes.push_back(line.substr(line.rfind(' ') + 1));
         at = end + 1;
     }
     return hashes;
@@ -382,7 +382,7 @@ TEST_F(Recorder, AnOversizedFrameIsDroppedWithItsChannelUpToTheNextKeyFrame)
     TypedInput silent;
     ConsoleCapture errors(stderr);
     start(CAM_MODE_BOTH);
-    const uint32_t area = 320 * 240 / 2; // the pool area holds fewer bytes than this
+    const uint32_t area = 320 * 240 / 2;     // the pool area holds fewer bytes than this
     EXPECT_EQ(video(0, true), 0);            // 1
     EXPECT_EQ(video(1, true), 0);            // 2
     EXPECT_EQ(video(0, false, area), -1);    // 3: oversized
@@ -402,12 +402,9 @@ TEST_F(Recorder, AnOversizedFrameIsDroppedWithItsChannelUpToTheNextKeyFrame)
 
     std::vector<std::string> files = listDir(board.cont());
     ASSERT_EQ(files.size(), 1u) << out;
-    EXPECT_EQ(content(files[0]), (Content{{"00dc", 1},
-                                          {"01dc", 2},
-                                          {"01dc", 5},
-                                          {"00dc", 8},
-                                          {"00dc", 9},
-                                          {"01dc", 12}}));
+    EXPECT_EQ(
+        content(files[0]),
+        (Content{{"00dc", 1}, {"01dc", 2}, {"01dc", 5}, {"00dc", 8}, {"00dc", 9}, {"01dc", 12}}));
     // Said once per channel, and counted at the stop.
     EXPECT_EQ(countOf(out, "does not fit its 38400-byte buffer"), 2u) << out;
     EXPECT_NE(out.find(" [app] err: channel 0: a frame of 38400 bytes does not fit its 38400-byte "
@@ -466,7 +463,8 @@ TEST_F(Recorder, FilesStayDecodableWhenFramesInTheMiddleOfAGroupAreTooLarge)
     // their references gone, FFmpeg decodes other pictures than the camera took.
     std::vector<avitest::Chunk> chunks;
     for (size_t i = 0; i < aus.size(); i++)
-        if (fits[i]) chunks.push_back({DATA_TYPE_VIDEO_MAIN, aus[i].data, aus[i].key});
+        if (fits[i])
+            chunks.push_back({DATA_TYPE_VIDEO_MAIN, aus[i].data, aus[i].key});
     std::string broken = dir.file("broken.avi");
     ASSERT_TRUE(avitest::writeRecording(broken, avitest::recorderParams(false, false), chunks));
     std::vector<std::string> brokenWant = pictureHashes("-f h264 -i '" + clip + "'");
@@ -492,7 +490,8 @@ TEST_F(Recorder, AStartWith70EarlierFilesKeepsTheNewest60AndTheNextMinutesDelete
     auto ours = [&] {
         std::vector<std::string> names;
         for (const std::string &n : listDir(board.cont()))
-            if (n != "notes.txt") names.push_back(n);
+            if (n != "notes.txt")
+                names.push_back(n);
         return names;
     };
     std::vector<std::string> kept = ours();

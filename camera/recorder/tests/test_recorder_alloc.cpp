@@ -18,8 +18,7 @@
 
 using namespace rectest;
 
-namespace
-{
+namespace {
 
 struct AllocCase {
     const char *name;
@@ -27,8 +26,7 @@ struct AllocCase {
 };
 
 class SteadyState : public testing::TestWithParam<AllocCase>
-{
-};
+{};
 
 TEST_P(SteadyState, NoAllocationPerFrameBeyondTheIndex)
 {

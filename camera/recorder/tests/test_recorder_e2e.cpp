@@ -32,8 +32,7 @@
 
 using namespace rectest;
 
-namespace
-{
+namespace {
 
 // Clips made once for the whole program: 1 s between key frames, as the board's encoder.
 struct Clips {
@@ -66,7 +65,8 @@ pid_t startApp(const Board &board, const std::string &fakeStart, int *typing,
 {
     signal(SIGPIPE, SIG_IGN); // a program that ended early fails the test, not the test program
     int fds[2];
-    if (pipe(fds) != 0) return -1;
+    if (pipe(fds) != 0)
+        return -1;
     std::vector<std::string> env = soundEnv(board.root());
     env.push_back("Q7_SIM_CLIP0=" + clips().main);
     env.push_back("Q7_SIM_CLIP1=" + clips().sub);
@@ -132,10 +132,11 @@ int waitApp(pid_t pid, int limitSecs)
 pid_t childOf(pid_t pid)
 {
     for (int i = 0; i < 50; i++) {
-        Bytes b = readFile("/proc/" + std::to_string(pid) + "/task/" +
-                                    std::to_string(pid) + "/children");
+        Bytes b =
+            readFile("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
         int child = atoi(std::string(b.begin(), b.end()).c_str());
-        if (child > 0) return child;
+        if (child > 0)
+            return child;
         sleepMs(20);
     }
     return -1;
@@ -188,7 +189,8 @@ std::string readText(const std::string &path)
 bool waitText(const std::string &path, const std::string &what, int msecs)
 {
     for (int waited = 0; readText(path).find(what) == std::string::npos; waited += 5) {
-        if (waited > msecs) return false;
+        if (waited > msecs)
+            return false;
         sleepMs(5);
     }
     return true;
@@ -224,8 +226,7 @@ TEST(RecorderApp, AutomaticModeRecordsThroughAMissingKeyDeviceUntilKeyF1)
     ev[0].value = 1;
     ev[1].type = EV_SYN;
     ASSERT_EQ(write(holder, ev, sizeof(ev)), (ssize_t)sizeof(ev));
-    const double seconds =
-        std::chrono::duration<double>(Clock::now() - started).count();
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
     int status = waitApp(pid, 30);
     close(typing);
     close(holder);
@@ -234,7 +235,7 @@ TEST(RecorderApp, AutomaticModeRecordsThroughAMissingKeyDeviceUntilKeyF1)
 
     EXPECT_EQ(countOf(out, "device open failed!!"), 1u) << out;
     EXPECT_EQ(countOf(out, " [app] err: the key device cannot be opened; trying it again every "
-                             "second\n"),
+                           "second\n"),
               1u)
         << out;
     EXPECT_EQ(countOf(out, "KEY_F1\n"), 1u);
@@ -249,7 +250,8 @@ TEST(RecorderApp, AutomaticModeRecordsThroughAMissingKeyDeviceUntilKeyF1)
     for (const std::string &f : files) {
         expectGoodRecording(board.cont() + "/" + f);
         for (auto &p : probePackets(board.cont() + "/" + f))
-            if (p.first < 3) frames[p.first]++;
+            if (p.first < 3)
+                frames[p.first]++;
     }
     printf("%.1f s recorded: %zu main frames, %zu sub frames, %zu audio blocks in %zu files\n",
            seconds, frames[0], frames[1], frames[2], files.size());
@@ -261,7 +263,7 @@ TEST(RecorderApp, AutomaticModeRecordsThroughAMissingKeyDeviceUntilKeyF1)
 // The camera process in this program, as main() configures it.
 class CameraProcess : public testing::Test
 {
-  protected:
+protected:
     void SetUp() override
     {
         for (const std::string &e : soundEnv(board.root()))
@@ -334,8 +336,10 @@ TEST_F(CameraProcess, StopNeverHangsIn100StartStopCyclesUnderLoad)
         SCOPED_TRACE(cycle);
         ASSERT_EQ(video_run(CAM_MODE_BOTH), 0);
         sleepMs((int)(rng() % 400));
-        if (rng() % 3 == 0) events += q7_setEvent(30) == 0;
-        if (rng() % 4 == 0) q7_setSnapshoot();
+        if (rng() % 3 == 0)
+            events += q7_setEvent(30) == 0;
+        if (rng() % 4 == 0)
+            q7_setSnapshoot();
         // A hang shows as this test's time-out.
         video_stop(CAM_MODE_BOTH);
     }
@@ -361,7 +365,8 @@ TEST(RecorderApp, PowerCutsLeaveFilesThatTheRepairRestoresWithoutLoss)
         for (const std::string &f : listDir(board.cont()))
             unlink((board.cont() + "/" + f).c_str());
         std::string fakeStart;
-        if (cut % 2) fakeStart = "2026-12-10 10:00:5" + std::to_string(6 + rng() % 3);
+        if (cut % 2)
+            fakeStart = "2026-12-10 10:00:5" + std::to_string(6 + rng() % 3);
         int typing = -1;
         pid_t pid = startApp(board, fakeStart, &typing);
         ASSERT_GT(pid, 0);

@@ -17,11 +17,10 @@
 
 #include <cstring>
 
-namespace
-{
+namespace {
 class QtEnvironment : public ::testing::Environment
 {
-  public:
+public:
     void SetUp() override
     {
         m_app = new QApplication(TestProgramArgc(), TestProgramArgv());
@@ -34,7 +33,7 @@ class QtEnvironment : public ::testing::Environment
         m_app = nullptr;
     }
 
-  private:
+private:
     QApplication *m_app = nullptr;
 };
 
@@ -78,9 +77,11 @@ CameraSettings FromBytes(const QByteArray &bytes)
 
 Card::Card(const CameraSettings *record)
 {
-    if (!record) return;
+    if (!record)
+        return;
     QFile f(File());
-    if (f.open(QIODevice::WriteOnly)) f.write(Bytes(*record));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(Bytes(*record));
 }
 
 QByteArray Card::Read() const
@@ -101,7 +102,8 @@ OpenDialog::OpenDialog(const DialogProfile &p, const CameraSettings *record)
     dlg->SetRelocation(nullptr, QString(), nullptr);
     dlg->SetViewerProbe(&kNoViewer);
     initialised = dlg->Init();
-    if (!initialised) return;
+    if (!initialised)
+        return;
     dlg->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
     QApplication::setActiveWindow(dlg.get());
@@ -142,7 +144,8 @@ void SelectTab(OpenDialog &d, int index)
 void Reveal(CTabDlg &tab, QWidget *control)
 {
     const int top = control->y() - tab.ScrollPosition();
-    if (top < 0 || top + control->height() > CTabDlg::kHeight) tab.ScrollTo(control->y() - 150);
+    if (top < 0 || top + control->height() > CTabDlg::kHeight)
+        tab.ScrollTo(control->y() - 150);
     Settle();
 }
 
@@ -155,7 +158,8 @@ void WithModal(const std::function<void()> &action,
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget *modal = QApplication::activeModalWidget();
-        if (answered || !modal || modal == outer || !modal->isVisible()) return;
+        if (answered || !modal || modal == outer || !modal->isVisible())
+            return;
         answered = true;
         poll.stop();
         answer(modal);
@@ -173,7 +177,8 @@ void WithModal(const std::function<void()> &action,
     guard.start(5000);
     action();
     poll.stop();
-    if (!answered) answer(nullptr);
+    if (!answered)
+        answer(nullptr);
 }
 
 QImage Shot(QWidget &w)

@@ -25,7 +25,7 @@ class QDialog;
 // No PC viewer runs: the record chooses the language.
 class NoViewer : public ViewerProbe
 {
-  public:
+public:
     QString languageValue() const override { return QString(); }
     bool isRunning() const override { return false; }
 };
@@ -49,14 +49,14 @@ CameraSettings FromBytes(const QByteArray &bytes);
 // A card folder (with trailing slash) holding setup.cfg, or none when record is null.
 class Card
 {
-  public:
+public:
     explicit Card(const CameraSettings *record);
     QString Folder() const { return m_dir.path() + QStringLiteral("/"); }
     QString File() const { return Folder() + QStringLiteral("setup.cfg"); }
     QByteArray Read() const;
     bool Exists() const;
 
-  private:
+private:
     QTemporaryDir m_dir;
 };
 

@@ -11,8 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace
-{
+namespace {
 bool Write(const QString &path, const CameraSettings &s)
 {
     QFile f(path);
@@ -42,7 +41,8 @@ int main(int argc, char **argv)
         s.reserved24[i] = uint8_t(0xA0 + i);
     s.reserved356[15] = 0x77;
     s.voiceRecording = 1;
-    if (!Write(dir + "/setup.cfg", s)) return 1;
+    if (!Write(dir + "/setup.cfg", s))
+        return 1;
     s.voiceRecording = 0;
     return Write(dir + "/expected.cfg", s) ? 0 : 1;
 }

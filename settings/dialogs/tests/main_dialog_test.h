@@ -13,7 +13,7 @@
 
 class EachBuild : public ::testing::TestWithParam<BuildCase>
 {
-  protected:
+protected:
     const DialogProfile &Profile() const { return *GetParam().profile; }
 };
 

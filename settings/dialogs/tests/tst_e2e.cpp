@@ -22,11 +22,10 @@
 
 #include <cstring>
 
-namespace
-{
+namespace {
 class EndToEnd : public ::testing::TestWithParam<BuildCase>
 {
-  protected:
+protected:
     const DialogProfile &Profile() const { return *GetParam().profile; }
 };
 
@@ -96,7 +95,8 @@ TEST_P(EndToEnd, OneChangeOnEachTabIsSavedByteForByte)
     QTimer guard;
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [] {
-        if (auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget())) d->done(99);
+        if (auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
+            d->done(99);
     });
     guard.start(20000);
 
@@ -116,7 +116,8 @@ TEST_P(EndToEnd, OneChangeOnEachTabIsSavedByteForByte)
     ASSERT_EQ(saved.size(), 432);
     EXPECT_EQ(saved, Bytes(expected));
     for (int i = 0; i < 432; ++i)
-        if (saved[i] != Bytes(expected)[i]) ADD_FAILURE() << "byte " << i << " differs";
+        if (saved[i] != Bytes(expected)[i])
+            ADD_FAILURE() << "byte " << i << " differs";
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, EndToEnd,

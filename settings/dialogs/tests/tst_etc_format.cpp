@@ -26,8 +26,7 @@
 
 #include <unistd.h>
 
-namespace
-{
+namespace {
 // The windows the format shows, in order, each answered as a user answers it.
 struct Seen {
     QStringList windows;
@@ -40,12 +39,14 @@ void PressFormat(CEtcDlg &etc, Seen &seen)
     QWidget *last = nullptr;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || modal == last || !modal->isVisible()) return;
+        if (!modal || modal == last || !modal->isVisible())
+            return;
         last = modal;
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             seen.windows << box->windowTitle() + "|" + box->text();
             QAbstractButton *b = box->button(QMessageBox::Yes);
-            if (!b) b = box->button(QMessageBox::Ok);
+            if (!b)
+                b = box->button(QMessageBox::Ok);
             ASSERT_NE(b, nullptr);
             QTimer::singleShot(0, b, &QAbstractButton::click);
         } else if (qobject_cast<CProgPopupDlg *>(modal)) {
@@ -71,7 +72,7 @@ void PressFormat(CEtcDlg &etc, Seen &seen)
 
 class FormatFromTheTab : public ::testing::TestWithParam<BuildCase>
 {
-  protected:
+protected:
     const DialogProfile &Profile() const { return *GetParam().profile; }
 
     void SetUp() override
@@ -153,7 +154,8 @@ TEST_P(FormatFromTheTab, AFat16CardFailsWithTheMessageAndTheFilesComeBack)
 
 TEST_P(FormatFromTheTab, ACardFormattedElsewhereIsRebuilt)
 {
-    if (::geteuid() != 0) GTEST_SKIP() << "loop devices need root";
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "loop devices need root";
     constexpr uint64_t kSectors = 600000;
     const QString image = sys.root + "/card.img";
     ASSERT_TRUE(MakeSparseImage(image, kSectors));
@@ -163,10 +165,13 @@ TEST_P(FormatFromTheTab, ACardFormattedElsewhereIsRebuilt)
     QStringList loops;
     auto attach = [&](uint64_t offset, uint64_t size) {
         QStringList args = {"-f", "--show"};
-        if (offset) args << "-o" << QString::number(offset * 512);
-        if (size) args << "--sizelimit" << QString::number(size * 512);
+        if (offset)
+            args << "-o" << QString::number(offset * 512);
+        if (size)
+            args << "--sizelimit" << QString::number(size * 512);
         QString out;
-        if (RunTool("losetup", args << image, &out) != 0) return QString();
+        if (RunTool("losetup", args << image, &out) != 0)
+            return QString();
         loops << out.trimmed();
         return out.trimmed();
     };
@@ -179,7 +184,8 @@ TEST_P(FormatFromTheTab, ACardFormattedElsewhereIsRebuilt)
         }
     } detach{loops};
     const QString disk = attach(0, 0);
-    if (disk.isEmpty()) GTEST_SKIP() << "losetup refused";
+    if (disk.isEmpty())
+        GTEST_SKIP() << "losetup refused";
     const QString part = attach(2048, 0);
     ASSERT_EQ(RunTool("mkfs.fat", {"-F", "32", part}), 0);
     sys.AddNode("sdz", disk);

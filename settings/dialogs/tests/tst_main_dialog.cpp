@@ -31,14 +31,13 @@
 
 #include <gtest/gtest.h>
 
-
-namespace
-{
+namespace {
 QStringList DialogLines(const QStringList &log)
 {
     QStringList lines;
     for (const QString &m : log)
-        if (m.startsWith(QStringLiteral("Setting Dialog"))) lines << m;
+        if (m.startsWith(QStringLiteral("Setting Dialog")))
+            lines << m;
     return lines;
 }
 
@@ -144,7 +143,8 @@ TEST_P(EachBuild, InitializeThenCancelLeavesTheFileAndThenSaveWritesTheDefaults)
     ClickButton(d.dlg->Button(CQ7SettingDlg::kIdSave));
     CameraSettings expected = record;
     ResetSettings(expected, Profile().model);
-    if (Profile().model.saveStampsChecksum) expected.checksum = kConfigSize15;
+    if (Profile().model.saveStampsChecksum)
+        expected.checksum = kConfigSize15;
     EXPECT_EQ(d.card.Read(), Bytes(expected));
 }
 

@@ -24,8 +24,7 @@
 #include <cstdlib>
 #include <vector>
 
-namespace
-{
+namespace {
 
 // The program in a real X session: its window's _NET_WM_ICON holds the icon at every size, as
 // a window manager or a task bar reads it.
@@ -73,7 +72,8 @@ TEST_P(EachBuild, TheIconReachesTheXWindow)
         QThread::msleep(100);
         xcb_query_tree_reply_t *tree =
             xcb_query_tree_reply(conn, xcb_query_tree(conn, root), nullptr);
-        if (!tree) continue;
+        if (!tree)
+            continue;
         const xcb_window_t *children = xcb_query_tree_children(tree);
         for (int i = 0; i < xcb_query_tree_children_length(tree) && data.empty(); ++i) {
             xcb_get_property_reply_t *p = xcb_get_property_reply(

@@ -17,11 +17,10 @@
 
 #include <functional>
 
-namespace
-{
+namespace {
 class EachBuild : public ::testing::TestWithParam<BuildCase>
 {
-  protected:
+protected:
     const DialogProfile &Profile() const { return *GetParam().profile; }
 };
 

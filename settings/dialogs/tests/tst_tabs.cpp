@@ -33,8 +33,7 @@
 #include <functional>
 #include <vector>
 
-namespace
-{
+namespace {
 using S = CameraSettings;
 enum { kCommon, kNormal, kParking, kEtc };
 enum Builds { kBoth, kK420Only, kKZ7100Only };
@@ -177,13 +176,13 @@ std::vector<BuildChange> AllChanges()
     std::vector<BuildChange> all;
     for (const DialogProfile *p : {&K420_Dialogs, &KZ7100_Dialogs})
         for (const ChangeCase &c : kChanges)
-            if (Runs(c.builds, *p)) all.push_back({p, c});
+            if (Runs(c.builds, *p))
+                all.push_back({p, c});
     return all;
 }
 
 class ControlChange : public ::testing::TestWithParam<BuildChange>
-{
-};
+{};
 
 TEST_P(ControlChange, StoresItsFieldAndNothingElse)
 {
@@ -191,7 +190,8 @@ TEST_P(ControlChange, StoresItsFieldAndNothingElse)
     const ChangeCase &c = GetParam().change;
     CameraSettings record = CardRecord(profile);
     record.*c.field = c.before;
-    if (c.also) record.*c.also = c.before;
+    if (c.also)
+        record.*c.also = c.before;
     OpenDialog d(profile, &record);
     ASSERT_TRUE(d.initialised);
     SelectTab(d, c.tab);
@@ -223,7 +223,8 @@ TEST_P(ControlChange, StoresItsFieldAndNothingElse)
     Settle();
     CameraSettings expected = shown;
     expected.*c.field = c.after;
-    if (c.also) expected.*c.also = c.after;
+    if (c.also)
+        expected.*c.also = c.after;
     EXPECT_EQ(d.Record().*c.field, c.after);
     EXPECT_EQ(Bytes(d.Record()), Bytes(expected));
     if (auto *check = qobject_cast<QAbstractButton *>(control)) {
@@ -632,8 +633,7 @@ std::vector<BuildRefresh> AllRefreshes()
 }
 
 class Refresh : public ::testing::TestWithParam<BuildRefresh>
-{
-};
+{};
 
 TEST_P(Refresh, ShowsTheStoredValue)
 {
@@ -719,8 +719,7 @@ std::vector<BuildTrack> AllTracks()
 }
 
 class TrackRefresh : public ::testing::TestWithParam<BuildTrack>
-{
-};
+{};
 
 TEST_P(TrackRefresh, ShowsThePositionAndKeepsTheValue)
 {
@@ -746,7 +745,7 @@ INSTANTIATE_TEST_SUITE_P(Tabs, TrackRefresh, ::testing::ValuesIn(AllTracks()),
 
 class EachBuild : public ::testing::TestWithParam<BuildCase>
 {
-  protected:
+protected:
     const DialogProfile &Profile() const { return *GetParam().profile; }
     bool K420() const { return GetParam().profile == &K420_Dialogs; }
 };
@@ -889,7 +888,8 @@ TEST_P(EachBuild, CommonLayout)
         ASSERT_NE(w, nullptr) << p.id;
         EXPECT_EQ(w->pos(), QPoint(p.x, p.y)) << p.id;
         EXPECT_TRUE(w->isVisible()) << p.id;
-        if (!p.number) continue;
+        if (!p.number)
+            continue;
         const QString text = ModelText(Profile().model, p.number);
         if (auto *l = qobject_cast<QLabel *>(w)) {
             EXPECT_EQ(l->text(), text) << p.id;
@@ -1352,8 +1352,7 @@ void PrintTo(const PartitionCase &c, std::ostream *os)
 }
 
 class Partition : public ::testing::TestWithParam<PartitionCase>
-{
-};
+{};
 
 TEST_P(Partition, BarsAndLabels)
 {

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 TEST(AnsiText, Windows1252RoundTripsAndStopsAtNul)
 {

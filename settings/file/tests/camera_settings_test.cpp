@@ -12,8 +12,7 @@
 
 #include <cstring>
 
-namespace
-{
+namespace {
 
 QByteArray ReadFile(const QString &path)
 {
@@ -81,7 +80,7 @@ const QString kDiffers = "Warning file length differs  from the checksum !\n";
 
 class SettingsFileTest : public ::testing::Test
 {
-  protected:
+protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
@@ -104,8 +103,7 @@ struct LoadCase {
 };
 
 class LoadCases : public SettingsFileTest, public ::testing::WithParamInterface<LoadCase>
-{
-};
+{};
 
 TEST_P(LoadCases, ReadsAtMost432BytesAndLogsTheWarnings)
 {
@@ -121,8 +119,10 @@ TEST_P(LoadCases, ReadsAtMost432BytesAndLogsTheWarnings)
 
     QStringList want = LoadLog(c.length >= 24 ? "K420" : "", int(c.version >> 16),
                                int(c.version & 0xFFFF), c.checksum, c.length);
-    if (c.higherWarning) want << kHigher;
-    if (c.lengthWarning) want << kDiffers;
+    if (c.higherWarning)
+        want << kHigher;
+    if (c.lengthWarning)
+        want << kDiffers;
     EXPECT_EQ(log.messages(), want);
 }
 
@@ -219,7 +219,8 @@ bool SaveRefused(const QString &path)
 {
     CameraSettings record;
     ClearSettings(record);
-    if (!LoadSettings(record, path)) return false;
+    if (!LoadSettings(record, path))
+        return false;
     record.language = 1;
     DebugLogCapture log;
     const bool saved = SaveSettings(record, path, K420_Setting);
@@ -252,8 +253,7 @@ struct SaveCase {
 };
 
 class SaveCases : public SettingsFileTest, public ::testing::WithParamInterface<SaveCase>
-{
-};
+{};
 
 TEST_P(SaveCases, WritesTheLoadedVersionsShareOnly)
 {

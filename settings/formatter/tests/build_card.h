@@ -12,7 +12,8 @@ inline int BuildCard(SectorDevice &device, FormatLayout &layout, QObject *window
     c.device = &device;
     c.window = window;
     c.scale = scale;
-    if (!MakePartitionTable(c, layout)) return -1;
+    if (!MakePartitionTable(c, layout))
+        return -1;
     const Sector boot = MakeBPB32Structure(layout);
     c.progressTotal = PlanSectorCount(layout);
     return WriteFAT32Area(c, boot);

@@ -11,13 +11,13 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 
 // A destination on a medium that fills up during the copy keeps its old contents.
 TEST(CopyOverTest, AFullMediumKeepsTheOldFile)
 {
-    if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting needs root";
     QTemporaryDir dir;
     const QString card = dir.filePath("card");
     ASSERT_TRUE(QDir().mkpath(card));

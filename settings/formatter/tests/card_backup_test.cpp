@@ -9,8 +9,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 TEST(CopyOverTest, CopiesAndReplaces)
 {
@@ -78,7 +77,7 @@ TEST(CopyOverTest, AFailedCopyLeavesTheDestinationAlone)
 // The card at /card of a temporary folder, the PC beside it.
 class CardBackupTest : public ::testing::Test
 {
-  protected:
+protected:
     void SetUp() override
     {
         card = dir.filePath("card") + "/";
@@ -113,7 +112,8 @@ TEST_F(CardBackupTest, TheProgramsFolderOffTheCardIsTheBackupFolder)
                                {pc + "fresh"}, OnCard(), b, nullptr));
     EXPECT_EQ(b.folder, pc + "prog/");
     EXPECT_FALSE(b.fresh);
-    ASSERT_EQ(b.files.size(), 3 + size_t(platform::ProgramFileSet(pc + "prog/K420_Setting").size()));
+    ASSERT_EQ(b.files.size(),
+              3 + size_t(platform::ProgramFileSet(pc + "prog/K420_Setting").size()));
     // The running program is put back from where it is; nothing of it is copied before.
     EXPECT_TRUE(b.files[1].program);
     EXPECT_EQ(b.files[1].from, "");
@@ -190,11 +190,12 @@ TEST_F(CardBackupTest, TheProgramsWholeSetComesBack)
         WriteFile(cardFolder + file, "bytes of " + file.toUtf8());
     }
     CardBackup b;
-    ASSERT_TRUE(PlanCardBackup(cardFolder, card, program, cardFolder, {pc + "data"}, OnCard(), b,
-                               nullptr));
+    ASSERT_TRUE(
+        PlanCardBackup(cardFolder, card, program, cardFolder, {pc + "data"}, OnCard(), b, nullptr));
     QStringList programFiles;
     for (const BackupFile &f : b.files)
-        if (f.program) programFiles << f.to;
+        if (f.program)
+            programFiles << f.to;
     QStringList wanted;
     for (const QString &file : set)
         wanted << cardFolder + file;

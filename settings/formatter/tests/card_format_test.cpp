@@ -37,24 +37,30 @@ QCoreApplication &App()
 bool HasLine(const QStringList &log, const QString &prefix)
 {
     for (const QString &l : log)
-        if (l.startsWith(prefix)) return true;
+        if (l.startsWith(prefix))
+            return true;
     return false;
 }
 
 // Loop devices over a card image; detached again at the end.
-class Loops {
+class Loops
+{
 public:
     ~Loops()
     {
-        for (const QString &d : devices) RunTool("losetup", {"-d", d});
+        for (const QString &d : devices)
+            RunTool("losetup", {"-d", d});
     }
     QString Attach(const QString &image, uint64_t offsetSectors = 0, uint64_t sizeSectors = 0)
     {
         QStringList args = {"-f", "--show"};
-        if (offsetSectors) args << "-o" << QString::number(offsetSectors * 512);
-        if (sizeSectors) args << "--sizelimit" << QString::number(sizeSectors * 512);
+        if (offsetSectors)
+            args << "-o" << QString::number(offsetSectors * 512);
+        if (sizeSectors)
+            args << "--sizelimit" << QString::number(sizeSectors * 512);
         QString out;
-        if (RunTool("losetup", args << image, &out) != 0) return {};
+        if (RunTool("losetup", args << image, &out) != 0)
+            return {};
         devices << out.trimmed();
         return out.trimmed();
     }
@@ -63,7 +69,8 @@ public:
 
 // A removable card sdz whose partition sdz1 is "mounted" on a real folder, with the camera's
 // files on it and the program in a folder of its own.
-class CardFormatTest : public ::testing::Test {
+class CardFormatTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -131,7 +138,8 @@ protected:
 const QString kFailure = "message Formatting memory card|Cannot format the memory card.\r\n"
                          "It is currently being used by Orbilux or another program.\r\n";
 const QString kSuccess = "message Formatting memory card|Memory card formatted completely";
-const QString kPopup = "popup Formatting memory card|Formatting memory card.\r\nPlease wait.\r\n|400x150";
+const QString kPopup =
+    "popup Formatting memory card|Formatting memory card.\r\nPlease wait.\r\n|400x150";
 
 TEST_F(CardFormatTest, ConfirmationTextsOfBothBuilds)
 {
@@ -140,10 +148,12 @@ TEST_F(CardFormatTest, ConfirmationTextsOfBothBuilds)
     ui.answer = true;
     EXPECT_TRUE(ConfirmCardFormat(ui, KZ7100_Format));
     ASSERT_EQ(ui.events.size(), 2u);
-    EXPECT_EQ(ui.events[0], "ask Formatting memory card|Caution: All data will be deleted, if you format the memory card.\r\n"
+    EXPECT_EQ(ui.events[0], "ask Formatting memory card|Caution: All data will be deleted, if you "
+                            "format the memory card.\r\n"
                             "Select (Yes) to format or select (No) to cancel.\r\n");
-    EXPECT_EQ(ui.events[1], "ask Memory card format|Caution : all data will be deleted, If format memory\r\n"
-                            "Sellect (Yes) for format, Select (No) for cancel\r\n");
+    EXPECT_EQ(ui.events[1],
+              "ask Memory card format|Caution : all data will be deleted, If format memory\r\n"
+              "Sellect (Yes) for format, Select (No) for cancel\r\n");
 }
 
 TEST_F(CardFormatTest, NothingHappensOffARemovableCard)
@@ -151,8 +161,10 @@ TEST_F(CardFormatTest, NothingHappensOffARemovableCard)
     for (int round = 0; round < 3; ++round) {
         AddCard(round != 0);
         FormatJob job = Job();
-        if (round == 1) job.cardFolder.clear();
-        if (round == 2) job.cardFolder = "/elsewhere/";  // on no mounted file system
+        if (round == 1)
+            job.cardFolder.clear();
+        if (round == 2)
+            job.cardFolder = "/elsewhere/"; // on no mounted file system
         DebugLogCapture log;
         SDCardFormat(job);
         EXPECT_TRUE(ui.events.empty());
@@ -187,10 +199,13 @@ TEST_F(CardFormatTest, AFat16CardFailsAndTheFilesComeBack)
     ASSERT_EQ(m.size(), 13) << m.join('|').toStdString();
     EXPECT_EQ(m[0], "Start SDCardFormat() ---");
     EXPECT_EQ(m[1], folder);
-    EXPECT_EQ(m[2], "COPY file from [ " + folder + "setup.cfg ] to [ " + sys.root + "/prog/setup.cfg ]");
+    EXPECT_EQ(m[2],
+              "COPY file from [ " + folder + "setup.cfg ] to [ " + sys.root + "/prog/setup.cfg ]");
     EXPECT_EQ(m[3], "COPY file from [ " + root + "/MLO ] to [ " + sys.root + "/prog/MLO ]");
-    EXPECT_EQ(m[4], "COPY file from [ " + root + "/boot.scr ] to [ " + sys.root + "/prog/boot.scr ]");
-    EXPECT_TRUE(QRegularExpression("^start - \\d\\d:\\d\\d:\\d\\d\n$").match(m[5]).hasMatch()) << m[5].toStdString();
+    EXPECT_EQ(m[4],
+              "COPY file from [ " + root + "/boot.scr ] to [ " + sys.root + "/prog/boot.scr ]");
+    EXPECT_TRUE(QRegularExpression("^start - \\d\\d:\\d\\d:\\d\\d\n$").match(m[5]).hasMatch())
+        << m[5].toStdString();
     EXPECT_EQ(m[6], root + "/");
     EXPECT_EQ(m[7], "Start MakeMBR() ---");
     EXPECT_EQ(m[8], "End MakeMBR() Ret( ERR_FAT16_PARTITION )");
@@ -212,9 +227,11 @@ TEST_F(CardFormatTest, KZ7100ShowsTheFailureAndLogsLess)
     DebugLogCapture log;
     SDCardFormat(Job(KZ7100_Format));
     ASSERT_EQ(ui.events.size(), 4u);
-    EXPECT_EQ(ui.events[0], "popup Memory card format|Memory card is formatting. \r\nPlease wait a minutes\r\n|400x150");
-    EXPECT_EQ(ui.events[3], "message Memory card format|Cannot Format Memory Card\r\n"
-                            "Memory Card is already being used by Orbilux or another program .\r\n");
+    EXPECT_EQ(ui.events[0], "popup Memory card format|Memory card is formatting. \r\nPlease wait a "
+                            "minutes\r\n|400x150");
+    EXPECT_EQ(ui.events[3],
+              "message Memory card format|Cannot Format Memory Card\r\n"
+              "Memory Card is already being used by Orbilux or another program .\r\n");
     EXPECT_EQ(ui.workerMessages, (std::vector<QString>{"Memory card format|MBR 생성 실패 (103)"}));
     EXPECT_EQ(ui.positions, (std::vector<int>{0}));
     EXPECT_TRUE(ui.posted.empty());
@@ -245,12 +262,14 @@ TEST_F(CardFormatTest, TheWorkerEndingBeforeThePopupIsUpStillClosesIt)
 }
 
 // The same card on loop devices: the kernel's block-device path.
-class LoopFormatTest : public CardFormatTest {
+class LoopFormatTest : public CardFormatTest
+{
 protected:
     void SetUp() override
     {
         CardFormatTest::SetUp();
-        if (::geteuid() != 0) GTEST_SKIP() << "loop devices need root; the block-device path is not tested";
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "loop devices need root; the block-device path is not tested";
         image = sys.root + "/card.img";
         ASSERT_TRUE(MakeSparseImage(image, kSectors));
         ASSERT_TRUE(ComputeLayout(kSectors, layout));
@@ -261,7 +280,8 @@ protected:
     {
         ASSERT_EQ(RunTool("sfdisk", {"-q", image}, nullptr, "2048,,c\n"), 0);
         disk = loops.Attach(image);
-        if (disk.isEmpty()) GTEST_SKIP() << "losetup refused";
+        if (disk.isEmpty())
+            GTEST_SKIP() << "losetup refused";
         const QString part = loops.Attach(image, 2048);
         ASSERT_EQ(RunTool("mkfs.fat", {"-F", "32", part}), 0);
         sys.AddNode("sdz", disk);
@@ -282,7 +302,8 @@ protected:
     {
         ASSERT_EQ(WriteOwnLayout(image), RETURN_FORMAT_SUCCESS);
         disk = loops.Attach(image);
-        if (disk.isEmpty()) GTEST_SKIP() << "losetup refused";
+        if (disk.isEmpty())
+            GTEST_SKIP() << "losetup refused";
         sys.AddNode("sdz", disk);
         sys.AddNode("sdz1", loops.Attach(image, 8192, layout.volumeSectors));
     }
@@ -291,7 +312,8 @@ protected:
         QString out;
         RunTool("blkid", {"-p", "-o", "export", "-O", "4194304", image}, &out);
         for (const QString &l : out.split('\n'))
-            if (l.startsWith("LABEL=")) return l.mid(6);
+            if (l.startsWith("LABEL="))
+                return l.mid(6);
         return {};
     }
 
@@ -322,7 +344,8 @@ TEST_F(LoopFormatTest, RebuildsACardFormattedElsewhere)
 
     QString out;
     RunTool("sfdisk", {"-d", image}, &out);
-    EXPECT_TRUE(out.contains(QStringLiteral("start=        8192, size=%1, type=c").arg(layout.volumeSectors, 12)));
+    EXPECT_TRUE(out.contains(
+        QStringLiteral("start=        8192, size=%1, type=c").arg(layout.volumeSectors, 12)));
     EXPECT_EQ(Label(), "K420");
     // With the label set only the unknown free count is left.
     const QStringList findings = FsckFindings(image, layout.volumeSectors, sys.root);
@@ -369,7 +392,8 @@ TEST_F(LoopFormatTest, AMissingSystemFormatterStillClosesThePopup)
     FormatJob job = Job();
     job.host.mkfsFat = sys.root + "/no/mkfs.fat";
     SDCardFormat(job);
-    EXPECT_EQ(ui.workerMessages, (std::vector<QString>{QString("Formatting memory card|") + kFormatterMissingText}));
+    EXPECT_EQ(ui.workerMessages,
+              (std::vector<QString>{QString("Formatting memory card|") + kFormatterMissingText}));
     ASSERT_EQ(ui.events.size(), 4u);
     EXPECT_EQ(ui.events[3], kFailure);
     EXPECT_EQ(ui.closes, 1);
@@ -400,7 +424,8 @@ TEST_F(CardFormatTest, NoFormatWithoutABackup)
              WriteFile(sys.root + "/blocked", "a file, not a folder");
              job.freshBackupRoots = {sys.root + "/blocked/pc", root + "/on-the-card"};
          },
-         "no folder off the card could be made in " + sys.root + "/blocked/pc, " + root + "/on-the-card"},
+         "no folder off the card could be made in " + sys.root + "/blocked/pc, " + root +
+             "/on-the-card"},
     };
     for (const auto &tc : cases) {
         SCOPED_TRACE(tc.what);
@@ -410,7 +435,8 @@ TEST_F(CardFormatTest, NoFormatWithoutABackup)
         g_nFormatDone = 7;
         SDCardFormat(job);
         ASSERT_EQ(ui.events.size(), 1u);
-        EXPECT_EQ(ui.events[0], "message Formatting memory card|" + QString(kBackupFailedText).arg(tc.why));
+        EXPECT_EQ(ui.events[0],
+                  "message Formatting memory card|" + QString(kBackupFailedText).arg(tc.why));
         EXPECT_EQ(g_nFormatDone, 7) << "no format started";
         EXPECT_EQ(ReadAll(sys.root + "/vol.img"), volume);
         EXPECT_EQ(ReadAll(sys.root + "/disk.img"), disk);
@@ -427,12 +453,14 @@ enum class CardKind { FormattedElsewhere, OwnLayout, Fat16 };
 // A card on loop devices, made to look like a USB card through the fake sysfs tree, whose file
 // system is mounted at its mount point folder by MtoolsMount: the files live on the FAT volume.
 // The program runs from the card, as it does when the relocation is skipped or fails.
-class CardOnLoopDevices : public ::testing::Test {
+class CardOnLoopDevices : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
         App();
-        if (::geteuid() != 0) GTEST_SKIP() << "loop devices need root; the block-device path is not tested";
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "loop devices need root; the block-device path is not tested";
         mountPoint = kMountPoint;
         folder = mountPoint + "/K420/";
         program = folder + "K420_Setting";
@@ -462,18 +490,23 @@ protected:
         if (kind == CardKind::OwnLayout) {
             ASSERT_EQ(WriteOwnLayout(image), RETURN_FORMAT_SUCCESS);
         } else {
-            ASSERT_EQ(RunTool("sfdisk", {"-q", image}, nullptr, kind == CardKind::Fat16 ? "2048,,6\n" : "2048,,c\n"), 0);
+            ASSERT_EQ(RunTool("sfdisk", {"-q", image}, nullptr,
+                              kind == CardKind::Fat16 ? "2048,,6\n" : "2048,,c\n"),
+                      0);
         }
         const QString disk = loops.Attach(image);
-        if (disk.isEmpty()) GTEST_SKIP() << "losetup refused";
+        if (disk.isEmpty())
+            GTEST_SKIP() << "losetup refused";
         sys.AddNode("sdz", disk);
         ReadPartitionTable();
         if (kind != CardKind::OwnLayout) {
-            ASSERT_EQ(RunTool("mkfs.fat", {"-F", kind == CardKind::Fat16 ? "16" : "32", Volume()}), 0);
+            ASSERT_EQ(RunTool("mkfs.fat", {"-F", kind == CardKind::Fat16 ? "16" : "32", Volume()}),
+                      0);
         }
         ASSERT_TRUE(card.Mount(Volume()));
         QDir().mkpath(folder);
-        for (const auto &[path, bytes] : Files()) WriteFile(path, bytes);
+        for (const auto &[path, bytes] : Files())
+            WriteFile(path, bytes);
         // Onto the card itself, and back into view.
         ASSERT_TRUE(card.Unmount());
         ASSERT_TRUE(card.Mount(Volume()));
@@ -482,9 +515,12 @@ protected:
     std::map<QString, QByteArray> Files() const
     {
         QByteArray record(432, '\0');
-        for (int i = 0; i < record.size(); ++i) record[i] = char(i * 7);
+        for (int i = 0; i < record.size(); ++i)
+            record[i] = char(i * 7);
         return {{folder + "setup.cfg", record},
-                {program, QByteArray("\x7f" "ELF the settings tool\n", 23)},
+                {program, QByteArray("\x7f"
+                                     "ELF the settings tool\n",
+                                     23)},
                 {mountPoint + "/MLO", "first stage loader"},
                 {mountPoint + "/boot.scr", "boot script"}};
     }
@@ -493,16 +529,21 @@ protected:
     void ReadPartitionTable()
     {
         QFile f(image);
-        if (!f.open(QIODevice::ReadOnly)) return;
+        if (!f.open(QIODevice::ReadOnly))
+            return;
         const QByteArray mbr = f.read(512);
         auto le32 = [&](int at) {
             uint32_t v = 0;
-            for (int i = 3; i >= 0; --i) v = (v << 8) | uint8_t(mbr[at + i]);
+            for (int i = 3; i >= 0; --i)
+                v = (v << 8) | uint8_t(mbr[at + i]);
             return v;
         };
-        if (mbr.size() != 512 || uint8_t(mbr[510]) != 0x55 || uint8_t(mbr[511]) != 0xAA || mbr[450] == 0) return;
+        if (mbr.size() != 512 || uint8_t(mbr[510]) != 0x55 || uint8_t(mbr[511]) != 0xAA ||
+            mbr[450] == 0)
+            return;
         const std::pair<uint32_t, uint32_t> part{le32(454), le32(458)};
-        if (part == partition) return;
+        if (part == partition)
+            return;
         partition = part;
         QFile::remove(sys.root + "/dev/sdz1");
         sys.AddNode("sdz1", loops.Attach(image, part.first, part.second));
@@ -521,10 +562,12 @@ protected:
     // Every file of the card, byte for byte, on its FAT volume.
     void ExpectFilesOnTheCard()
     {
-        for (const auto &[path, bytes] : Files()) EXPECT_EQ(ReadAll(path), bytes) << path.toStdString();
+        for (const auto &[path, bytes] : Files())
+            EXPECT_EQ(ReadAll(path), bytes) << path.toStdString();
         ASSERT_TRUE(card.Unmount());
         for (const auto &[path, bytes] : Files())
-            EXPECT_EQ(card.ReadOnVolume(Volume(), path.mid(mountPoint.size() + 1)), bytes) << path.toStdString();
+            EXPECT_EQ(card.ReadOnVolume(Volume(), path.mid(mountPoint.size() + 1)), bytes)
+                << path.toStdString();
         ASSERT_TRUE(card.Mount(Volume()));
     }
     QStringList BackupFolders() const { return QDir(pc).entryList({"card-backup-*"}, QDir::Dirs); }
@@ -542,7 +585,8 @@ protected:
     bool mountFails = false;
 };
 
-class EachCardKind : public CardOnLoopDevices, public ::testing::WithParamInterface<CardKind> {};
+class EachCardKind : public CardOnLoopDevices, public ::testing::WithParamInterface<CardKind>
+{};
 
 TEST_P(EachCardKind, TheFilesAreBackOnTheCardWhateverTheFormatDid)
 {
@@ -562,9 +606,11 @@ TEST_P(EachCardKind, TheFilesAreBackOnTheCardWhateverTheFormatDid)
     // The program was copied off the card with the others, into a folder of the PC's own.
     QStringList copies;
     for (const QString &m : log.messages())
-        if (m.startsWith("COPY file from [ ")) copies << m;
+        if (m.startsWith("COPY file from [ "))
+            copies << m;
     ASSERT_EQ(copies.size(), 4) << copies.join('\n').toStdString();
-    EXPECT_TRUE(copies[3].startsWith("COPY file from [ " + program + " ] to [ " + pc + "/card-backup-"))
+    EXPECT_TRUE(
+        copies[3].startsWith("COPY file from [ " + program + " ] to [ " + pc + "/card-backup-"))
         << copies[3].toStdString();
     ExpectFilesOnTheCard();
     EXPECT_TRUE(BackupFolders().isEmpty()) << "the fresh backup folder is removed once all is back";
@@ -578,7 +624,8 @@ std::string CardKindName(const ::testing::TestParamInfo<CardKind> &info)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cards, EachCardKind,
-                         ::testing::Values(CardKind::FormattedElsewhere, CardKind::OwnLayout, CardKind::Fat16),
+                         ::testing::Values(CardKind::FormattedElsewhere, CardKind::OwnLayout,
+                                           CardKind::Fat16),
                          CardKindName);
 
 // After the rebuild the card does not mount again: the format has failed, nothing is copied into
@@ -628,7 +675,8 @@ TEST_F(CardOnLoopDevices, FilesThatCannotGoBackStayInTheFreshFolder)
     MakeCard(CardKind::FormattedElsewhere);
     sys.host.mount = [this](const QString &dev, const QString &) {
         ReadPartitionTable();
-        if (!card.Mount(dev)) return false;
+        if (!card.Mount(dev))
+            return false;
         WriteFile(mountPoint + "/K420", "a file where the card folder goes");
         return true;
     };
@@ -640,7 +688,8 @@ TEST_F(CardOnLoopDevices, FilesThatCannotGoBackStayInTheFreshFolder)
     EXPECT_EQ(ui.events[3], kSuccess + "\r\n" + QString(kBackupKeptText).arg(backup));
     for (const auto &[path, bytes] : Files())
         EXPECT_EQ(ReadAll(backup + QFileInfo(path).fileName()), bytes) << path.toStdString();
-    EXPECT_EQ(ReadAll(mountPoint + "/MLO"), Files().at(mountPoint + "/MLO")) << "what could go back is back";
+    EXPECT_EQ(ReadAll(mountPoint + "/MLO"), Files().at(mountPoint + "/MLO"))
+        << "what could go back is back";
 }
 
 // A program working in the card folder keeps the card busy: the message names it, whichever

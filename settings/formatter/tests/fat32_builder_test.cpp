@@ -28,18 +28,23 @@ QCoreApplication &App()
 }
 
 // Collects the posted progress values.
-class ProgressWindow : public QObject {
+class ProgressWindow : public QObject
+{
 public:
     bool event(QEvent *e) override
     {
-        if (e->type() != CFormatProgressEvent::kType) return QObject::event(e);
+        if (e->type() != CFormatProgressEvent::kType)
+            return QObject::event(e);
         values.push_back(static_cast<CFormatProgressEvent *>(e)->Percent());
         return true;
     }
     std::vector<int> values;
 };
 
-uint32_t Le32(const Sector &s, size_t at) { return s[at] | (s[at + 1] << 8) | (s[at + 2] << 16) | (uint32_t(s[at + 3]) << 24); }
+uint32_t Le32(const Sector &s, size_t at)
+{
+    return s[at] | (s[at + 1] << 8) | (s[at + 2] << 16) | (uint32_t(s[at + 3]) << 24);
+}
 
 struct LayoutCase {
     uint64_t sectors;
@@ -73,7 +78,8 @@ TEST(FormatLayoutTest, ComputesTheCardsLayoutFromItsSize)
         SCOPED_TRACE(tc.sectors);
         FormatLayout l{};
         ASSERT_EQ(ComputeLayout(tc.sectors, l), tc.ok);
-        if (!tc.ok) continue;
+        if (!tc.ok)
+            continue;
         EXPECT_EQ(l.lastSector, tc.sectors - 1);
         EXPECT_EQ(l.fatSectors, tc.fatSectors);
         EXPECT_EQ(l.reservedSectors, 32u);
@@ -97,8 +103,10 @@ TEST(PartitionEntryTest, WorkedExampleBytes)
     EXPECT_EQ(mbr[1], 0x3C);
     EXPECT_EQ(mbr[2], 0x90);
     EXPECT_TRUE(std::equal(want.begin(), want.end(), mbr.begin() + 446));
-    for (int i = 3; i < 446; ++i) ASSERT_EQ(mbr[i], 0) << i;
-    for (int i = 462; i < 510; ++i) ASSERT_EQ(mbr[i], 0) << i;
+    for (int i = 3; i < 446; ++i)
+        ASSERT_EQ(mbr[i], 0) << i;
+    for (int i = 462; i < 510; ++i)
+        ASSERT_EQ(mbr[i], 0) << i;
     EXPECT_EQ(mbr[510], 0x55);
     EXPECT_EQ(mbr[511], 0xAA);
 }
@@ -136,7 +144,8 @@ TEST(SectorImageTest, BootSectorFsInfoFatHeadAndClearingSector)
     EXPECT_EQ(b[0], 0xEB);
     EXPECT_EQ(b[1], 0x58);
     EXPECT_EQ(b[2], 0x90);
-    for (int i = 3; i < 11; ++i) EXPECT_EQ(b[i], 0);
+    for (int i = 3; i < 11; ++i)
+        EXPECT_EQ(b[i], 0);
     EXPECT_EQ(b[11] | b[12] << 8, 512);
     EXPECT_EQ(b[13], 8);
     EXPECT_EQ(b[14] | b[15] << 8, 32);
@@ -168,10 +177,12 @@ TEST(SectorImageTest, BootSectorFsInfoFatHeadAndClearingSector)
     EXPECT_EQ(Le32(h, 0), 0x0FFFFFF8u);
     EXPECT_EQ(Le32(h, 4), 0x0FFFFFFFu);
     EXPECT_EQ(Le32(h, 8), 0x0FFFFFFFu);
-    for (int i = 12; i < 512; ++i) ASSERT_EQ(h[i], 0);
+    for (int i = 12; i < 512; ++i)
+        ASSERT_EQ(h[i], 0);
 
     const Sector c = ClearingSector();
-    for (int i = 0; i < 512; ++i) ASSERT_EQ(c[i], i == 446 ? 0x80 : 0) << i;
+    for (int i = 0; i < 512; ++i)
+        ASSERT_EQ(c[i], i == 446 ? 0x80 : 0) << i;
 }
 
 TEST(IsOwnMBRTest, ComparesOnlyTheFirst446Bytes)
@@ -181,18 +192,20 @@ TEST(IsOwnMBRTest, ComparesOnlyTheFirst446Bytes)
         int offset; // byte altered, -1 none
         bool own;
     };
-    const Case cases[] = {{-1, true}, {0, false}, {2, false}, {3, false}, {200, false},
+    const Case cases[] = {{-1, true},   {0, false},   {2, false},   {3, false},  {200, false},
                           {440, false}, {443, false}, {445, false}, {446, true}, {461, true},
-                          {500, true}, {510, true}, {511, true}};
+                          {500, true},  {510, true},  {511, true}};
     for (const auto &tc : cases) {
         SCOPED_TRACE(tc.offset);
         Sector s = own;
-        if (tc.offset >= 0) s[tc.offset] ^= 0x01;
+        if (tc.offset >= 0)
+            s[tc.offset] ^= 0x01;
         EXPECT_EQ(IsOwnMBR(s), tc.own);
     }
     // Whatever the partition entries hold.
     Sector s = MakeMBRSector({16, 32}, 1008);
-    for (int i = 446; i < 512; ++i) s[i] = uint8_t(i * 7);
+    for (int i = 446; i < 512; ++i)
+        s[i] = uint8_t(i * 7);
     EXPECT_TRUE(IsOwnMBR(s));
     EXPECT_FALSE(IsOwnMBR(ClearingSector()));
     EXPECT_FALSE(IsOwnMBR(Sector{}));
@@ -204,8 +217,8 @@ TEST(ProgressTest, BothBuildsFormulas)
         uint32_t i, total;
         int from10, from0;
     };
-    const Case cases[] = {{0, 30344, 10, 0}, {1, 3, 40, 33}, {2, 3, 70, 66}, {3, 3, 100, 100},
-                          {30343, 30344, 99, 99}, {15172, 30344, 55, 50}};
+    const Case cases[] = {{0, 30344, 10, 0}, {1, 3, 40, 33},         {2, 3, 70, 66},
+                          {3, 3, 100, 100},  {30343, 30344, 99, 99}, {15172, 30344, 55, 50}};
     for (const auto &tc : cases) {
         EXPECT_EQ(ProgressPercent(tc.i, tc.total, ProgressScale::From10), tc.from10);
         EXPECT_EQ(ProgressPercent(tc.i, tc.total, ProgressScale::From0), tc.from0);
@@ -236,7 +249,8 @@ TEST(WritePlanTest, WritesThePlanInOrderAndPostsProgress)
 
         // One write per sector of the plan, in order P, P+1 ... P+40+2F-1.
         ASSERT_EQ(dev.writeOrder.size(), 2u + 30344);
-        for (uint32_t k = 0; k < 30344; ++k) ASSERT_EQ(dev.writeOrder[2 + k], 8192 + k);
+        for (uint32_t k = 0; k < 30344; ++k)
+            ASSERT_EQ(dev.writeOrder[2 + k], 8192 + k);
         EXPECT_EQ(dev.data.at(8192), boot);
         EXPECT_EQ(dev.data.at(8198), boot);
         EXPECT_EQ(dev.data.at(8193), MakeFSInfoStructure());
@@ -251,8 +265,10 @@ TEST(WritePlanTest, WritesThePlanInOrderAndPostsProgress)
         EXPECT_EQ(window.values.front(), scale == ProgressScale::From10 ? 10 : 0);
         EXPECT_EQ(window.values.back(), 100);
         EXPECT_LT(window.values[30343], 100);
-        for (size_t k = 1; k < window.values.size(); ++k) ASSERT_LE(window.values[k - 1], window.values[k]);
-        for (size_t k = 0; k < 30344; ++k) ASSERT_EQ(window.values[k], ProgressPercent(k, 30344, scale));
+        for (size_t k = 1; k < window.values.size(); ++k)
+            ASSERT_LE(window.values[k - 1], window.values[k]);
+        for (size_t k = 0; k < 30344; ++k)
+            ASSERT_EQ(window.values[k], ProgressPercent(k, 30344, scale));
     }
 }
 
@@ -285,7 +301,9 @@ TEST(WritePlanTest, VerifyMismatchesShareOneBudget)
         {"one mismatch on FSInfo", {{8193, 1}}, RETURN_FORMAT_SUCCESS},
         {"101 repeated cycles", {{8193, 101}}, RETURN_FORMAT_SUCCESS},
         {"the 102nd mismatch", {{8193, 102}}, ERR_FORMAT_ERROR_FSINFO1_SEC_WRITE},
-        {"budget not reset between steps", {{8192, 50}, {8224, 52}}, ERR_FORMAT_ERROR_FAT1_SEC_WRITE},
+        {"budget not reset between steps",
+         {{8192, 50}, {8224, 52}},
+         ERR_FORMAT_ERROR_FAT1_SEC_WRITE},
         {"101 spread over steps", {{8192, 50}, {8737, 51}}, RETURN_FORMAT_SUCCESS},
         {"boot sector", {{8192, 102}}, ERR_FORMAT_ERROR_BPB1_SEC_WRITE},
         {"backup boot sector", {{8198, 102}}, ERR_FORMAT_ERROR_BPB2_SEC_WRITE},
@@ -355,7 +373,8 @@ TEST(MakePartitionTableTest, FailsWithoutALayout)
         uint64_t sectors;
         DiskGeometry g;
     };
-    const Case cases[] = {{0, {255, 63}}, {9200, {255, 63}}, {15523840, {0, 63}}, {15523840, {255, 0}}};
+    const Case cases[] = {
+        {0, {255, 63}}, {9200, {255, 63}}, {15523840, {0, 63}}, {15523840, {255, 0}}};
     for (const auto &tc : cases) {
         MemoryDevice dev(tc.sectors, tc.g);
         FormatLayout l{};
@@ -376,7 +395,8 @@ TEST(MakePartitionTableTest, FailsWithoutALayout)
     EXPECT_EQ(refusing.writeAttempts[0], 11);
 }
 
-class ImageTest : public ::testing::Test {
+class ImageTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -387,7 +407,8 @@ protected:
     static bool SparseImage(const QString &path, uint64_t sectors)
     {
         QFile f(path);
-        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.resize(qint64(sectors * 512));
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               f.resize(qint64(sectors * 512));
     }
     QTemporaryDir dir;
     QString image;
@@ -407,7 +428,8 @@ TEST_F(ImageTest, TwoRunsDifferOnlyInTheVolumeId)
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         QByteArray bytes = f.readAll();
         for (int copy : {8192, 8198})
-            for (int k = 67; k < 71; ++k) bytes[copy * 512 + k] = 0;
+            for (int k = 67; k < 71; ++k)
+                bytes[copy * 512 + k] = 0;
         if (run == 0) {
             first = bytes;
         } else {

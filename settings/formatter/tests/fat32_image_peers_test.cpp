@@ -15,7 +15,8 @@
 
 namespace {
 
-class ImageTest : public ::testing::Test {
+class ImageTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -78,11 +79,8 @@ TEST_F(ImageTest, TheFat32MinimumIsWhatReadersSee)
         uint32_t dataClusters;
     };
     const Case cases[] = {
-        {532464, false, 65274},
-        {532465, false, 65402},
-        {533488, false, 65402},
-        {533489, true, 65529},
-        {533490, true, 65529},
+        {532464, false, 65274}, {532465, false, 65402}, {533488, false, 65402},
+        {533489, true, 65529},  {533490, true, 65529},
     };
     const QRegularExpression counted("(\\d+) data clusters");
     for (const auto &tc : cases) {
@@ -102,7 +100,8 @@ TEST_F(ImageTest, TheFat32MinimumIsWhatReadersSee)
         const QRegularExpressionMatch m = counted.match(fsck);
         ASSERT_TRUE(m.hasMatch()) << fsck.toStdString();
         EXPECT_EQ(m.captured(1).toUInt(), tc.dataClusters);
-        EXPECT_EQ(fsck.contains("less than the required minimum"), !tc.accepted) << fsck.toStdString();
+        EXPECT_EQ(fsck.contains("less than the required minimum"), !tc.accepted)
+            << fsck.toStdString();
 
         const QString at = image + "@@4194304";
         const QString local = dir.filePath("local.txt");

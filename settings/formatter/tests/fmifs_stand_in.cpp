@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <cwchar>
 
-namespace
-{
+namespace {
 using Callback = BOOLEAN(WINAPI *)(DWORD type, DWORD action, PVOID data);
 wchar_t g_lastCall[256] = L"";
 } // namespace

@@ -19,7 +19,8 @@ namespace {
 QByteArray FileHash(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
     QCryptographicHash h(QCryptographicHash::Sha1);
     h.addData(&f);
     return h.result();
@@ -30,9 +31,12 @@ QString MakeVolume(const QString &dir, const QString &kind, uint64_t sectors = 6
 {
     const QString path = dir + "/vol-" + kind + ".img";
     MakeSparseImage(path, sectors);
-    if (kind == "fat32") RunTool("mkfs.fat", {"-F", "32", path});
-    else if (kind == "fat16") RunTool("mkfs.fat", {"-F", "16", path});
-    else if (kind == "ext2") RunTool("mkfs.ext2", {"-q", "-F", path});
+    if (kind == "fat32")
+        RunTool("mkfs.fat", {"-F", "32", path});
+    else if (kind == "fat16")
+        RunTool("mkfs.fat", {"-F", "16", path});
+    else if (kind == "ext2")
+        RunTool("mkfs.ext2", {"-q", "-F", path});
     return path;
 }
 
@@ -78,7 +82,8 @@ TEST(CardDiscoveryTest, FindsTheDiskBehindAFolder)
         {"/media/card/DCIM/", true, "/media/card", "sdz", "sdz1", true, false, true},
         {"/media/card", true, "/media/card", "sdz", "sdz1", true, false, true},
         {"/media/cardx/", true, "/", "sda", "sda1", false, true, false},
-        {"/media/my card/SETUP/", true, "/media/my card", "mmcblk0", "mmcblk0p1", true, false, true},
+        {"/media/my card/SETUP/", true, "/media/my card", "mmcblk0", "mmcblk0p1", true, false,
+         true},
         {"/media/emmc/", true, "/media/emmc", "mmcblk1", "mmcblk1p1", false, false, false},
         {"/media/data/x/", true, "/media/data", "sda", "sda2", false, true, false},
         {"/media/mapped/", true, "/media/mapped", "", "dm-0", false, false, false},
@@ -153,7 +158,8 @@ TEST(CardDecisionTest, OnlyMemoryCardsAreCards)
         const QByteArray before = FileHash(sys.root + "/dev/" + volume);
         DebugLogCapture log;
         FormatContext c;
-        EXPECT_EQ(MakeMBR(c, "/media/card/SETUP/", K420_Format, sys.host), tc.card ? ERR_FAT16_PARTITION : ERR_PHYSUCALDRIVE);
+        EXPECT_EQ(MakeMBR(c, "/media/card/SETUP/", K420_Format, sys.host),
+                  tc.card ? ERR_FAT16_PARTITION : ERR_PHYSUCALDRIVE);
         EXPECT_EQ(FileHash(sys.root + "/dev/" + volume), before);
         EXPECT_TRUE(sys.calls.empty());
     }
@@ -207,9 +213,12 @@ TEST(MakeMBRTest, RefusesBeforeAnyByteIsWritten)
             sys.AddNode("dm-0", MakeVolume(sys.root, kind));
         } else {
             AddCard(sys, name != "not removable");
-            if (name == "fat16" || name == "ext2") kind = name.c_str();
-            if (name == "no file system") kind = "zero";
-            if (name == "not mounted") folder = "/media/other/";
+            if (name == "fat16" || name == "ext2")
+                kind = name.c_str();
+            if (name == "no file system")
+                kind = "zero";
+            if (name == "not mounted")
+                folder = "/media/other/";
             sys.AddNode("sdz1", MakeVolume(sys.root, kind));
             sys.AddNode("sdz", MakeVolume(sys.root, "disk"));
         }
@@ -217,16 +226,19 @@ TEST(MakeMBRTest, RefusesBeforeAnyByteIsWritten)
         sys.unmountWorks = name != "cannot unmount";
         QStringList hashes;
         const QStringList nodes = QDir(sys.root + "/dev").entryList(QDir::System | QDir::Files);
-        for (const QString &n : nodes) hashes << FileHash(sys.root + "/dev/" + n).toHex();
+        for (const QString &n : nodes)
+            hashes << FileHash(sys.root + "/dev/" + n).toHex();
 
         DebugLogCapture log;
         FormatContext c;
         EXPECT_EQ(MakeMBR(c, folder, K420_Format, sys.host), tc.code);
         EXPECT_EQ(c.device, nullptr);
-        for (int i = 0; i < nodes.size(); ++i) EXPECT_EQ(FileHash(sys.root + "/dev/" + nodes[i]).toHex(), hashes[i]);
+        for (int i = 0; i < nodes.size(); ++i)
+            EXPECT_EQ(FileHash(sys.root + "/dev/" + nodes[i]).toHex(), hashes[i]);
         EXPECT_EQ(log.messages().value(0), "Start MakeMBR() ---");
         if (name == "no root") {
-            EXPECT_TRUE(log.messages().join('|').contains("needs root; nothing written")) << log.messages().join('|').toStdString();
+            EXPECT_TRUE(log.messages().join('|').contains("needs root; nothing written"))
+                << log.messages().join('|').toStdString();
         }
         if (name == "cannot unmount") {
             ASSERT_EQ(sys.calls.size(), 1u);
@@ -287,14 +299,17 @@ TEST(MountTableTest, TheSystemsTableAsFindmntReadsIt)
 
 TEST(CardHostTest, SystemUnmountLeavesNothingMounted)
 {
-    if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root; the system's unmount is not tested";
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting needs root; the system's unmount is not tested";
     FakeSystem sys;
     const QString mp = sys.root + "/mnt";
     QDir().mkpath(mp);
-    if (::mount("none", QFile::encodeName(mp).constData(), "tmpfs", 0, nullptr) != 0) GTEST_SKIP() << "tmpfs mount refused";
+    if (::mount("none", QFile::encodeName(mp).constData(), "tmpfs", 0, nullptr) != 0)
+        GTEST_SKIP() << "tmpfs mount refused";
     const auto mounted = [&] {
         for (const MountEntry &m : ReadMountTable("/proc/self/mountinfo"))
-            if (m.mountPoint == mp) return true;
+            if (m.mountPoint == mp)
+                return true;
         return false;
     };
     ASSERT_TRUE(mounted());
@@ -306,18 +321,23 @@ TEST(CardHostTest, SystemUnmountLeavesNothingMounted)
 }
 
 // A card formatted elsewhere: an MBR with one FAT32 partition at 2048, on loop devices.
-class LoopCardTest : public ::testing::Test {
+class LoopCardTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
-        if (::geteuid() != 0) GTEST_SKIP() << "loop devices need root; the block-device path is not tested";
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "loop devices need root; the block-device path is not tested";
         image = sys.root + "/card.img";
         ASSERT_TRUE(MakeSparseImage(image, kSectors));
         QString out;
         ASSERT_EQ(RunTool("sfdisk", {"-q", image}, &out, "2048,,c\n"), 0) << out.toStdString();
-        if (RunTool("losetup", {"-f", "--show", image}, &out) != 0) GTEST_SKIP() << "losetup refused: " << out.toStdString();
+        if (RunTool("losetup", {"-f", "--show", image}, &out) != 0)
+            GTEST_SKIP() << "losetup refused: " << out.toStdString();
         disk = out.trimmed();
-        ASSERT_EQ(RunTool("losetup", {"-f", "--show", "-o", QString::number(2048 * 512), image}, &out), 0) << out.toStdString();
+        ASSERT_EQ(
+            RunTool("losetup", {"-f", "--show", "-o", QString::number(2048 * 512), image}, &out), 0)
+            << out.toStdString();
         part = out.trimmed();
         ASSERT_EQ(RunTool("mkfs.fat", {"-F", "32", part}, &out), 0) << out.toStdString();
         AddCard(sys);
@@ -326,8 +346,10 @@ protected:
     }
     void TearDown() override
     {
-        if (!part.isEmpty()) RunTool("losetup", {"-d", part});
-        if (!disk.isEmpty()) RunTool("losetup", {"-d", disk});
+        if (!part.isEmpty())
+            RunTool("losetup", {"-d", part});
+        if (!disk.isEmpty())
+            RunTool("losetup", {"-d", disk});
     }
     Sector Sector0()
     {
@@ -349,7 +371,8 @@ TEST_F(LoopCardTest, RebuildsACardFormattedElsewhere)
     sys.onUnmount = [&] { oldTableWhenUnmounted = !IsOwnMBR(Sector0()); };
     DebugLogCapture log;
     FormatContext c;
-    ASSERT_EQ(MakeMBR(c, "/media/card/DCIM/", K420_Format, sys.host), 0) << log.messages().join('|').toStdString();
+    ASSERT_EQ(MakeMBR(c, "/media/card/DCIM/", K420_Format, sys.host), 0)
+        << log.messages().join('|').toStdString();
     EXPECT_TRUE(oldTableWhenUnmounted);
     ASSERT_EQ(sys.calls.size(), 2u);
     EXPECT_EQ(sys.calls[0], "umount /media/card");
@@ -361,7 +384,9 @@ TEST_F(LoopCardTest, RebuildsACardFormattedElsewhere)
 
     QString out;
     ASSERT_EQ(RunTool("sfdisk", {"-d", image}, &out), 0);
-    EXPECT_TRUE(out.contains(QStringLiteral("start=        8192, size=%1, type=c").arg(l.volumeSectors, 12))) << out.toStdString();
+    EXPECT_TRUE(out.contains(
+        QStringLiteral("start=        8192, size=%1, type=c").arg(l.volumeSectors, 12)))
+        << out.toStdString();
     const QStringList findings = FsckFindings(image, l.volumeSectors, sys.root);
     ASSERT_EQ(findings.size(), 2) << findings.join('\n').toStdString();
     EXPECT_EQ(findings[0], kLabelFinding);

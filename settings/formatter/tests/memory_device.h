@@ -7,9 +7,12 @@
 #include <set>
 #include <vector>
 
-class MemoryDevice : public SectorDevice {
+class MemoryDevice : public SectorDevice
+{
 public:
-    explicit MemoryDevice(uint64_t sectors, DiskGeometry geometry = {255, 63}) : m_sectors(sectors), m_geometry(geometry) {}
+    explicit MemoryDevice(uint64_t sectors, DiskGeometry geometry = {255, 63})
+        : m_sectors(sectors), m_geometry(geometry)
+    {}
 
     bool ReadSector(uint32_t lba, Sector &out) override
     {
@@ -38,8 +41,8 @@ public:
     std::map<uint32_t, Sector> data;
     std::map<uint32_t, int> writeAttempts;
     std::map<uint32_t, int> corruptReads; // reads of a sector come back altered this many times
-    std::set<uint32_t> refusedLbas;   // writes of these fail ...
-    int refusalsLeft = 0;             // ... this many times (or for ever when negative)
+    std::set<uint32_t> refusedLbas;       // writes of these fail ...
+    int refusalsLeft = 0;                 // ... this many times (or for ever when negative)
     int reads = 0;
     int flushes = 0;
     std::vector<uint32_t> writeOrder;
@@ -49,7 +52,8 @@ protected:
     {
         ++writeAttempts[lba];
         if (refusedLbas.count(lba) && refusalsLeft != 0) {
-            if (refusalsLeft > 0) --refusalsLeft;
+            if (refusalsLeft > 0)
+                --refusalsLeft;
             return false;
         }
         data[lba] = d;

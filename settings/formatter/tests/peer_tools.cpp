@@ -13,10 +13,12 @@
 #include <memory>
 #include <vector>
 
-const char kLabelFinding[] = "Label in boot sector is 'NO NAME QV', but there is no volume label in root directory.";
+const char kLabelFinding[] =
+    "Label in boot sector is 'NO NAME QV', but there is no volume label in root directory.";
 const char kFreeCountFinding[] = "Free cluster summary uninitialized";
 
-int RunTool(const QString &program, const QStringList &args, QString *output, const QByteArray &input)
+int RunTool(const QString &program, const QStringList &args, QString *output,
+            const QByteArray &input)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -24,29 +26,36 @@ int RunTool(const QString &program, const QStringList &args, QString *output, co
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);
-    if (!p.waitForStarted(10000)) return -1;
-    if (!input.isEmpty()) p.write(input);
+    if (!p.waitForStarted(10000))
+        return -1;
+    if (!input.isEmpty())
+        p.write(input);
     p.closeWriteChannel();
-    if (!p.waitForFinished(120000)) return -1;
-    if (output) *output = QString::fromUtf8(p.readAll());
+    if (!p.waitForFinished(120000))
+        return -1;
+    if (output)
+        *output = QString::fromUtf8(p.readAll());
     return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
 }
 
 int WriteOwnLayout(const QString &image)
 {
     std::unique_ptr<FileSectorDevice> dev(FileSectorDevice::OpenImage(image, {255, 63}));
-    if (!dev) return -1;
+    if (!dev)
+        return -1;
     FormatContext c;
     c.device = dev.get();
     FormatLayout l{};
-    if (!MakePartitionTable(c, l)) return -1;
+    if (!MakePartitionTable(c, l))
+        return -1;
     return WriteFAT32Area(c, MakeBPB32Structure(l));
 }
 
 bool MakeSparseImage(const QString &path, uint64_t sectors)
 {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
     return f.resize(qint64(sectors * 512));
 }
 
@@ -59,20 +68,26 @@ QString CopyPartition(const QString &image, uint32_t volumeSectors, const QStrin
     const int in = ::open(QFile::encodeName(image).constData(), O_RDONLY);
     const int out = ::open(QFile::encodeName(part).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0) {
-        if (in >= 0) ::close(in);
-        if (out >= 0) ::close(out);
+        if (in >= 0)
+            ::close(in);
+        if (out >= 0)
+            ::close(out);
         return "cannot copy";
     }
     const off_t start = off_t(8192) * 512, end = start + off_t(volumeSectors) * 512;
     std::vector<char> buf(1 << 20);
     for (off_t at = start; at < end;) {
         off_t data = ::lseek(in, at, SEEK_DATA);
-        if (data < 0 || data >= end) break;
+        if (data < 0 || data >= end)
+            break;
         off_t hole = std::min(::lseek(in, data, SEEK_HOLE), end);
         for (off_t p = data; p < hole;) {
-            const ssize_t n = ::pread(in, buf.data(), size_t(std::min<off_t>(off_t(buf.size()), hole - p)), p);
-            if (n <= 0) break;
-            if (::pwrite(out, buf.data(), size_t(n), p - start) != n) break;
+            const ssize_t n =
+                ::pread(in, buf.data(), size_t(std::min<off_t>(off_t(buf.size()), hole - p)), p);
+            if (n <= 0)
+                break;
+            if (::pwrite(out, buf.data(), size_t(n), p - start) != n)
+                break;
             p += n;
         }
         at = hole;
@@ -85,28 +100,34 @@ QString CopyPartition(const QString &image, uint32_t volumeSectors, const QStrin
 
 } // namespace
 
-QString FsckVerbose(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode)
+QString FsckVerbose(const QString &image, uint32_t volumeSectors, const QString &scratch,
+                    int *exitCode)
 {
     const QString part = scratch + "/part.img";
     const QString error = CopyPartition(image, volumeSectors, part);
-    if (!error.isEmpty()) return error;
+    if (!error.isEmpty())
+        return error;
     QString text;
     const int rc = RunTool("fsck.fat", {"-n", "-v", part}, &text);
-    if (exitCode) *exitCode = rc;
+    if (exitCode)
+        *exitCode = rc;
     QFile::remove(part);
     return text;
 }
 
-QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode,
-                         QString *output)
+QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QString &scratch,
+                         int *exitCode, QString *output)
 {
     const QString part = scratch + "/part.img";
     const QString error = CopyPartition(image, volumeSectors, part);
-    if (!error.isEmpty()) return {error};
+    if (!error.isEmpty())
+        return {error};
     QString text;
     const int rc = RunTool("fsck.fat", {"-n", part}, &text);
-    if (exitCode) *exitCode = rc;
-    if (output) *output = text;
+    if (exitCode)
+        *exitCode = rc;
+    if (output)
+        *output = text;
     // One finding per line; indented lines say what fsck.fat would do about the one before.
     QStringList findings;
     for (const QString &line : text.split('\n', Qt::SkipEmptyParts)) {

@@ -14,12 +14,13 @@ int RunTool(const QString &program, const QStringList &args, QString *output = n
 // Copies the partition at 8192 of a whole-disk image into a sparse file of volumeSectors and
 // runs fsck.fat -n on it; returns the lines of its findings (without its banner and summary, and
 // without the indented lines that tell about the one before; *output has all it said).
-QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode = nullptr,
-                         QString *output = nullptr);
+QStringList FsckFindings(const QString &image, uint32_t volumeSectors, const QString &scratch,
+                         int *exitCode = nullptr, QString *output = nullptr);
 
 // The same copy checked with fsck.fat -n -v: its whole output, which also names the volume's
 // data clusters ("65529 data clusters").
-QString FsckVerbose(const QString &image, uint32_t volumeSectors, const QString &scratch, int *exitCode = nullptr);
+QString FsckVerbose(const QString &image, uint32_t volumeSectors, const QString &scratch,
+                    int *exitCode = nullptr);
 
 // This tool's own layout written onto a whole-disk image as MakeMBR writes it (geometry 255/63):
 // RETURN_FORMAT_SUCCESS, the failed step's code, or -1 when the image takes no layout.

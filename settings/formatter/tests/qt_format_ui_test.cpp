@@ -28,7 +28,8 @@ QApplication &App()
 
 // Answers every message box that comes up with the given button and notes what it said, and
 // notes the progress popup's position while it is up.
-class Operator {
+class Operator
+{
 public:
     explicit Operator(QMessageBox::StandardButton answer)
     {
@@ -52,7 +53,8 @@ private:
     QTimer m_timer;
 };
 
-class QtFormatUiTest : public ::testing::Test {
+class QtFormatUiTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -96,8 +98,10 @@ TEST_F(QtFormatUiTest, ConfirmationAnsweredNo)
     Operator op(QMessageBox::No);
     EXPECT_FALSE(ConfirmCardFormat(ui, K420_Format));
     ASSERT_EQ(op.boxes.size(), 1);
-    EXPECT_EQ(op.boxes[0], "Formatting memory card|Caution: All data will be deleted, if you format the memory card.\n"
-                           "Select (Yes) to format or select (No) to cancel.");
+    EXPECT_EQ(
+        op.boxes[0],
+        "Formatting memory card|Caution: All data will be deleted, if you format the memory card.\n"
+        "Select (Yes) to format or select (No) to cancel.");
 }
 
 TEST_F(QtFormatUiTest, ThePopupRunsAndTheFailureIsShown)

@@ -14,13 +14,16 @@
 #include <thread>
 #include <vector>
 
-class TestFormatUi : public FormatUi {
+class TestFormatUi : public FormatUi
+{
 public:
-    class Window : public QObject {
+    class Window : public QObject
+    {
     public:
         bool event(QEvent *e) override
         {
-            if (e->type() != CFormatProgressEvent::kType) return QObject::event(e);
+            if (e->type() != CFormatProgressEvent::kType)
+                return QObject::event(e);
             posted.push_back(static_cast<CFormatProgressEvent *>(e)->Percent());
             return true;
         }
@@ -38,14 +41,16 @@ public:
     }
     void CreatePopup(const QString &caption, const QString &text, int width, int height) override
     {
-        events.push_back(QStringLiteral("popup %1|%2|%3x%4").arg(caption, text).arg(width).arg(height));
+        events.push_back(
+            QStringLiteral("popup %1|%2|%3x%4").arg(caption, text).arg(width).arg(height));
         window = std::make_unique<Window>();
     }
     void RunPopup(const std::function<void()> &shown) override
     {
         // The window may come up late, after the worker has ended.
         std::this_thread::sleep_for(std::chrono::milliseconds(showDelayMs));
-        if (whilePopupUp) whilePopupUp();
+        if (whilePopupUp)
+            whilePopupUp();
         shown();
         while (!closed) {
             QCoreApplication::processEvents();

@@ -27,8 +27,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 QCoreApplication &App()
 {
@@ -45,7 +44,7 @@ using Calls = std::vector<std::string>;
 // A physical disk in memory; its writes can be refused from a sector on.
 class FakeDisk : public RawDisk
 {
-  public:
+public:
     FakeDisk(uint64_t sectors, Calls &calls) : m_sectors(sectors), m_calls(calls) {}
     ~FakeDisk() override { m_calls.push_back("disk close"); }
     bool ReadSector(uint32_t lba, Sector &out) override
@@ -75,23 +74,24 @@ class FakeDisk : public RawDisk
     uint32_t refuseFrom = UINT32_MAX;
     int writes = 0;
 
-  protected:
+protected:
     bool WriteOnce(uint32_t lba, const Sector &s) override
     {
-        if (lba >= refuseFrom) return false;
+        if (lba >= refuseFrom)
+            return false;
         ++writes;
         data[lba] = s;
         return true;
     }
 
-  private:
+private:
     uint64_t m_sectors;
     Calls &m_calls;
 };
 
 class FakeVolume : public RawVolume
 {
-  public:
+public:
     explicit FakeVolume(Calls &calls) : m_calls(calls) {}
     ~FakeVolume() override { m_calls.push_back("volume close"); }
     void Lock() override { m_calls.push_back("volume lock"); }
@@ -100,7 +100,7 @@ class FakeVolume : public RawVolume
     void Dismount() override { m_calls.push_back("volume dismount"); }
     void AllowExtendedDasdIo() override { m_calls.push_back("volume allow extended"); }
 
-  private:
+private:
     Calls &m_calls;
 };
 
@@ -139,16 +139,19 @@ struct FakeWindows {
         };
         h.openPhysicalDisk = [this](int number) -> std::unique_ptr<RawDisk> {
             calls.push_back("open disk " + std::to_string(number));
-            if (!diskOpens) return nullptr;
+            if (!diskOpens)
+                return nullptr;
             auto d = std::make_unique<Keeper>(*this);
-            if (ownMbr) d->data[0] = MakeMBRSector({255, 63}, 591808);
+            if (ownMbr)
+                d->data[0] = MakeMBRSector({255, 63}, 591808);
             d->refuseFrom = refuseFrom;
             disk = d.get();
             return d;
         };
         h.openVolume = [this](wchar_t letter) -> std::unique_ptr<RawVolume> {
             calls.push_back(std::string("open volume ") + char(letter));
-            if (!volumeOpens) return nullptr;
+            if (!volumeOpens)
+                return nullptr;
             return std::make_unique<FakeVolume>(calls);
         };
         h.versionTest = [this] { return version6; };
@@ -163,7 +166,7 @@ struct FakeWindows {
     // The disk keeps what was written once MakeMBR has closed it.
     class Keeper : public FakeDisk
     {
-      public:
+    public:
         explicit Keeper(FakeWindows &w) : FakeDisk(w.sectors, w.calls), m_w(w) {}
         ~Keeper() override
         {
@@ -171,7 +174,7 @@ struct FakeWindows {
             m_w.disk = nullptr;
         }
 
-      private:
+    private:
         FakeWindows &m_w;
     };
 };
@@ -184,7 +187,8 @@ Calls After(const Calls &calls, const std::string &first)
     for (const std::string &c : calls) {
         on = on || c == first;
         planDone = planDone || c == "volume flush" || c == "disk unlock";
-        if (on && (c != "disk flush" || planDone)) out.push_back(c);
+        if (on && (c != "disk flush" || planDone))
+            out.push_back(c);
     }
     return out;
 }
@@ -204,7 +208,7 @@ void EmptyFolder(const QString &folder)
 
 class WindowsMakeMBR : public ::testing::Test
 {
-  protected:
+protected:
     int Run(const FormatProfile &profile = K420_Format)
     {
         FormatContext context;
@@ -274,7 +278,8 @@ TEST_F(WindowsMakeMBR, TheRebuildLocksWritesAndDismounts)
         Calls wanted = {"open disk 1", "disk lock",    "open volume E",
                         "volume lock", "volume flush", "disk flush",
                         "disk unlock", "disk close",   "volume dismount"};
-        if (!version6) wanted.push_back("volume allow extended");
+        if (!version6)
+            wanted.push_back("volume allow extended");
         wanted.push_back("volume close");
         EXPECT_EQ(After(fake.calls, "open disk 1"), wanted);
         // The card's new layout: this tool's MBR and the FAT32 boot sector at 8192.
@@ -320,7 +325,7 @@ TEST_F(WindowsMakeMBR, KZ7100DoesNotLogItsStart)
 // with the fake disk behind it.
 class WindowsFormat : public ::testing::Test
 {
-  protected:
+protected:
     void SetUp() override
     {
         App();
@@ -421,7 +426,8 @@ TEST_F(WindowsFormat, TheQuickFormatRunsFormatEx)
         ui.events.clear();
         ui.positions.clear();
         ui.closed = false;
-        if (fails) qputenv("Q7_FMIFS_FAIL", "1");
+        if (fails)
+            qputenv("Q7_FMIFS_FAIL", "1");
         host = fake.Host();
         host.formatterLibrary = standIn;
         fake.labels.clear();
@@ -514,7 +520,7 @@ TEST(WindowsCardSystem, AFolderDriveIsNoFat32CardAndNothingIsWritten)
 // prefix maps the device as the drive's raw device.
 class LoopDrive : public ::testing::Test
 {
-  protected:
+protected:
     void SetUp() override
     {
         if (GetDriveTypeW(L"S:\\") == DRIVE_NO_ROOT_DIR)

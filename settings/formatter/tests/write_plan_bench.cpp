@@ -28,7 +28,8 @@ void BM_WritePlan8GB(benchmark::State &state)
         ComputeLayout(kCard, peer);
         MakeSparseImage(part, peer.volumeSectors);
         auto t0 = std::chrono::steady_clock::now();
-        if (RunTool("mkfs.fat", {"-F", "32", "-s", "8", "-R", "32", part}) != 0) state.SkipWithError("mkfs.fat failed");
+        if (RunTool("mkfs.fat", {"-F", "32", "-s", "8", "-R", "32", part}) != 0)
+            state.SkipWithError("mkfs.fat failed");
         mkfsSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         MakeSparseImage(image, kCard);
         std::unique_ptr<FileSectorDevice> dev(FileSectorDevice::OpenImage(image, {255, 63}));
@@ -37,15 +38,18 @@ void BM_WritePlan8GB(benchmark::State &state)
         FormatContext c;
         c.device = dev.get();
         FormatLayout l{};
-        if (!MakePartitionTable(c, l)) state.SkipWithError("no layout");
+        if (!MakePartitionTable(c, l))
+            state.SkipWithError("no layout");
         c.progressTotal = PlanSectorCount(l);
-        if (WriteFAT32Area(c, MakeBPB32Structure(l)) != RETURN_FORMAT_SUCCESS) state.SkipWithError("plan failed");
+        if (WriteFAT32Area(c, MakeBPB32Structure(l)) != RETURN_FORMAT_SUCCESS)
+            state.SkipWithError("plan failed");
         sectors += 2 + c.progressTotal;
         state.PauseTiming();
         planSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         state.ResumeTiming();
     }
-    state.counters["sectors_per_s"] = benchmark::Counter(double(sectors), benchmark::Counter::kIsRate);
+    state.counters["sectors_per_s"] =
+        benchmark::Counter(double(sectors), benchmark::Counter::kIsRate);
     state.counters["plan_over_mkfs"] = planSeconds / mkfsSeconds;
 }
 BENCHMARK(BM_WritePlan8GB)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
@@ -61,7 +65,8 @@ void BM_MkfsFat8GB(benchmark::State &state)
         state.PauseTiming();
         MakeSparseImage(image, l.volumeSectors);
         state.ResumeTiming();
-        if (RunTool("mkfs.fat", {"-F", "32", "-s", "8", "-R", "32", image}) != 0) state.SkipWithError("mkfs.fat failed");
+        if (RunTool("mkfs.fat", {"-F", "32", "-s", "8", "-R", "32", image}) != 0)
+            state.SkipWithError("mkfs.fat failed");
     }
 }
 BENCHMARK(BM_MkfsFat8GB)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();

@@ -6,11 +6,10 @@
 
 #include <cstdint>
 
-namespace
-{
+namespace {
 class OneTable : public LanguageTableStore
 {
-  public:
+public:
     QByteArray bytes;
     bool find(const QString &, QByteArray *table) const override
     {
@@ -30,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QString &message : log.messages()) {
         // every logged key is looked up again
         const qsizetype close = message.indexOf(QStringLiteral("] = "));
-        if (message.startsWith('[') && close > 0) (void)texts.GetText(message.mid(1, close - 1));
+        if (message.startsWith('[') && close > 0)
+            (void)texts.GetText(message.mid(1, close - 1));
     }
     (void)texts.GetText(QStringLiteral("IDS_STRING101"));
     return 0;

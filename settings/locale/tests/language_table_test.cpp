@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 QByteArray Utf16Table(const QString &text)
 {
@@ -28,8 +27,7 @@ struct ParseCase {
 };
 
 class ParseCases : public ::testing::TestWithParam<ParseCase>
-{
-};
+{};
 
 TEST_P(ParseCases, FindsWhatTheRulesSay)
 {

@@ -10,8 +10,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 QByteArray Utf16(const QString &text)
 {
@@ -25,12 +24,13 @@ QByteArray Utf16(const QString &text)
 
 class MapTables : public LanguageTableStore
 {
-  public:
+public:
     QMap<QString, QByteArray> tables; // upper-case names
     bool find(const QString &name, QByteArray *table) const override
     {
         const auto it = tables.constFind(name.toUpper());
-        if (it == tables.constEnd()) return false;
+        if (it == tables.constEnd())
+            return false;
         *table = *it;
         return true;
     }
@@ -38,7 +38,7 @@ class MapTables : public LanguageTableStore
 
 class TextCatalogTest : public ::testing::Test
 {
-  protected:
+protected:
     void SetUp() override
     {
         store.tables["ENGLISH"] = Utf16("[font]\r\nDEFAULT_UI_FACENAME=\"Verdana\"\r\n[text]\r\n"
@@ -216,7 +216,8 @@ TEST(ShippedTables, FrenchDiffersFromEnglishWhereItShould)
     int same = 0;
     for (int key : TableKeys()) {
         const QString k = QString("IDS_STRING%1").arg(key);
-        if (english.GetText(k) == french.GetText(k)) ++same;
+        if (english.GetText(k) == french.GetText(k))
+            ++same;
     }
     // Only the texts that read the same in both languages (resolutions, "Volume", "km/h" ...).
     EXPECT_LE(same, 14);
@@ -259,12 +260,12 @@ TEST(ModelText, EachBuildHasItsSource)
 
 class FakeViewer : public ViewerProbe
 {
-  public:
+public:
     FakeViewer(bool running, const char *language) : m_running(running), m_language(language) {}
     QString languageValue() const override { return m_language; }
     bool isRunning() const override { return m_running; }
 
-  private:
+private:
     bool m_running;
     QString m_language;
 };

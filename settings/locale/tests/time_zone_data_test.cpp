@@ -12,8 +12,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 // The year the data describes.
 constexpr int kYear = 2026;
@@ -49,14 +48,16 @@ const QMap<QString, const char *> kRuleExceptions = {
 QString Compare(const CRegTimeZoneInfo &z, const QByteArray &iana, bool rules)
 {
     const QTimeZone tz(iana);
-    if (!tz.isValid()) return "unknown to the system";
+    if (!tz.isValid())
+        return "unknown to the system";
     const QDateTime start(QDate(kYear, 1, 1), QTime(0, 0), Qt::UTC);
     const QDateTime end(QDate(kYear + 1, 1, 1), QTime(0, 0), Qt::UTC);
     const int standard =
         tz.standardTimeOffset(QDateTime(QDate(kYear, 1, 15), QTime(12, 0), Qt::UTC));
     if (standard != z.bias * 60)
         return QString("standard offset %1 min, data %2").arg(standard / 60).arg(z.bias);
-    if (!rules) return QString();
+    if (!rules)
+        return QString();
     const QTimeZone::OffsetDataList transitions = tz.transitions(start, end);
     const bool observed = z.daylightDate.month != 0;
     if (!observed)
@@ -111,7 +112,8 @@ TEST(ShippedZoneData, AgreesWithTzdata)
         // preferred one first.
         QList<QByteArray> candidates{preferred};
         for (const QByteArray &id : QTimeZone::windowsIdToIanaIds(key))
-            if (!candidates.contains(id)) candidates << id;
+            if (!candidates.contains(id))
+                candidates << id;
         QStringList problems;
         bool agreed = false;
         for (const QByteArray &iana : candidates) {

@@ -12,8 +12,7 @@
 
 #include <cstring>
 
-namespace
-{
+namespace {
 
 // One zone of a fixture database, written as a regedit export would have it.
 struct FixtureZone {
@@ -51,8 +50,10 @@ QByteArray Database(const QList<FixtureZone> &zones)
     text += "[" + base + "]\n\n";
     for (const FixtureZone &z : zones) {
         text += "[" + base + "\\" + z.key + "]\n";
-        if (!z.display.isNull()) text += "\"Display\"=\"" + z.display + "\"\n";
-        if (!z.std.isNull()) text += "\"Std\"=\"" + z.std + "\"\n";
+        if (!z.display.isNull())
+            text += "\"Display\"=\"" + z.display + "\"\n";
+        if (!z.std.isNull())
+            text += "\"Std\"=\"" + z.std + "\"\n";
         text += "\"TZI\"=hex:" + Hex(Tzi(z.tziBias, z.standardBias, z.daylightBias)) + "\n\n";
     }
     return text.toUtf8();
@@ -100,7 +101,7 @@ const QList<FixtureZone> &Fixture()
 
 class TimeZoneFixture : public ::testing::Test
 {
-  protected:
+protected:
     QList<RegistryKey> database = ParseRegistryText(Database(Fixture()));
     DebugLogCapture log;
     CameraSettings record = [] {
@@ -112,7 +113,8 @@ class TimeZoneFixture : public ::testing::Test
     static int IndexOf(const CTimeZoneInfoManager &m, const QString &key)
     {
         for (int i = 0; i < m.count(); ++i)
-            if (m.zone(i).keyName == key) return i;
+            if (m.zone(i).keyName == key)
+                return i;
         return -2;
     }
     void SetZone(const char *name, int32_t bias)
@@ -305,8 +307,7 @@ struct ChooseCase {
 };
 
 class ChooseCases : public TimeZoneFixture, public ::testing::WithParamInterface<ChooseCase>
-{
-};
+{};
 
 TEST_P(ChooseCases, ShowsAndStoresAsTheRuleSays)
 {
@@ -366,7 +367,7 @@ TEST_F(TimeZoneFixture, PickingAZoneStoresAndLogsIt)
 
 class ShippedZones : public ::testing::Test
 {
-  protected:
+protected:
     DebugLogCapture log;
 };
 
@@ -406,7 +407,8 @@ TEST_F(ShippedZones, DisplayOffsetsMatchTheBiases)
         const auto match = offset.match(z.displayName);
         ASSERT_TRUE(match.hasMatch()) << z.displayName.toStdString();
         int minutes = match.captured(2).toInt() * 60 + match.captured(3).toInt();
-        if (match.captured(1) == "-") minutes = -minutes;
+        if (match.captured(1) == "-")
+            minutes = -minutes;
         EXPECT_EQ(z.bias, minutes) << z.keyName.toStdString();
     }
 }

@@ -9,7 +9,7 @@
 
 class XvfbServer
 {
-  public:
+public:
     ~XvfbServer()
     {
         m_server.terminate();
@@ -39,6 +39,6 @@ class XvfbServer
         return ":" + number.trimmed();
     }
 
-  private:
+private:
     QProcess m_server;
 };

@@ -19,15 +19,15 @@ struct MountEntry {
 QList<MountEntry> ReadMountTable(const QString &mountInfo);
 
 struct CardVolume {
-    bool mounted = false;      // the folder's file system was found in the mount table
-    QString mountPoint;        // its mount point (the card root without the trailing slash)
-    QString volumeDevice;      // the volume's block device node
-    QString diskName;          // the whole disk under /sys/block; empty: no single disk
+    bool mounted = false; // the folder's file system was found in the mount table
+    QString mountPoint;   // its mount point (the card root without the trailing slash)
+    QString volumeDevice; // the volume's block device node
+    QString diskName;     // the whole disk under /sys/block; empty: no single disk
     QString diskDevice;
-    QStringList disks;         // every whole disk the volume stands on
-    DiskFacts facts;           // of diskName
-    bool memoryCard = false;   // IsMemoryCard(facts)
-    bool systemDisk = false;   // holds a file system the running system needs
+    QStringList disks;       // every whole disk the volume stands on
+    DiskFacts facts;         // of diskName
+    bool memoryCard = false; // IsMemoryCard(facts)
+    bool systemDisk = false; // holds a file system the running system needs
 };
 
 // The card behind a folder (or behind a block device node of its volume).

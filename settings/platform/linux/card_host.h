@@ -22,4 +22,3 @@ struct CardHost {
     // for raw access.
     static CardHost System();
 };
-

@@ -18,8 +18,7 @@
 #include <memory>
 #include <mutex>
 
-namespace
-{
+namespace {
 
 // What became of the card's file system during the format, as the mount and unmount calls saw
 // it; the worker writes it, the procedure reads it after the worker has ended.
@@ -50,7 +49,8 @@ CardHost Watched(const CardHost &host, const std::shared_ptr<MountWatch> &watch)
     h.mount = [host, watch](const QString &dev, const QString &mp) {
         const bool ok = host.mount && host.mount(dev, mp);
         std::lock_guard<std::mutex> lock(watch->mutex);
-        if (ok) watch->mounted = true;
+        if (ok)
+            watch->mounted = true;
         return ok;
     };
     return h;
@@ -58,15 +58,20 @@ CardHost Watched(const CardHost &host, const std::shared_ptr<MountWatch> &watch)
 
 QString RootOf(const CardVolume &card)
 {
-    if (!card.mounted) return {};
+    if (!card.mounted)
+        return {};
     return card.mountPoint.endsWith('/') ? card.mountPoint : card.mountPoint + "/";
 }
 
 // Only a memory card that the system does not need is ever labelled or formatted.
-bool MayTouch(const CardVolume &card) { return IsUsableCard(card); }
+bool MayTouch(const CardVolume &card)
+{
+    return IsUsableCard(card);
+}
 
 // Runs a dosfstools program on the card's volume with the volume unmounted; -1: not started.
-int RunOnVolume(const CardVolume &card, const CardHost &host, const QString &program, const QStringList &args)
+int RunOnVolume(const CardVolume &card, const CardHost &host, const QString &program,
+                const QStringList &args)
 {
     if (card.mounted && !(host.unmount && host.unmount(card.mountPoint))) {
         DebugLogF("cannot unmount %s\n", card.mountPoint.toUtf8().constData());
@@ -74,14 +79,16 @@ int RunOnVolume(const CardVolume &card, const CardHost &host, const QString &pro
     }
     const SystemProgramRun run = RunSystemProgram(program, args);
     if (card.mounted && !(host.mount && host.mount(card.volumeDevice, card.mountPoint)))
-        DebugLogF("cannot mount %s on %s\n", card.volumeDevice.toUtf8().constData(), card.mountPoint.toUtf8().constData());
+        DebugLogF("cannot mount %s on %s\n", card.volumeDevice.toUtf8().constData(),
+                  card.mountPoint.toUtf8().constData());
     return run.exitCode;
 }
 
 bool FlushDevice(const QString &device)
 {
     const int fd = ::open(QFile::encodeName(device).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
@@ -89,7 +96,7 @@ bool FlushDevice(const QString &device)
 
 class LinuxFormatCard : public platform::FormatCard
 {
-  public:
+public:
     LinuxFormatCard(const QString &cardFolder, const CardHost &host)
         : m_host(host), m_watch(std::make_shared<MountWatch>()), m_watched(Watched(host, m_watch)),
           m_card(FindCard(cardFolder, host))
@@ -113,11 +120,13 @@ class LinuxFormatCard : public platform::FormatCard
 
     // The quick format: mkfs.fat -F 32 with the model's label on the card's volume. Its stages
     // (started, finished, flushed, the new volume read back as FAT32) are the structure packets.
-    platform::QuickFormatRun QuickFormat(const FormatProfile &p, const platform::FormatPacket &packet) override
+    platform::QuickFormatRun QuickFormat(const FormatProfile &p,
+                                         const platform::FormatPacket &packet) override
     {
         platform::QuickFormatRun run;
         const CardVolume &card = m_now;
-        if (!MayTouch(card)) return run;
+        if (!MayTouch(card))
+            return run;
         if (card.mounted && !(m_watched.unmount && m_watched.unmount(card.mountPoint))) {
             // A busy card: the final message names the programs that hold it.
             DebugLogF("cannot unmount %s\n", card.mountPoint.toUtf8().constData());
@@ -130,13 +139,17 @@ class LinuxFormatCard : public platform::FormatCard
         bool ok = false;
         if (run.ran) {
             ok = mkfs.Succeeded();
-            if (ok) packet(15, nullptr);
+            if (ok)
+                packet(15, nullptr);
             ok = ok && FlushDevice(card.volumeDevice);
-            if (ok) packet(15, nullptr);
+            if (ok)
+                packet(15, nullptr);
             ok = ok && VolumeFileSystem(card.volumeDevice) == "FAT32";
-            if (ok) packet(15, nullptr);
+            if (ok)
+                packet(15, nullptr);
         }
-        if (card.mounted && !(m_watched.mount && m_watched.mount(card.volumeDevice, card.mountPoint)))
+        if (card.mounted &&
+            !(m_watched.mount && m_watched.mount(card.volumeDevice, card.mountPoint)))
             DebugLogF("cannot mount %s on %s\n", card.volumeDevice.toUtf8().constData(),
                       card.mountPoint.toUtf8().constData());
         if (!run.ran) {
@@ -152,9 +165,11 @@ class LinuxFormatCard : public platform::FormatCard
     void WriteVolumeLabel(const char *label) override
     {
         const CardVolume &card = m_now;
-        if (!MayTouch(card)) return;
+        if (!MayTouch(card))
+            return;
         const QString fs = VolumeFileSystem(card.volumeDevice);
-        if (fs != "FAT32" && fs != "FAT") return;
+        if (fs != "FAT32" && fs != "FAT")
+            return;
         if (RunOnVolume(card, m_watched, m_host.fatlabel, {card.volumeDevice, label}) != 0)
             DebugLogF("%s: label not set\n", card.volumeDevice.toUtf8().constData());
     }
@@ -170,12 +185,14 @@ class LinuxFormatCard : public platform::FormatCard
 
     QString InUseText() const override
     {
-        if (!m_watch->busy) return QString();
-        return m_watch->busyPrograms.isEmpty() ? QString(kCardBusyUnknownText)
-                                               : QString(kCardBusyText).arg(m_watch->busyPrograms.join(", "));
+        if (!m_watch->busy)
+            return QString();
+        return m_watch->busyPrograms.isEmpty()
+                   ? QString(kCardBusyUnknownText)
+                   : QString(kCardBusyText).arg(m_watch->busyPrograms.join(", "));
     }
 
-  private:
+private:
     CardHost m_host;
     std::shared_ptr<MountWatch> m_watch;
     CardHost m_watched;
@@ -187,8 +204,7 @@ class LinuxFormatCard : public platform::FormatCard
 
 } // namespace
 
-namespace platform
-{
+namespace platform {
 
 bool IsRemovableDrive(const QString &path, const CardHost &host)
 {

@@ -11,8 +11,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace
-{
+namespace {
 bool SameFile(const QString &a, const QString &b)
 {
     // By identity, not by name: a case-insensitive card or a link may name one file twice.
@@ -23,8 +22,7 @@ bool SameFile(const QString &a, const QString &b)
 }
 } // namespace
 
-namespace platform
-{
+namespace platform {
 
 QString ProgramFilePath()
 {
@@ -57,19 +55,25 @@ bool CreateFolder(const QString &path)
 bool CopyOver(const QString &from, const QString &to)
 {
     QFile in(from);
-    if (!QFileInfo(from).isFile() || !in.open(QIODevice::ReadOnly)) return false;
-    if (QFileInfo::exists(to) && SameFile(from, to)) return true;
+    if (!QFileInfo(from).isFile() || !in.open(QIODevice::ReadOnly))
+        return false;
+    if (QFileInfo::exists(to) && SameFile(from, to))
+        return true;
     // QSaveFile writes a temporary file beside `to`, flushes it to the medium and renames it
     // over `to` on commit; a failed or cancelled copy leaves `to` untouched.
     QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly)) return false;
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
     char buf[64 * 1024];
     for (;;) {
         const qint64 n = in.read(buf, sizeof buf);
-        if (n < 0 || (n > 0 && out.write(buf, n) != n)) return false; // discards the temporary file
-        if (n == 0) break;
+        if (n < 0 || (n > 0 && out.write(buf, n) != n))
+            return false; // discards the temporary file
+        if (n == 0)
+            break;
     }
-    if (!out.commit()) return false;
+    if (!out.commit())
+        return false;
     // A program must stay a program; a card's file system may not keep permissions at all.
     QFile::setPermissions(to, in.permissions());
     return true;

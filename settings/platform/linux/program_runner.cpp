@@ -17,7 +17,8 @@ SystemProgramRun RunSystemProgram(const QString &program, const QStringList &arg
         DebugLog(QStringLiteral("%1: not started (%2)").arg(program, p.errorString()));
         return run;
     }
-    if (onStarted) onStarted();
+    if (onStarted)
+        onStarted();
     const bool ended = p.waitForFinished(600000);
     if (!ended) {
         p.kill();
@@ -25,7 +26,8 @@ SystemProgramRun RunSystemProgram(const QString &program, const QStringList &arg
     }
     run.exitCode = ended && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : 1;
     const QByteArray out = p.readAll().trimmed();
-    if (!out.isEmpty()) DebugLog(QString::fromLocal8Bit(out));
+    if (!out.isEmpty())
+        DebugLog(QString::fromLocal8Bit(out));
     if (!ended)
         DebugLog(QStringLiteral("%1: did not end in time").arg(program));
     else if (run.exitCode != 0)

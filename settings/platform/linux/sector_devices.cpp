@@ -9,12 +9,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-FileSectorDevice::~FileSectorDevice() { ::close(m_fd); }
+FileSectorDevice::~FileSectorDevice()
+{
+    ::close(m_fd);
+}
 
 FileSectorDevice *FileSectorDevice::OpenImage(const QString &path, const DiskGeometry &geometry)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return nullptr;
+    if (fd < 0)
+        return nullptr;
     return new FileSectorDevice(fd, false, geometry);
 }
 
@@ -22,7 +26,8 @@ FileSectorDevice *FileSectorDevice::OpenBlockDevice(const QString &path)
 {
     // O_EXCL on a block device: refused while anything holds it (a mounted partition included).
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_EXCL | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0)
+        return nullptr;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISBLK(st.st_mode)) {
         ::close(fd);
@@ -30,7 +35,8 @@ FileSectorDevice *FileSectorDevice::OpenBlockDevice(const QString &path)
     }
     DiskGeometry geometry{255, 63};
     struct hd_geometry geo {};
-    if (::ioctl(fd, HDIO_GETGEO, &geo) == 0 && geo.heads && geo.sectors) geometry = {geo.heads, geo.sectors};
+    if (::ioctl(fd, HDIO_GETGEO, &geo) == 0 && geo.heads && geo.sectors)
+        geometry = {geo.heads, geo.sectors};
     return new FileSectorDevice(fd, true, geometry);
 }
 
@@ -41,19 +47,25 @@ bool FileSectorDevice::ReadSector(uint32_t lba, Sector &out)
 
 bool FileSectorDevice::WriteOnce(uint32_t lba, const Sector &data)
 {
-    return ::pwrite(m_fd, data.data(), kSectorSize, off_t(lba) * kSectorSize) == ssize_t(kSectorSize);
+    return ::pwrite(m_fd, data.data(), kSectorSize, off_t(lba) * kSectorSize) ==
+           ssize_t(kSectorSize);
 }
 
-bool FileSectorDevice::Flush() { return ::fsync(m_fd) == 0; }
+bool FileSectorDevice::Flush()
+{
+    return ::fsync(m_fd) == 0;
+}
 
 uint64_t FileSectorDevice::SectorCount()
 {
     uint64_t bytes = 0;
     if (m_block) {
-        if (::ioctl(m_fd, BLKGETSIZE64, &bytes) != 0) return 0;
+        if (::ioctl(m_fd, BLKGETSIZE64, &bytes) != 0)
+            return 0;
     } else {
         struct stat st;
-        if (::fstat(m_fd, &st) != 0) return 0;
+        if (::fstat(m_fd, &st) != 0)
+            return 0;
         bytes = uint64_t(st.st_size);
     }
     return bytes / kSectorSize;

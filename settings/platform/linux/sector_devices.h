@@ -6,7 +6,8 @@
 #include <QString>
 
 // Sector I/O at LBA × 512 on an open file descriptor, which it closes.
-class FileSectorDevice : public SectorDevice {
+class FileSectorDevice : public SectorDevice
+{
 public:
     ~FileSectorDevice() override;
 
@@ -26,7 +27,9 @@ protected:
     bool WriteOnce(uint32_t lba, const Sector &data) override;
 
 private:
-    FileSectorDevice(int fd, bool block, const DiskGeometry &geometry) : m_fd(fd), m_block(block), m_geometry(geometry) {}
+    FileSectorDevice(int fd, bool block, const DiskGeometry &geometry)
+        : m_fd(fd), m_block(block), m_geometry(geometry)
+    {}
     int m_fd;
     bool m_block;
     DiskGeometry m_geometry;

@@ -7,8 +7,7 @@
 #include <QFile>
 #include <QTimeZone>
 
-namespace
-{
+namespace {
 QString ZoneInfoDir()
 {
     const QString dir = qEnvironmentVariable("TZDIR");
@@ -17,7 +16,8 @@ QString ZoneInfoDir()
 
 QByteArray ZoneFile(const QByteArray &ianaId)
 {
-    if (ianaId.isEmpty() || ianaId.contains("..")) return QByteArray();
+    if (ianaId.isEmpty() || ianaId.contains(".."))
+        return QByteArray();
     QFile file(ZoneInfoDir() + '/' + QString::fromLatin1(ianaId));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -27,17 +27,21 @@ QString SystemTimeZoneKey(const QList<RegistryKey> &database)
 {
     const QByteArray iana = QTimeZone::systemTimeZoneId();
     const QByteArray key = QTimeZone::ianaIdToWindowsId(iana);
-    if (!key.isEmpty()) return QString::fromLatin1(key);
+    if (!key.isEmpty())
+        return QString::fromLatin1(key);
     // Qt's table knows renamed zones by their old names (Asia/Calcutta for Asia/Kolkata); the
     // system keeps both names for one zone file.
     const QByteArray mine = ZoneFile(iana);
-    if (mine.isEmpty()) return QString();
+    if (mine.isEmpty())
+        return QString();
     const QString prefix = QLatin1String(kTimeZonesKey) + '\\';
     for (const RegistryKey &entry : database) {
-        if (!entry.path.startsWith(prefix, Qt::CaseInsensitive)) continue;
+        if (!entry.path.startsWith(prefix, Qt::CaseInsensitive))
+            continue;
         const QString name = entry.path.mid(prefix.size());
         for (const QByteArray &id : QTimeZone::windowsIdToIanaIds(name.toLatin1())) {
-            if (ZoneFile(id) == mine) return name;
+            if (ZoneFile(id) == mine)
+                return name;
         }
     }
     return QString();
@@ -68,8 +72,7 @@ CurrentTimeZone SystemCurrentTimeZone(const QList<RegistryKey> &database)
     return current;
 }
 
-namespace platform
-{
+namespace platform {
 QList<RegistryKey> TimeZoneDatabase()
 {
     return ShippedTimeZoneDatabase();

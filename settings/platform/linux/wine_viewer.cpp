@@ -21,13 +21,15 @@ QString WineViewerProbe::winePrefix()
 QString WineViewerProbe::languageValue() const
 {
     QFile file(winePrefix() + QStringLiteral("/system.reg"));
-    if (!file.open(QIODevice::ReadOnly)) return QString();
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
     const QList<RegistryKey> keys = ParseRegistryText(file.readAll());
     // A 32-bit viewer in a 64-bit prefix writes through the WOW64 view.
     for (const char *path : {"Software\\KESTRAVON", "Software\\Wow6432Node\\KESTRAVON"}) {
         const RegistryKey *key = FindRegistryKey(keys, QString::fromLatin1(path));
         const RegistryValue *value = key ? key->value(QStringLiteral("LANGUAGE")) : nullptr;
-        if (!value) continue;
+        if (!value)
+            continue;
         // The tool reads it into 260 bytes; a longer or non-text value reads as nothing.
         if (value->type != RegistryValue::String || (value->text.size() + 1) * 2 > 260)
             return QString();
@@ -36,8 +38,7 @@ QString WineViewerProbe::languageValue() const
     return QString();
 }
 
-namespace
-{
+namespace {
 xcb_atom_t Atom(xcb_connection_t *c, const char *name)
 {
     xcb_intern_atom_reply_t *r =
@@ -76,7 +77,8 @@ std::vector<xcb_window_t> Children(xcb_connection_t *c, xcb_window_t w)
 
 bool WineViewerProbe::isRunning() const
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) return false;
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
     xcb_connection_t *c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c)) {
         xcb_disconnect(c);
@@ -103,7 +105,8 @@ bool WineViewerProbe::isRunning() const
                     break;
                 }
             }
-            if (found) break;
+            if (found)
+                break;
         }
     }
     xcb_disconnect(c);

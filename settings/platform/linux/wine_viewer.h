@@ -7,7 +7,7 @@
 
 class WineViewerProbe : public ViewerProbe
 {
-  public:
+public:
     QString languageValue() const override;
     bool isRunning() const override;
 

@@ -25,7 +25,8 @@ int main()
     // Written under another name and renamed, so that the test never reads half a file.
     const std::wstring part = out + L".part";
     HANDLE f = CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return 1;
+    if (f == INVALID_HANDLE_VALUE)
+        return 1;
     DWORD written = 0;
     WriteFile(f, text.data(), DWORD(text.size() * sizeof(wchar_t)), &written, nullptr);
     CloseHandle(f);

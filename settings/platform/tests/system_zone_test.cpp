@@ -6,13 +6,11 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 // The system's zone, through TZ.
 class SystemZone : public ::testing::TestWithParam<std::pair<const char *, const char *>>
-{
-};
+{};
 
 TEST_P(SystemZone, MapsTheIanaZoneToItsWindowsKey)
 {

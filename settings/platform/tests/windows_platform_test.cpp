@@ -23,8 +23,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 TEST(DebugOutput, ADebuggerReceivesEveryMessageAsLogged)
 {
@@ -44,7 +43,7 @@ TEST(DebugOutput, ADebuggerReceivesEveryMessageAsLogged)
 // The viewer's LANGUAGE value, written where a viewer writes it.
 class ViewerRegistry : public ::testing::Test
 {
-  protected:
+protected:
     void TearDown() override { Clear(); }
     static void Clear()
     {
@@ -129,7 +128,7 @@ TEST(ViewerWindow, FoundByItsTitle)
 // The time zones of the PC: Wine's registry holds the Windows database.
 class RegistryZones : public ::testing::Test
 {
-  protected:
+protected:
     DebugLogCapture log;
 };
 
@@ -198,7 +197,8 @@ TEST_F(RegistryZones, AgreeWithTheShippedTableOnTheOffsets)
     for (int i = 0; i < pc.count(); ++i) {
         const CRegTimeZoneInfo &z = pc.zone(i);
         for (int j = 0; j < shipped.count(); ++j) {
-            if (shipped.zone(j).keyName != z.keyName) continue;
+            if (shipped.zone(j).keyName != z.keyName)
+                continue;
             ++common;
             EXPECT_TRUE(shipped.zone(j).bias == z.bias || changedSince.contains(z.keyName))
                 << z.keyName.toStdString() << ": shipped " << shipped.zone(j).bias << ", Wine "
@@ -286,7 +286,8 @@ TEST(ProgramFiles, FoldersAndCopies)
 QString ReadUtf16(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return QString();
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
     const QByteArray bytes = f.readAll();
     return QString(reinterpret_cast<const QChar *>(bytes.constData()), bytes.size() / 2);
 }

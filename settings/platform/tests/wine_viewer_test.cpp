@@ -12,12 +12,11 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace
-{
+namespace {
 
 class EnvGuard
 {
-  public:
+public:
     explicit EnvGuard(const char *name) : m_name(name), m_had(qEnvironmentVariableIsSet(name))
     {
         m_old = qgetenv(name);
@@ -30,7 +29,7 @@ class EnvGuard
             qunsetenv(m_name);
     }
 
-  private:
+private:
     const char *m_name;
     bool m_had;
     QByteArray m_old;
@@ -102,7 +101,7 @@ TEST(WineViewerProbe, NoDisplayMeansNoViewer)
 // child of the root and under a frame window, and nothing else.
 class XServer : public ::testing::Test
 {
-  protected:
+protected:
     void SetUp() override
     {
         QString error;
@@ -115,7 +114,8 @@ class XServer : public ::testing::Test
     }
     void TearDown() override
     {
-        if (conn) xcb_disconnect(conn);
+        if (conn)
+            xcb_disconnect(conn);
     }
     xcb_window_t Window(xcb_window_t parent, const char *title)
     {

@@ -12,7 +12,7 @@
 // The physical-disk handle ("\\.\PhysicalDrive%d"): all sector I/O of the rebuild, and the lock.
 class RawDisk : public SectorDevice
 {
-  public:
+public:
     // FSCTL_LOCK_VOLUME and FSCTL_UNLOCK_VOLUME; their results are not checked.
     virtual void Lock() = 0;
     virtual void Unlock() = 0;
@@ -21,7 +21,7 @@ class RawDisk : public SectorDevice
 // The volume handle ("\\?\%c:"): locked, flushed and dismounted, never written.
 class RawVolume
 {
-  public:
+public:
     virtual ~RawVolume() = default;
     virtual void Lock() = 0;
     virtual void Unlock() = 0;

@@ -18,8 +18,7 @@
 const char kFormatterLoadFailedText[] = "LoadLibrary(fmifs.dll) failed";
 const char kFormatterLookupFailedText[] = "GetProcAddress(fmifs) failed";
 
-namespace
-{
+namespace {
 
 // FormatEx's callback and FormatEx itself, as fmifs.dll exports it.
 using FormatCallbackFn = BOOLEAN(WINAPI *)(DWORD type, DWORD action, PVOID data);
@@ -32,23 +31,24 @@ const platform::FormatPacket *g_packet = nullptr;
 
 BOOLEAN WINAPI FormatCallback(DWORD type, DWORD, PVOID data)
 {
-    if (g_packet) (*g_packet)(int(type), static_cast<const uint8_t *>(data));
+    if (g_packet)
+        (*g_packet)(int(type), static_cast<const uint8_t *>(data));
     return TRUE;
 }
 
 class WindowsFormatCard : public platform::FormatCard
 {
-  public:
+public:
     WindowsFormatCard(const QString &cardFolder, const CardHost &host)
         : m_host(host), m_root(platform::DriveRoot(cardFolder))
-    {
-    }
+    {}
 
     bool IsCard() const override { return m_host.driveType(m_root) == DRIVE_REMOVABLE; }
     QString Root() const override { return m_root; }
     bool IsOnCard(const QString &path) const override
     {
-        if (path.isEmpty()) return false;
+        if (path.isEmpty())
+            return false;
         const QString root = platform::DriveRoot(QFileInfo(path).absoluteFilePath());
         return root.compare(m_root, Qt::CaseInsensitive) == 0;
     }
@@ -107,15 +107,14 @@ class WindowsFormatCard : public platform::FormatCard
     }
     QString InUseText() const override { return QString(); }
 
-  private:
+private:
     CardHost m_host;
     QString m_root;
 };
 
 } // namespace
 
-namespace platform
-{
+namespace platform {
 
 bool IsRemovableDrive(const QString &path, const CardHost &host)
 {

@@ -12,8 +12,7 @@
 
 #include <vector>
 
-namespace
-{
+namespace {
 // Both paths name one file (by volume and file index: a card's case-insensitive names or a
 // second path to the same file do not fool it).
 bool SameFile(const QString &a, const QString &b)
@@ -31,8 +30,10 @@ bool SameFile(const QString &a, const QString &b)
                       ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
                       ia.nFileIndexHigh == ib.nFileIndexHigh &&
                       ia.nFileIndexLow == ib.nFileIndexLow;
-    if (ha != INVALID_HANDLE_VALUE) CloseHandle(ha);
-    if (hb != INVALID_HANDLE_VALUE) CloseHandle(hb);
+    if (ha != INVALID_HANDLE_VALUE)
+        CloseHandle(ha);
+    if (hb != INVALID_HANDLE_VALUE)
+        CloseHandle(hb);
     return same;
 }
 
@@ -50,15 +51,15 @@ QString QuoteArgument(const QString &argument)
 }
 } // namespace
 
-namespace platform
-{
+namespace platform {
 
 QString ProgramFilePath()
 {
     std::vector<wchar_t> path(MAX_PATH);
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-        if (length == 0) return QString();
+        if (length == 0)
+            return QString();
         if (length < path.size())
             return QDir::fromNativeSeparators(QString::fromWCharArray(path.data(), length));
         path.resize(path.size() * 2);
@@ -84,7 +85,8 @@ QString DriveRoot(const QString &path)
 QString LocalAppDataFolder()
 {
     wchar_t path[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_LOCAL_APPDATA, FALSE)) return QString();
+    if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_LOCAL_APPDATA, FALSE))
+        return QString();
     return QDir::fromNativeSeparators(QString::fromWCharArray(path));
 }
 
@@ -92,23 +94,28 @@ bool CreateFolder(const QString &path)
 {
     // CreateDirectoryW makes one level; the missing ones above are made first.
     const QString folder = QDir::cleanPath(QDir::fromNativeSeparators(path));
-    if (QFileInfo(folder).isDir()) return true;
+    if (QFileInfo(folder).isDir())
+        return true;
     const QString parent = QFileInfo(folder).path();
-    if (parent != folder && !QFileInfo(parent).isDir() && !CreateFolder(parent)) return false;
+    if (parent != folder && !QFileInfo(parent).isDir() && !CreateFolder(parent))
+        return false;
     return CreateDirectoryW(Wide(NativePath(folder)), nullptr) ||
            (GetLastError() == ERROR_ALREADY_EXISTS && QFileInfo(folder).isDir());
 }
 
 bool CopyOver(const QString &from, const QString &to)
 {
-    if (!QFileInfo(from).isFile()) return false;
-    if (SameFile(from, to)) return true;
+    if (!QFileInfo(from).isFile())
+        return false;
+    if (SameFile(from, to))
+        return true;
     // CopyFileW into a new file beside `to`, which then takes its place; a copy that fails
     // halfway leaves `to` as it was.
     const QString folder = NativePath(QFileInfo(to).absolutePath());
     const QString target = NativePath(to);
     wchar_t temporary[MAX_PATH] = {};
-    if (!GetTempFileNameW(Wide(folder), L"q7c", 0, temporary)) return false;
+    if (!GetTempFileNameW(Wide(folder), L"q7c", 0, temporary))
+        return false;
     if (!CopyFileW(Wide(NativePath(from)), temporary, FALSE)) {
         DeleteFileW(temporary);
         return false;
@@ -118,9 +125,11 @@ bool CopyOver(const QString &from, const QString &to)
     const DWORD attributes = GetFileAttributesW(Wide(target));
     const bool readOnly =
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-    if (readOnly) SetFileAttributesW(Wide(target), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
+    if (readOnly)
+        SetFileAttributesW(Wide(target), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
     if (!MoveFileExW(temporary, Wide(target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        if (readOnly) SetFileAttributesW(Wide(target), attributes);
+        if (readOnly)
+            SetFileAttributesW(Wide(target), attributes);
         DeleteFileW(temporary);
         return false;
     }
@@ -147,7 +156,8 @@ QStringList SkinFontFiles()
     // Tahoma comes with Windows; a platform without the system's font database (offscreen)
     // loads it from the fonts folder.
     wchar_t fonts[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, fonts, CSIDL_FONTS, FALSE)) return {};
+    if (!SHGetSpecialFolderPathW(nullptr, fonts, CSIDL_FONTS, FALSE))
+        return {};
     const QString folder = QDir::fromNativeSeparators(QString::fromWCharArray(fonts));
     return {folder + QStringLiteral("/tahoma.ttf"), folder + QStringLiteral("/tahomabd.ttf")};
 }

@@ -12,17 +12,17 @@
 
 #include <vector>
 
-namespace
-{
+namespace {
 
 // The security of the raw handles on Windows NT 6 and later: a DACL that grants everything to
 // the built-in Users and Administrators, or a null DACL when that cannot be built.
 class RawHandleSecurity
 {
-  public:
+public:
     RawHandleSecurity()
     {
-        if (!InitializeSecurityDescriptor(&m_descriptor, SECURITY_DESCRIPTOR_REVISION)) return;
+        if (!InitializeSecurityDescriptor(&m_descriptor, SECURITY_DESCRIPTOR_REVISION))
+            return;
         m_valid = true;
         if (!BuildAcl() || !SetSecurityDescriptorDacl(&m_descriptor, TRUE, m_acl, FALSE))
             SetSecurityDescriptorDacl(&m_descriptor, TRUE, nullptr, FALSE);
@@ -33,7 +33,8 @@ class RawHandleSecurity
     ~RawHandleSecurity()
     {
         for (PSID sid : m_sids)
-            if (sid) FreeSid(sid);
+            if (sid)
+                FreeSid(sid);
     }
     RawHandleSecurity(const RawHandleSecurity &) = delete;
     RawHandleSecurity &operator=(const RawHandleSecurity &) = delete;
@@ -42,7 +43,7 @@ class RawHandleSecurity
     bool Valid() const { return m_valid; }
     SECURITY_ATTRIBUTES *Attributes() { return &m_attributes; }
 
-  private:
+private:
     bool BuildAcl()
     {
         SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
@@ -56,9 +57,11 @@ class RawHandleSecurity
         }
         m_aclBuffer.assign(size, 0);
         m_acl = reinterpret_cast<PACL>(m_aclBuffer.data());
-        if (!InitializeAcl(m_acl, size, ACL_REVISION)) return false;
+        if (!InitializeAcl(m_acl, size, ACL_REVISION))
+            return false;
         for (PSID sid : m_sids)
-            if (!AddAccessAllowedAce(m_acl, ACL_REVISION, GENERIC_ALL, sid)) return false;
+            if (!AddAccessAllowedAce(m_acl, ACL_REVISION, GENERIC_ALL, sid))
+                return false;
         return true;
     }
 
@@ -87,12 +90,11 @@ bool Seek(HANDLE h, uint32_t lba)
 // Sector I/O on a raw handle (the physical disk, or a disk image file), which it closes.
 class HandleDisk : public RawDisk
 {
-  public:
+public:
     // image: a disk image file, whose size is the file's and whose geometry is given.
     HandleDisk(HANDLE h, bool image, const DiskGeometry &geometry)
         : m_handle(h), m_image(image), m_geometry(geometry)
-    {
-    }
+    {}
     ~HandleDisk() override { CloseHandle(m_handle); }
 
     bool ReadSector(uint32_t lba, Sector &out) override
@@ -119,7 +121,8 @@ class HandleDisk : public RawDisk
         // A disk whose driver does not answer the volume query on the whole disk still knows
         // its length.
         GET_LENGTH_INFORMATION length = {};
-        if (!Control(m_handle, IOCTL_DISK_GET_LENGTH_INFO, &length, sizeof length)) return 0;
+        if (!Control(m_handle, IOCTL_DISK_GET_LENGTH_INFO, &length, sizeof length))
+            return 0;
         return uint32_t(uint64_t(length.Length.QuadPart) / kSectorSize);
     }
     bool Geometry(DiskGeometry &geometry) override
@@ -129,14 +132,15 @@ class HandleDisk : public RawDisk
             return true;
         }
         DISK_GEOMETRY g = {};
-        if (!Control(m_handle, IOCTL_DISK_GET_DRIVE_GEOMETRY, &g, sizeof g)) return false;
+        if (!Control(m_handle, IOCTL_DISK_GET_DRIVE_GEOMETRY, &g, sizeof g))
+            return false;
         geometry = {uint32_t(g.TracksPerCylinder), uint32_t(g.SectorsPerTrack)};
         return true;
     }
     void Lock() override { Control(m_handle, FSCTL_LOCK_VOLUME); }
     void Unlock() override { Control(m_handle, FSCTL_UNLOCK_VOLUME); }
 
-  protected:
+protected:
     bool WriteOnce(uint32_t lba, const Sector &data) override
     {
         DWORD written = 0;
@@ -145,7 +149,7 @@ class HandleDisk : public RawDisk
                written == kSectorSize;
     }
 
-  private:
+private:
     HANDLE m_handle;
     bool m_image;
     DiskGeometry m_geometry;
@@ -153,7 +157,7 @@ class HandleDisk : public RawDisk
 
 class HandleVolume : public RawVolume
 {
-  public:
+public:
     explicit HandleVolume(HANDLE h) : m_handle(h) {}
     ~HandleVolume() override { CloseHandle(m_handle); }
     void Lock() override { Control(m_handle, FSCTL_LOCK_VOLUME); }
@@ -162,7 +166,7 @@ class HandleVolume : public RawVolume
     void Dismount() override { Control(m_handle, FSCTL_DISMOUNT_VOLUME); }
     void AllowExtendedDasdIo() override { Control(m_handle, FSCTL_ALLOW_EXTENDED_DASD_IO); }
 
-  private:
+private:
     HANDLE m_handle;
 };
 
@@ -177,7 +181,8 @@ HANDLE OpenRaw(const QString &path, DWORD flags)
     SECURITY_ATTRIBUTES *security = nullptr;
     RawHandleSecurity secured;
     if (VersionTest()) {
-        if (!secured.Valid()) return INVALID_HANDLE_VALUE;
+        if (!secured.Valid())
+            return INVALID_HANDLE_VALUE;
         security = secured.Attributes();
     }
     return CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -193,7 +198,8 @@ bool VersionTest()
     // Deprecated, and what the tool has always asked.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!GetVersionExW(&info)) return false;
+    if (!GetVersionExW(&info))
+        return false;
 #pragma GCC diagnostic pop
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion > 5;
 }
@@ -203,7 +209,8 @@ int DiskNumberOf(wchar_t letter)
     const HANDLE volume =
         CreateFileW(Wide(VolumePath(letter)), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, 0, nullptr);
-    if (volume == INVALID_HANDLE_VALUE) return -1;
+    if (volume == INVALID_HANDLE_VALUE)
+        return -1;
     // Room for exactly one extent: a volume on several yields none.
     alignas(VOLUME_DISK_EXTENTS) BYTE extents[32] = {};
     const bool ok = Control(volume, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, extents, sizeof extents);
@@ -215,7 +222,8 @@ int DiskNumberOf(wchar_t letter)
 std::unique_ptr<RawDisk> OpenRawDisk(const QString &path)
 {
     const HANDLE h = OpenRaw(path, FILE_FLAG_WRITE_THROUGH);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
     return std::make_unique<HandleDisk>(h, false, DiskGeometry{});
 }
 
@@ -229,7 +237,8 @@ std::unique_ptr<RawDisk> OpenPhysicalDisk(int number)
 std::unique_ptr<RawVolume> OpenVolume(wchar_t letter)
 {
     const HANDLE h = OpenRaw(VolumePath(letter), 0);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
     return std::make_unique<HandleVolume>(h);
 }
 
@@ -237,7 +246,8 @@ std::unique_ptr<SectorDevice> OpenImageFile(const QString &path, const DiskGeome
 {
     const HANDLE h = CreateFileW(Wide(QDir::toNativeSeparators(path)), GENERIC_READ | GENERIC_WRITE,
                                  FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
     return std::make_unique<HandleDisk>(h, true, geometry);
 }
 

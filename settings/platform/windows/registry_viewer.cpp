@@ -20,9 +20,11 @@ QString RegistryViewerProbe::languageValue() const
         const LONG rc = RegQueryValueExW(key, L"LANGUAGE", nullptr, &type,
                                          reinterpret_cast<BYTE *>(value), &size);
         RegCloseKey(key);
-        if (rc == ERROR_FILE_NOT_FOUND) continue;
+        if (rc == ERROR_FILE_NOT_FOUND)
+            continue;
         // Longer than the buffer, or not text: nothing.
-        if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return QString();
+        if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+            return QString();
         qsizetype length = qsizetype(size / sizeof(wchar_t));
         // The stored string may or may not carry its NUL.
         for (qsizetype i = 0; i < length; ++i) {

@@ -5,7 +5,7 @@
 
 class RegistryViewerProbe : public ViewerProbe
 {
-  public:
+public:
     QString languageValue() const override;
     bool isRunning() const override;
 };

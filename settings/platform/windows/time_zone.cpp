@@ -5,8 +5,7 @@
 
 #include <vector>
 
-namespace
-{
+namespace {
 const wchar_t kDatabaseKey[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
 
 QString FromWide(const wchar_t *text, qsizetype length)
@@ -43,8 +42,10 @@ QList<RegistryValue> ReadValues(HKEY zone)
         DWORD size = 0;
         const LONG rc =
             RegEnumValueW(zone, i, name.data(), &nameLength, nullptr, &type, nullptr, &size);
-        if (rc == ERROR_NO_MORE_ITEMS) break;
-        if (rc != ERROR_SUCCESS) continue;
+        if (rc == ERROR_NO_MORE_ITEMS)
+            break;
+        if (rc != ERROR_SUCCESS)
+            continue;
         std::vector<BYTE> data(size);
         const QString valueName = FromWide(name.data(), nameLength);
         if (RegQueryValueExW(zone, name.data(), nullptr, &type,
@@ -57,8 +58,7 @@ QList<RegistryValue> ReadValues(HKEY zone)
 }
 } // namespace
 
-namespace
-{
+namespace {
 QList<RegistryKey> ReadDatabase()
 {
     QList<RegistryKey> database;
@@ -102,7 +102,8 @@ CurrentTimeZone platform::CurrentZone(const QList<RegistryKey> &)
 {
     TIME_ZONE_INFORMATION info = {};
     CurrentTimeZone current;
-    if (GetTimeZoneInformation(&info) == TIME_ZONE_ID_INVALID) return current;
+    if (GetTimeZoneInformation(&info) == TIME_ZONE_ID_INVALID)
+        return current;
     current.bias = info.Bias;
     current.standardBias = info.StandardBias;
     current.standardName = QString::fromWCharArray(

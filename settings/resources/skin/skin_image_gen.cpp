@@ -68,7 +68,7 @@ QImage Blank(int w, int h)
 
 // Writes the marker frame over the outermost pixels (non-premultiplied, so unmarked pixels
 // stay white in red, green and blue).
-void PutFrame(QImage& img, const Frame& f)
+void PutFrame(QImage &img, const Frame &f)
 {
     const int w = img.width(), h = img.height();
     for (int x = 0; x < w; ++x) {
@@ -90,12 +90,12 @@ void PutFrame(QImage& img, const Frame& f)
 }
 
 // The drawable inside of a nine-patch image: everything but the frame.
-QRectF Inside(const QImage& img)
+QRectF Inside(const QImage &img)
 {
     return QRectF(1, 1, img.width() - 2, img.height() - 2);
 }
 
-QLinearGradient Vertical(const QRectF& r, const QColor& top, const QColor& bottom)
+QLinearGradient Vertical(const QRectF &r, const QColor &top, const QColor &bottom)
 {
     QLinearGradient g(r.topLeft(), r.bottomLeft());
     g.setColorAt(0, top);
@@ -107,12 +107,12 @@ QLinearGradient Vertical(const QRectF& r, const QColor& top, const QColor& botto
 // right, and each but the last ends in a separator line.
 enum TabPlace { kFirst, kMiddle, kLast };
 
-QImage Tab(TabPlace place, const Shade& s)
+QImage Tab(TabPlace place, const Shade &s)
 {
     QImage img = Blank(14, 39);
     {
         QPainter p(&img);
-        const QRectF in = Inside(img);  // 12 x 37
+        const QRectF in = Inside(img); // 12 x 37
         p.setRenderHint(QPainter::Antialiasing, true);
         QPainterPath path;
         const qreal r = 4;
@@ -136,7 +136,8 @@ QImage Tab(TabPlace place, const Shade& s)
         p.setRenderHint(QPainter::Antialiasing, false);
         // A light line along the top edge, and a separator at the right.
         p.setPen(s.top.lighter(118));
-        p.drawLine(QPointF(l + (place == kFirst ? r : 0), t), QPointF(rt - 1 - (place == kLast ? r : 0), t));
+        p.drawLine(QPointF(l + (place == kFirst ? r : 0), t),
+                   QPointF(rt - 1 - (place == kLast ? r : 0), t));
         if (place != kLast) {
             p.setPen(s.edge);
             p.drawLine(QPointF(rt - 1, t + 1), QPointF(rt - 1, b - 1));
@@ -148,7 +149,7 @@ QImage Tab(TabPlace place, const Shade& s)
 }
 
 // Text push buttons: a rounded, bordered bar.
-QImage PushButton(const Shade& s)
+QImage PushButton(const Shade &s)
 {
     QImage img = Blank(15, 31);
     {
@@ -175,7 +176,8 @@ QImage Background(int w, int h, int titleRows, int headerRows, int stretchY)
         p.fillRect(in, kBody);
         const QRectF title(in.left(), in.top(), in.width(), titleRows);
         p.fillRect(title, Vertical(title, kHeaderTop, kHeader));
-        p.fillRect(QRectF(in.left(), in.top() + titleRows, in.width(), headerRows - titleRows), kHeader);
+        p.fillRect(QRectF(in.left(), in.top() + titleRows, in.width(), headerRows - titleRows),
+                   kHeader);
         p.fillRect(QRectF(in.left(), in.top() + titleRows, in.width(), 1), kHeaderLine);
         p.fillRect(QRectF(in.left(), in.top() + headerRows - 1, in.width(), 1), kBorder);
         p.setPen(kBorder);
@@ -244,7 +246,7 @@ QImage CameraPicture(bool rear)
     return img;
 }
 
-QImage Plain(int w, int h, const QColor& c)
+QImage Plain(int w, int h, const QColor &c)
 {
     QImage img(w, h, QImage::Format_ARGB32);
     img.fill(c);
@@ -277,7 +279,7 @@ QImage LedPattern(int mode)
 }
 
 // Bars of the memory partition diagram: three columns (edge, stretched fill, edge).
-QImage Bar(const QColor& c)
+QImage Bar(const QColor &c)
 {
     QImage img = Blank(5, 17);
     {
@@ -331,7 +333,7 @@ const int kIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
 std::vector<Image> AllImages()
 {
     std::vector<Image> v;
-    const Shade* tabShades[4] = {&kNormal, &kHover, &kPressed, &kSelected};
+    const Shade *tabShades[4] = {&kNormal, &kHover, &kPressed, &kSelected};
     const TabPlace places[3] = {kFirst, kMiddle, kLast};
     for (int t = 0; t < 3; ++t)
         for (int s = 0; s < 4; ++s)
@@ -351,8 +353,9 @@ std::vector<Image> AllImages()
     v.push_back({170, Plain(48, 30, QColor(0x58, 0xBA, 0xFF))});
     for (int m = 0; m < 3; ++m)
         v.push_back({172 + m, LedPattern(m)});
-    const QColor bars[5] = {QColor(0x4C, 0xAF, 0x50), QColor(0xF2, 0xC9, 0x4C), QColor(0xF2, 0x99, 0x4A),
-                            QColor(0xEB, 0x57, 0x57), QColor(0x2F, 0x80, 0xED)};
+    const QColor bars[5] = {QColor(0x4C, 0xAF, 0x50), QColor(0xF2, 0xC9, 0x4C),
+                            QColor(0xF2, 0x99, 0x4A), QColor(0xEB, 0x57, 0x57),
+                            QColor(0x2F, 0x80, 0xED)};
     for (int b = 0; b < 5; ++b)
         v.push_back({175 + b, Bar(bars[b])});
     // The main dialog: title bar over the tab strip (the header ends where the tab area
@@ -363,34 +366,37 @@ std::vector<Image> AllImages()
 
 // An .ico file of PNG images (as Windows reads them since Vista): the directory, one 16-byte
 // entry per image (width and height 0 for 256), then the images.
-QByteArray IconFile(const std::vector<QByteArray>& pngs, const int* sizes)
+QByteArray IconFile(const std::vector<QByteArray> &pngs, const int *sizes)
 {
     QByteArray out;
     auto u16 = [&out](uint32_t v) { out.append(char(v & 0xFF)).append(char(v >> 8 & 0xFF)); };
-    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+    auto u32 = [&](uint32_t v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    };
     u16(0);
-    u16(1);  // icon
+    u16(1); // icon
     u16(uint32_t(pngs.size()));
     uint32_t offset = 6 + 16 * uint32_t(pngs.size());
     for (size_t i = 0; i < pngs.size(); ++i) {
         out.append(char(sizes[i] >= 256 ? 0 : sizes[i]));
         out.append(char(sizes[i] >= 256 ? 0 : sizes[i]));
-        out.append(char(0));  // no palette
+        out.append(char(0)); // no palette
         out.append(char(0));
-        u16(1);   // planes
-        u16(32);  // bits per pixel
+        u16(1);  // planes
+        u16(32); // bits per pixel
         u32(uint32_t(pngs[i].size()));
         u32(offset);
         offset += uint32_t(pngs[i].size());
     }
-    for (const QByteArray& png : pngs)
+    for (const QByteArray &png : pngs)
         out.append(png);
     return out;
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv)
+int main(int argc, char **argv)
 {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
@@ -402,7 +408,7 @@ int main(int argc, char** argv)
         return 1;
     }
     QString qrc = "<RCC>\n  <qresource prefix=\"/PNG\">\n";
-    for (const Image& img : AllImages()) {
+    for (const Image &img : AllImages()) {
         const QString name = QString::number(img.id) + ".png";
         if (!img.image.save(dir + "/" + name, "PNG")) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(name));
@@ -419,7 +425,8 @@ int main(int argc, char** argv)
             return 1;
         }
         QFile png(dir + "/" + name);
-        if (!png.open(QIODevice::ReadOnly)) return 1;
+        if (!png.open(QIODevice::ReadOnly))
+            return 1;
         icons.push_back(png.readAll());
         qrc += QString("    <file alias=\"128/%1\">%2</file>\n").arg(size).arg(name);
     }

@@ -10,7 +10,8 @@
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
+class QtEnvironment : public ::testing::Environment
+{
 public:
     void SetUp() override
     {
@@ -24,14 +25,14 @@ public:
     }
 
 private:
-    QApplication* m_app = nullptr;
+    QApplication *m_app = nullptr;
 };
 
-const ::testing::Environment* const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+const ::testing::Environment *const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-}  // namespace
+} // namespace
 
-QRect DiffBox(const QImage& a, const QImage& b)
+QRect DiffBox(const QImage &a, const QImage &b)
 {
     QRect box;
     const QImage ra = a.convertToFormat(QImage::Format_RGB32);
@@ -45,7 +46,7 @@ QRect DiffBox(const QImage& a, const QImage& b)
     return box;
 }
 
-QImage Shot(QWidget& w)
+QImage Shot(QWidget &w)
 {
     return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
@@ -58,7 +59,7 @@ void Settle()
         QTest::qWait(150);
 }
 
-bool ShowAndWait(QWidget& w)
+bool ShowAndWait(QWidget &w)
 {
     w.show();
     const bool exposed = QTest::qWaitForWindowExposed(&w);

@@ -8,13 +8,13 @@
 #include <QWidget>
 
 // The bounding box of the pixels in which `a` and `b` (same size) differ; empty when equal.
-QRect DiffBox(const QImage& a, const QImage& b);
+QRect DiffBox(const QImage &a, const QImage &b);
 
 // What a widget shows, as opaque RGB.
-QImage Shot(QWidget& w);
+QImage Shot(QWidget &w);
 
 // Shows `w` as a window and waits until it is exposed.
-bool ShowAndWait(QWidget& w);
+bool ShowAndWait(QWidget &w);
 
 // Lets the events of a simulated mouse or key action arrive. On the offscreen platform they
 // are there at once; on a real X server (QT_QPA_PLATFORM=xcb) QtTest moves the real pointer

@@ -20,7 +20,7 @@ const QRgb kNoMarker = qRgba(255, 255, 255, 0);
 
 // A nine-patch image whose picture pixel at image (x, y) is opaque (x, y, 200): every output
 // pixel tells which source pixel it came from.
-QImage CodedNinePatch(int w, int h, const std::vector<int>& markX, const std::vector<int>& markY)
+QImage CodedNinePatch(int w, int h, const std::vector<int> &markX, const std::vector<int> &markY)
 {
     QImage img(w, h, QImage::Format_ARGB32);
     for (int y = 0; y < h; ++y)
@@ -41,10 +41,10 @@ struct Run {
     int count, first, step;
 };
 
-std::vector<int> Expand(const std::vector<Run>& runs)
+std::vector<int> Expand(const std::vector<Run> &runs)
 {
     std::vector<int> v;
-    for (const Run& r : runs)
+    for (const Run &r : runs)
         for (int i = 0; i < r.count; ++i)
             v.push_back(r.first + i * r.step);
     return v;
@@ -55,19 +55,20 @@ struct NinePatchCase {
     int w, h;
     std::vector<int> markX, markY;
     int canvasW, canvasH;
-    std::vector<Run> columns, rows;  // image column / row shown at each canvas column / row
+    std::vector<Run> columns, rows; // image column / row shown at each canvas column / row
 };
 
-void PrintTo(const NinePatchCase& c, std::ostream* os)
+void PrintTo(const NinePatchCase &c, std::ostream *os)
 {
     *os << c.name;
 }
 
-class NinePatchDrawing : public ::testing::TestWithParam<NinePatchCase> {};
+class NinePatchDrawing : public ::testing::TestWithParam<NinePatchCase>
+{};
 
 TEST_P(NinePatchDrawing, EveryCanvasPixelComesFromTheExpectedSourcePixel)
 {
-    const NinePatchCase& c = GetParam();
+    const NinePatchCase &c = GetParam();
     const QImage img = CodedNinePatch(c.w, c.h, c.markX, c.markY);
     SkinCanvas canvas(c.canvasW, c.canvasH);
     canvas.image.fill(Qt::red);
@@ -81,7 +82,8 @@ TEST_P(NinePatchDrawing, EveryCanvasPixelComesFromTheExpectedSourcePixel)
             const QRgb got = canvas.image.pixel(x, y);
             const QRgb want = qRgba(cols[x], rows[y], 200, 255);
             if (got != want && wrong++ < 5)
-                ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << got << ", want " << want;
+                ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex << got
+                              << ", want " << want;
         }
     EXPECT_EQ(wrong, 0);
 }
@@ -91,25 +93,63 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // The tab image: left 5 and right 6 picture columns kept, column 6 repeated 139 times;
         // 37 rows is the picture's own height, so rows are copied unchanged.
-        NinePatchCase{"TabAt150x37", 14, 39, {6}, {19}, 150, 37, {{5, 1, 1}, {139, 6, 0}, {6, 7, 1}}, {{37, 1, 1}}},
+        NinePatchCase{"TabAt150x37",
+                      14,
+                      39,
+                      {6},
+                      {19},
+                      150,
+                      37,
+                      {{5, 1, 1}, {139, 6, 0}, {6, 7, 1}},
+                      {{37, 1, 1}}},
         // Taller: row 19 repeated 60 + 1 - 38 + 1 = 24 times.
-        NinePatchCase{"TabAt150x60", 14, 39, {6}, {19}, 150, 60, {{5, 1, 1}, {139, 6, 0}, {6, 7, 1}},
+        NinePatchCase{"TabAt150x60",
+                      14,
+                      39,
+                      {6},
+                      {19},
+                      150,
+                      60,
+                      {{5, 1, 1}, {139, 6, 0}, {6, 7, 1}},
                       {{18, 1, 1}, {24, 19, 0}, {18, 20, 1}}},
         // Two stretch columns, each repeated (40 + 1 - 19 + 2) / 2 = 12 times; no stretch row.
-        NinePatchCase{"TwoColumnsAt40x8", 20, 10, {5, 12}, {}, 40, 8,
-                      {{4, 1, 1}, {12, 5, 0}, {6, 6, 1}, {12, 12, 0}, {6, 13, 1}}, {{8, 1, 1}}},
+        NinePatchCase{"TwoColumnsAt40x8",
+                      20,
+                      10,
+                      {5, 12},
+                      {},
+                      40,
+                      8,
+                      {{4, 1, 1}, {12, 5, 0}, {6, 6, 1}, {12, 12, 0}, {6, 13, 1}},
+                      {{8, 1, 1}}},
         // Two stretch rows likewise: (20 + 1 - 9 + 2) / 2 = 7 each.
-        NinePatchCase{"TwoRowsAt6x20", 8, 10, {}, {3, 6}, 6, 20, {{6, 1, 1}},
+        NinePatchCase{"TwoRowsAt6x20",
+                      8,
+                      10,
+                      {},
+                      {3, 6},
+                      6,
+                      20,
+                      {{6, 1, 1}},
                       {{2, 1, 1}, {7, 3, 0}, {2, 4, 1}, {7, 6, 0}, {2, 7, 1}}},
         // Narrower than the picture: the stretch column is not drawn at all.
-        NinePatchCase{"NarrowerThanThePicture", 14, 39, {6}, {19}, 10, 37, {{5, 1, 1}, {5, 7, 1}}, {{37, 1, 1}}}),
-    [](const ::testing::TestParamInfo<NinePatchCase>& info) { return info.param.name; });
+        NinePatchCase{"NarrowerThanThePicture",
+                      14,
+                      39,
+                      {6},
+                      {19},
+                      10,
+                      37,
+                      {{5, 1, 1}, {5, 7, 1}},
+                      {{37, 1, 1}}}),
+    [](const ::testing::TestParamInfo<NinePatchCase> &info) { return info.param.name; });
 
 TEST(NinePatch, MoreThanTwoStretchMarkersLeaveThatPassUndrawn)
 {
     for (const bool columns : {true, false}) {
         const std::vector<int> three = {3, 5, 7};
-        const QImage img = columns ? CodedNinePatch(12, 12, three, {4}) : CodedNinePatch(12, 12, {4}, three);
+        const QImage img =
+            columns ? CodedNinePatch(12, 12, three, {4}) : CodedNinePatch(12, 12, {4}, three);
         SkinCanvas canvas(30, 30);
         canvas.image.fill(Qt::red);
         DrawNinePatchImage(canvas, img);
@@ -139,16 +179,17 @@ struct ContentCase {
     QRect content;
 };
 
-void PrintTo(const ContentCase& c, std::ostream* os)
+void PrintTo(const ContentCase &c, std::ostream *os)
 {
     *os << "image " << c.id << " at " << c.canvasW << "x" << c.canvasH;
 }
 
-class NinePatchContent : public ::testing::TestWithParam<ContentCase> {};
+class NinePatchContent : public ::testing::TestWithParam<ContentCase>
+{};
 
 TEST_P(NinePatchContent, ContentRectangleAddsTheRepeatedSizes)
 {
-    const ContentCase& c = GetParam();
+    const ContentCase &c = GetParam();
     SkinCanvas canvas(c.canvasW, c.canvasH);
     QRect content;
     DrawNinePatch(canvas, c.id, &content);
@@ -172,14 +213,15 @@ struct ImageCase {
 };
 
 const ImageCase kImages[] = {
-    {143, 154, 14, 39, true}, {155, 160, 29, 26, false}, {161, 163, 15, 31, true}, {164, 164, 29, 148, true},
-    {165, 167, 30, 26, false}, {168, 168, 197, 94, false}, {171, 171, 197, 94, false}, {169, 170, 48, 30, false},
-    {172, 174, 231, 16, false}, {175, 179, 5, 17, true}, {501, 501, 29, 101, true},
+    {143, 154, 14, 39, true},   {155, 160, 29, 26, false}, {161, 163, 15, 31, true},
+    {164, 164, 29, 148, true},  {165, 167, 30, 26, false}, {168, 168, 197, 94, false},
+    {171, 171, 197, 94, false}, {169, 170, 48, 30, false}, {172, 174, 231, 16, false},
+    {175, 179, 5, 17, true},    {501, 501, 29, 101, true},
 };
 
 TEST(SkinImages, EveryImageIsThereWithItsSize)
 {
-    for (const ImageCase& c : kImages)
+    for (const ImageCase &c : kImages)
         for (int id = c.first; id <= c.last; ++id) {
             const QImage img = LoadPngResource(id);
             ASSERT_FALSE(img.isNull()) << id;
@@ -189,7 +231,7 @@ TEST(SkinImages, EveryImageIsThereWithItsSize)
 
 TEST(SkinImages, NinePatchFramesHoldOnlyMarkersAndTransparentWhite)
 {
-    for (const ImageCase& c : kImages) {
+    for (const ImageCase &c : kImages) {
         if (!c.ninePatch)
             continue;
         for (int id = c.first; id <= c.last; ++id) {
@@ -218,7 +260,7 @@ TEST(SkinImages, NinePatchFramesHoldOnlyMarkersAndTransparentWhite)
     }
 }
 
-std::vector<int> Markers(const QImage& img, bool row, int index)
+std::vector<int> Markers(const QImage &img, bool row, int index)
 {
     std::vector<int> v;
     const int n = row ? img.width() : img.height();
@@ -245,8 +287,9 @@ TEST(SkinImages, TabAndPushButtonMarkersSitWhereTheLayoutNeedsThem)
 
 TEST(SkinImages, MotionCellsArePlainOpaqueColours)
 {
-    const std::pair<int, QRgb> cells[] = {{169, qRgb(0xE3, 0xE3, 0xE3)}, {170, qRgb(0x58, 0xBA, 0xFF)}};
-    for (const auto& [id, colour] : cells) {
+    const std::pair<int, QRgb> cells[] = {{169, qRgb(0xE3, 0xE3, 0xE3)},
+                                          {170, qRgb(0x58, 0xBA, 0xFF)}};
+    for (const auto &[id, colour] : cells) {
         const QImage img = LoadPngResource(id);
         for (int y = 0; y < img.height(); ++y)
             for (int x = 0; x < img.width(); ++x)
@@ -259,9 +302,9 @@ TEST(SkinImages, CameraPicturesAreTransparentOutsideTheScene)
     for (int id : {168, 171}) {
         const QImage img = LoadPngResource(id);
         ASSERT_EQ(img.size(), QSize(197, 94));
-        EXPECT_EQ(qAlpha(img.pixel(20, 10)), 0) << id;      // sky
-        EXPECT_EQ(qAlpha(img.pixel(20, 80)), 255) << id;    // ground
-        EXPECT_EQ(qAlpha(img.pixel(49, 10)), 255) << id;    // grid line between cells
+        EXPECT_EQ(qAlpha(img.pixel(20, 10)), 0) << id;   // sky
+        EXPECT_EQ(qAlpha(img.pixel(20, 80)), 255) << id; // ground
+        EXPECT_EQ(qAlpha(img.pixel(49, 10)), 255) << id; // grid line between cells
     }
 }
 
@@ -296,8 +339,8 @@ TEST(DrawPng, BlendsTheImageUnscaledAtTheOrigin)
     canvas.image.fill(qRgb(10, 20, 30));
     DrawPng(canvas, 168);
     const QImage src = LoadPngResource(168).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    EXPECT_EQ(canvas.image.pixel(20, 10), qRgb(10, 20, 30));   // transparent sky: canvas shows
-    EXPECT_EQ(canvas.image.pixel(20, 80), src.pixel(20, 80));  // opaque ground: the image
+    EXPECT_EQ(canvas.image.pixel(20, 10), qRgb(10, 20, 30));  // transparent sky: canvas shows
+    EXPECT_EQ(canvas.image.pixel(20, 80), src.pixel(20, 80)); // opaque ground: the image
     EXPECT_EQ(canvas.image.pixel(49, 10), src.pixel(49, 10));
     EXPECT_EQ(canvas.image.pixel(220, 110), qRgb(10, 20, 30)); // beyond the image
 }
@@ -305,14 +348,14 @@ TEST(DrawPng, BlendsTheImageUnscaledAtTheOrigin)
 TEST(CreateTextBitmap, ColourIsPremultipliedWithCoverageAsAlpha)
 {
     const QFont font = CreateSkinFont(14, 700);
-    const COLORREF colour = 0x3080F0;  // red 0xF0, green 0x80, blue 0x30
+    const COLORREF colour = 0x3080F0; // red 0xF0, green 0x80, blue 0x30
     const QImage bmp = CreateTextBitmap(font, "Hello", colour);
     ASSERT_FALSE(bmp.isNull());
     EXPECT_EQ(bmp.format(), QImage::Format_ARGB32_Premultiplied);
     int full = 0, partial = 0;
     for (int y = 0; y < bmp.height(); ++y)
         for (int x = 0; x < bmp.width(); ++x) {
-            const QRgb p = bmp.pixel(x, y);  // pixel() hands back the stored premultiplied values
+            const QRgb p = bmp.pixel(x, y); // pixel() hands back the stored premultiplied values
             const unsigned v = qAlpha(p);
             ASSERT_EQ(static_cast<unsigned>(qRed(p)), v * 0xF0 / 256);
             ASSERT_EQ(static_cast<unsigned>(qGreen(p)), v * 0x80 / 256);
@@ -320,8 +363,8 @@ TEST(CreateTextBitmap, ColourIsPremultipliedWithCoverageAsAlpha)
             full += v == 255;
             partial += v > 0 && v < 255;
         }
-    EXPECT_GT(full, 10);     // solid stems
-    EXPECT_GT(partial, 10);  // antialiased edges
+    EXPECT_GT(full, 10);    // solid stems
+    EXPECT_GT(partial, 10); // antialiased edges
 }
 
 TEST(CreateTextBitmap, SizeFollowsTheTextAndEmptyTextGivesNone)
@@ -348,4 +391,4 @@ TEST(CreateSkinFont, CharacterCellIsTheGivenHeight)
     }
 }
 
-}  // namespace
+} // namespace

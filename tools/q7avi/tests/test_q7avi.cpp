@@ -61,15 +61,19 @@ TEST(Q7avi, InfoReportsStreamsCountsAndRepairNeed)
 {
     Files f;
     int status = -1;
-    std::string out = run(shellWord(tool()) + " info " + shellWord(f.complete) + " " + shellWord(f.cut), &status);
+    std::string out =
+        run(shellWord(tool()) + " info " + shellWord(f.complete) + " " + shellWord(f.cut), &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find(f.complete + ": complete\n  3 streams, 29.970 frames per second\n"
-                       "  stream 0: vids H264 1920x1080, 45 frames, 2 key frames\n"
-                       "  stream 1: auds, 12 chunks\n  stream 2: txts, 0 chunks\n"),
+                                    "  stream 0: vids H264 1920x1080, 45 frames, 2 key frames\n"
+                                    "  stream 1: auds, 12 chunks\n  stream 2: txts, 0 chunks\n"),
               std::string::npos)
         << out;
     EXPECT_NE(out.find(f.cut + ": cut short, needs repair\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("  stream 0: vids H264 1920x1080, 24 frames, 1 key frames\n  stream 1: auds, 6 chunks\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("  stream 0: vids H264 1920x1080, 24 frames, 1 key frames\n  stream 1: "
+                       "auds, 6 chunks\n"),
+              std::string::npos)
+        << out;
     EXPECT_EQ(readFile(f.cut).size(), chunkOffsets(f.closed)[30] + 3); // info writes nothing
 }
 
@@ -77,9 +81,12 @@ TEST(Q7avi, InfoFailsOnUnreadableFiles)
 {
     Files f;
     int status = -1;
-    std::string out = run(shellWord(tool()) + " info " + shellWord(f.junk) + " " + shellWord(f.complete), &status);
+    std::string out = run(
+        shellWord(tool()) + " info " + shellWord(f.junk) + " " + shellWord(f.complete), &status);
     EXPECT_EQ(status, 1);
-    EXPECT_NE(out.find(f.junk + ": cannot be read: Not enough header information.\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(f.junk + ": cannot be read: Not enough header information.\n"),
+              std::string::npos)
+        << out;
     EXPECT_NE(out.find(f.complete + ": complete"), std::string::npos);
     out = run(shellWord(tool()) + " info " + shellWord(f.missing), &status);
     EXPECT_EQ(status, 1);
@@ -90,9 +97,11 @@ TEST(Q7avi, RepairMakesCutFilesCompleteAndLeavesCompleteOnesAlone)
 {
     Files f;
     int status = -1;
-    std::string out = run(shellWord(tool()) + " repair " + shellWord(f.cut) + " " + shellWord(f.complete), &status);
+    std::string out = run(
+        shellWord(tool()) + " repair " + shellWord(f.cut) + " " + shellWord(f.complete), &status);
     EXPECT_EQ(status, 0) << out;
-    EXPECT_NE(out.find("     AVIMAINHEADER     "), std::string::npos); // the camera's console report
+    EXPECT_NE(out.find("     AVIMAINHEADER     "),
+              std::string::npos); // the camera's console report
     EXPECT_NE(out.find("Header info modified!! "), std::string::npos);
     EXPECT_NE(out.find(f.cut + ": repaired\n"), std::string::npos) << out;
     EXPECT_NE(out.find(f.complete + ": complete, left as it is\n"), std::string::npos) << out;
@@ -109,7 +118,8 @@ TEST(Q7avi, RepairFailureIsReportedInTheExitStatus)
     int status = -1;
     std::string out = run(shellWord(tool()) + " repair " + shellWord(f.junk), &status);
     EXPECT_EQ(status, 1);
-    EXPECT_NE(out.find(" WARNING: [" + f.junk + "], file recovery FAIL : Not enough header information.\n!!! \n"),
+    EXPECT_NE(out.find(" WARNING: [" + f.junk +
+                       "], file recovery FAIL : Not enough header information.\n!!! \n"),
               std::string::npos)
         << out;
 }
@@ -128,12 +138,16 @@ TEST(Q7avi, RepairSaysWhyAFileCannotBeOpened)
 {
     Files f;
     int status = -1;
-    std::string out = run(shellWord(tool()) + " repair " + shellWord(f.missing) + " " + shellWord(f.dir.path()), &status);
+    std::string out =
+        run(shellWord(tool()) + " repair " + shellWord(f.missing) + " " + shellWord(f.dir.path()),
+            &status);
     EXPECT_EQ(status, 1);
-    EXPECT_NE(out.find(" WARNING: [" + f.missing + "], file recovery FAIL : No such file or directory!!! \n"),
+    EXPECT_NE(out.find(" WARNING: [" + f.missing +
+                       "], file recovery FAIL : No such file or directory!!! \n"),
               std::string::npos)
         << out;
-    EXPECT_NE(out.find(" WARNING: [" + f.dir.path() + "], file recovery FAIL : " + kFolderRefused + "!!! \n"),
+    EXPECT_NE(out.find(" WARNING: [" + f.dir.path() + "], file recovery FAIL : " + kFolderRefused +
+                       "!!! \n"),
               std::string::npos)
         << out;
 }
@@ -142,7 +156,8 @@ TEST(Q7avi, RepairSaysWhyAFileCannotBeOpened)
 TEST(Q7avi, FilesInTheCardsKoreanFoldersAreRepaired)
 {
     Files f;
-    const std::string folder = f.dir.file("\xEC\x83\x81\xEC\x8B\x9C\xEB\x85\xB9\xED\x99\x94"); // 상시녹화
+    const std::string folder =
+        f.dir.file("\xEC\x83\x81\xEC\x8B\x9C\xEB\x85\xB9\xED\x99\x94"); // 상시녹화
     ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::u8path(folder)));
     const std::string path = folder + "/REC_2026_12_11_14_45.avi";
     writeFile(path, readFile(f.cut));
@@ -171,7 +186,8 @@ TEST(Q7avi, DamageIsShownAndPassedOver)
     std::string out = run(shellWord(tool()) + " info " + shellWord(path), &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find(path + ": cut short, needs repair\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("  1 damaged spans between chunks, " + span + " bytes\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("  1 damaged spans between chunks, " + span + " bytes\n"), std::string::npos)
+        << out;
     out = run(shellWord(tool()) + " repair " + shellWord(path), &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("Damaged spans skipped: 1, " + span + " bytes\n"), std::string::npos) << out;

@@ -12,14 +12,18 @@
 
 namespace {
 
-QString Q7card() { return qEnvironmentVariable("Q7CARD"); }
+QString Q7card()
+{
+    return qEnvironmentVariable("Q7CARD");
+}
 
 int RunQ7card(const QStringList &args, QString *out, const QByteArray &input = {})
 {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(Q7card(), args);
-    if (!p.waitForStarted()) return -1;
+    if (!p.waitForStarted())
+        return -1;
     p.write(input);
     p.closeWriteChannel();
     p.waitForFinished(120000);
@@ -40,9 +44,10 @@ TEST(Q7cardTest, LayoutPrintsTheWorkedExamples)
 {
     QString out;
     ASSERT_EQ(RunQ7card({"layout", "15523840"}, &out), 0) << out.toStdString();
-    for (const char *line : {"fatSectors 15152\n", "clusterCount 1939454\n", "volumeSectors 15515632\n",
-                             "FAT 1 at 8224\n", "FAT 2 at 23376\n", "root directory at 38528\n",
-                             "partition entry (255/63) 00 82 03 00 0C 4F F9 C6 00 20 00 00 F0 BF EC 00\n"})
+    for (const char *line :
+         {"fatSectors 15152\n", "clusterCount 1939454\n", "volumeSectors 15515632\n",
+          "FAT 1 at 8224\n", "FAT 2 at 23376\n", "root directory at 38528\n",
+          "partition entry (255/63) 00 82 03 00 0C 4F F9 C6 00 20 00 00 F0 BF EC 00\n"})
         EXPECT_TRUE(out.contains(line)) << line << "\n" << out.toStdString();
     ASSERT_EQ(RunQ7card({"layout", "62333952"}, &out), 0);
     EXPECT_TRUE(out.contains("fatSectors 60865\n"));
@@ -96,11 +101,13 @@ TEST(Q7cardTest, FormatRefusesWhatIsNoRemovableCard)
     EXPECT_EQ(RunQ7card({"format", "--yes", dir.path()}, &out), 1);
     EXPECT_TRUE(out.contains("not on a removable card; nothing done")) << out.toStdString();
 
-    if (::geteuid() != 0) GTEST_SKIP() << "loop devices need root; the block-device refusal is not tested";
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "loop devices need root; the block-device refusal is not tested";
     const QString image = dir.filePath("card.img");
     ASSERT_EQ(RunQ7card({"image", image, "600000"}, &out), 0);
     QString loop;
-    if (RunTool("losetup", {"-f", "--show", image}, &loop) != 0) GTEST_SKIP() << "losetup refused";
+    if (RunTool("losetup", {"-f", "--show", image}, &loop) != 0)
+        GTEST_SKIP() << "losetup refused";
     loop = loop.trimmed();
     const QByteArray before = Hash(image);
     // A loop device is no removable disk.

@@ -14,8 +14,9 @@
 
 namespace {
 
-class Fb2Png : public ::testing::Test {
-  protected:
+class Fb2Png : public ::testing::Test
+{
+protected:
     static std::string tool()
     {
         const char *path = getenv("Q7FB2PNG");
@@ -29,8 +30,8 @@ class Fb2Png : public ::testing::Test {
     std::string decode(const std::string &png)
     {
         const std::string raw = dir + "/out.rgba";
-        const std::string cmd = "ffmpeg -v error -y -i " + png +
-                                " -f rawvideo -pix_fmt rgba " + raw;
+        const std::string cmd =
+            "ffmpeg -v error -y -i " + png + " -f rawvideo -pix_fmt rgba " + raw;
         if (system(cmd.c_str()) != 0)
             return "";
         return readText(raw);

@@ -30,8 +30,7 @@
 
 using namespace rectest;
 
-namespace
-{
+namespace {
 
 const uint64_t kCardSectors = 2097152;     // 1 GiB
 const char kCardPartition[] = "@@4194304"; // mtools: the partition at sector 8192
@@ -118,8 +117,7 @@ Bytes prepareCard(const TempDir &dir, const std::string &image)
     s.configVersion = 1u << 16 | 5;
     ResetSettings(s, K420_Setting);
     std::string cfg = dir.file("setup.cfg");
-    writeFile(cfg,
-                       Bytes(kCameraSettingsSize, 0)); // Save writes over a file, never creates one
+    writeFile(cfg, Bytes(kCameraSettingsSize, 0)); // Save writes over a file, never creates one
     EXPECT_TRUE(SaveSettings(s, QString::fromStdString(cfg), K420_Setting));
     Bytes saved = readFile(cfg);
     EXPECT_EQ(saved, Bytes(s.bytes(), s.bytes() + kCameraSettingsSize));
@@ -148,7 +146,8 @@ std::vector<std::string> copyRecordings(const std::string &image, const std::str
     size_t pos = 0;
     while (pos < list.size()) {
         size_t end = list.find('\n', pos);
-        if (end == std::string::npos) end = list.size();
+        if (end == std::string::npos)
+            end = list.size();
         std::string path = list.substr(pos, end - pos);
         pos = end + 1;
         std::string name = path.substr(path.rfind('/') + 1);
@@ -172,7 +171,8 @@ bool lastReport(const std::string &console, size_t from, unsigned long long v[4]
                 size_t until = std::string::npos)
 {
     size_t pos = console.rfind("sim: produced ", until);
-    if (pos == std::string::npos || pos < from) return false;
+    if (pos == std::string::npos || pos < from)
+        return false;
     return sscanf(console.c_str() + pos, "sim: produced %llu %llu dropped %llu %llu", &v[0], &v[1],
                   &v[2], &v[3]) == 4;
 }
@@ -180,11 +180,10 @@ bool lastReport(const std::string &console, size_t from, unsigned long long v[4]
 // The emulated board, booted by scripts/board with its console in a file.
 class Emulator
 {
-  public:
+public:
     explicit Emulator(const TempDir &dir)
         : m_console(dir.file("console.log")), m_monitor(dir.file("monitor.sock"))
-    {
-    }
+    {}
     ~Emulator() { cut(); }
 
     // Powers the board up with the card; its clock starts at `time` (ISO form).
@@ -219,10 +218,12 @@ class Emulator
             std::string c = console();
             size_t pos = c.find(what, from);
             if (pos != std::string::npos) {
-                if (at) *at = pos;
+                if (at)
+                    *at = pos;
                 return true;
             }
-            if (!running()) return false;
+            if (!running())
+                return false;
             sleepMs(20);
         }
         return false;
@@ -239,7 +240,8 @@ class Emulator
         bool connected = false;
         for (int i = 0; i < 100 && !connected; i++) {
             connected = connect(fd, (sockaddr *)&addr, sizeof(addr)) == 0;
-            if (!connected) sleepMs(50);
+            if (!connected)
+                sleepMs(50);
         }
         std::string cmd = std::string("sendkey ") + key + "\n";
         bool sent = connected && write(fd, cmd.data(), cmd.size()) == (ssize_t)cmd.size();
@@ -266,16 +268,18 @@ class Emulator
     // The power cut: the emulator dies at once, the card image keeps what the board had written.
     void cut()
     {
-        if (m_pid <= 0) return;
+        if (m_pid <= 0)
+            return;
         kill(m_pid, SIGKILL);
         waitpid(m_pid, nullptr, 0);
         m_pid = -1;
     }
 
-  private:
+private:
     bool running()
     {
-        if (m_pid <= 0) return false;
+        if (m_pid <= 0)
+            return false;
         int status = 0;
         if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
             m_pid = -1;
@@ -397,10 +401,12 @@ bool cutReportLine(const std::string &line)
         line.find(": ") != std::string::npos && line.find(" files, ") != std::string::npos &&
         line.find(" clusters") == line.size() - 9; // "part.img: 2 files, 7/9 clusters"
     if (line.empty() || line.rfind("fsck.fat ", 0) == 0 || summary)
-        return true;                 // the banner and the summary
-    if (line[0] == '/') return true; // the file that the next lines are about
+        return true; // the banner and the summary
+    if (line[0] == '/')
+        return true; // the file that the next lines are about
     for (const char *k : known)
-        if (line.rfind(k, 0) == 0) return true;
+        if (line.rfind(k, 0) == 0)
+            return true;
     return false;
 }
 
@@ -480,9 +486,9 @@ TEST(EmulatedBoard, PowerCutsLeaveACardThatChecksAndRecordingsThatRepair)
             std::string info = avitest::run(shq(Q7AVI_PATH) + " info " + shq(path));
             const bool complete = info.find(": complete\n") != std::string::npos;
             printf("    %s: %zu bytes, %s, %zu + %zu frames and %zu audio blocks%s%s\n", f.c_str(),
-                   readFile(path).size(), complete ? "complete" : "cut short",
-                   c.count["00dc"], c.count["01dc"], c.count["02wb"],
-                   c.tornTag.empty() ? "" : ", cut in ", c.tornTag.c_str());
+                   readFile(path).size(), complete ? "complete" : "cut short", c.count["00dc"],
+                   c.count["01dc"], c.count["02wb"], c.tornTag.empty() ? "" : ", cut in ",
+                   c.tornTag.c_str());
             recovered += c.count["00dc"];
             if (c.count["00dc"] == 0) {
                 // Nothing of the file reached the card but perhaps its header: nothing to repair.

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 std::vector<std::string> &Arguments()
 {
     static std::vector<std::string> args = ::testing::internal::GetArgvs();

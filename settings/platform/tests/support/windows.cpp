@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 // One argument of a command line, as CommandLineToArgvW reads it back.
 QString Quote(const QString &argument)
 {
@@ -64,7 +63,8 @@ ProgramRun RunProgramReadingLog(const QString &program, const QStringList &argum
     while (!ended) {
         DEBUG_EVENT event = {};
         const qint64 left = deadline.remainingTime();
-        if (left <= 0 || !WaitForDebugEvent(&event, DWORD(left))) break;
+        if (left <= 0 || !WaitForDebugEvent(&event, DWORD(left)))
+            break;
         DWORD status = DBG_CONTINUE;
         switch (event.dwDebugEventCode) {
         case OUTPUT_DEBUG_STRING_EVENT:
@@ -76,10 +76,12 @@ ProgramRun RunProgramReadingLog(const QString &program, const QStringList &argum
                 status = DBG_EXCEPTION_NOT_HANDLED;
             break;
         case CREATE_PROCESS_DEBUG_EVENT:
-            if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+            if (event.u.CreateProcessInfo.hFile)
+                CloseHandle(event.u.CreateProcessInfo.hFile);
             break;
         case LOAD_DLL_DEBUG_EVENT:
-            if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+            if (event.u.LoadDll.hFile)
+                CloseHandle(event.u.LoadDll.hFile);
             break;
         case EXIT_PROCESS_DEBUG_EVENT:
             run.exitCode = int(event.u.ExitProcess.dwExitCode);
@@ -105,7 +107,8 @@ bool RunWhileWriteProtected(const QString &path, const std::function<bool()> &ch
     const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
     const HANDLE hold = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
-    if (hold == INVALID_HANDLE_VALUE) return false;
+    if (hold == INVALID_HANDLE_VALUE)
+        return false;
     const bool result = check();
     CloseHandle(hold);
     return result;
