@@ -276,10 +276,11 @@ snd_pcm_sframes_t alsa_pcm_write(AlsaEnv *env, const void *buf, snd_pcm_uframes_
             if (r > 0)
                 written += (snd_pcm_uframes_t)r;
             snd_pcm_wait(env->pcm, kPcmWaitMs);
-        } else if (r == -EPIPE) {
-            alsa_xrun(env, ALSA_PLAYBACK);
-        } else if (r == -ESTRPIPE) {
-            alsa_suspend(env);
+        } else if (r == -EPIPE || r == -ESTRPIPE) {
+            // A stream that cannot be recovered ends the write: trying again would never end.
+            const int err = r == -EPIPE ? alsa_xrun(env, ALSA_PLAYBACK) : alsa_suspend(env);
+            if (err < 0)
+                return err;
         } else if (r < 0) {
             fprintf(stderr, "write error: %s", snd_strerror((int)r));
             return r;

@@ -46,7 +46,8 @@ snd_pcm_sframes_t alsa_pcm_read(AlsaEnv *env, void *buf, snd_pcm_uframes_t frame
 int alsa_pcm_read_failed(snd_pcm_sframes_t result);
 // Writes all `frames` frames of buf: after a short write or the again error it waits up to a
 // second and writes the rest; after an underrun (alsa_xrun) or a suspend (alsa_suspend) it writes
-// again. Any other error prints "write error: %s" and ends the write. The frames written, which
+// again, unless that recovery failed, whose error ends the write. Any other error prints
+// "write error: %s" and ends the write. The frames written, which
 // are all of them, or that error; -EBADFD without a stream or a buffer.
 snd_pcm_sframes_t alsa_pcm_write(AlsaEnv *env, const void *buf, snd_pcm_uframes_t frames);
 // 1 while the stream runs, else 0.

@@ -1499,4 +1499,11 @@ INSTANTIATE_TEST_SUITE_P(Builds, EachBuild,
                          [](const ::testing::TestParamInfo<BuildCase> &info) {
                              return info.param.name;
                          });
+// A build's card format shows the model's own texts: the two profiles name the same source.
+TEST(BuildProfiles, TheFormatShowsTheModelsTexts)
+{
+    for (const DialogProfile *p : {&K420_Dialogs, &KZ7100_Dialogs})
+        EXPECT_EQ(p->format.texts.textSource, p->model.textSource) << p->model.programName;
+}
+
 } // namespace
